@@ -1,0 +1,49 @@
+# Thin wrappers over CMake + Ninja. `make run` and `make test` work on a fresh machine.
+JOBS    ?= $(shell nproc)
+CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+CTEST   := ctest --output-on-failure -j$(JOBS) --timeout 600
+
+.PHONY: all build run test bench sanitize tsan install-deps format lint clean
+
+all: build
+
+install-deps:
+	scripts/install-deps
+
+build: install-deps
+	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build -j$(JOBS)
+
+run: build
+	build/examples/demo/zep3-demo
+
+test: build
+	cd build && $(CTEST)
+
+bench:
+	scripts/install-deps --bench
+	$(CMAKE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZEP3_BUILD_BENCH=ON \
+	    -DZEP3_BUILD_TESTS=OFF -DZEP3_BUILD_EXAMPLES=OFF
+	cmake --build build-bench -j$(JOBS)
+	scripts/run-benchmarks build-bench
+
+sanitize: install-deps
+	$(CMAKE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZEP3_SANITIZE=address,undefined \
+	    -DZEP3_BUILD_EXAMPLES=OFF
+	cmake --build build-asan -j$(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST)
+
+tsan: install-deps
+	$(CMAKE) -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEP3_SANITIZE=thread \
+	    -DZEP3_BUILD_EXAMPLES=OFF
+	cmake --build build-tsan -j$(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST)
+
+format:
+	git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+lint: build
+	git ls-files 'zep3/*.cpp' | xargs clang-tidy -p build --quiet
+
+clean:
+	rm -rf build build-bench build-asan build-tsan

@@ -1,0 +1,28 @@
+# Subsystems in dependency order; each may have zep3/<name>/sources.cmake,
+# tests/<name>/CMakeLists.txt and bench/<name>.cmake.
+set(ZEP3_SUBSYSTEMS platform foundation crypto imaging markup net devices media modules controls system db)
+
+# zep3_sources(<files relative to the subsystem folder>...) — used inside sources.cmake.
+macro(zep3_sources)
+  get_filename_component(_zep3_dir ${CMAKE_CURRENT_LIST_FILE} DIRECTORY)
+  foreach(_f ${ARGN})
+    list(APPEND ZEP3_SOURCES ${_zep3_dir}/${_f})
+  endforeach()
+endmacro()
+
+# zep3_add_test_suite(<name> SOURCES ... [LIBS ...]): one GoogleTest executable per subsystem.
+function(zep3_add_test_suite name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(test_${name} ${T_SOURCES})
+  target_link_libraries(test_${name} PRIVATE ZEP3::zep3 zep3_testsupport GTest::gtest_main ${T_LIBS})
+  gtest_discover_tests(test_${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "ZEP3_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;TZ=Europe/Warsaw"
+    DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# zep3_add_bench(<name> SOURCES ... [LIBS ...]): one Google Benchmark program.
+function(zep3_add_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(bench_${name} ${B_SOURCES})
+  target_link_libraries(bench_${name} PRIVATE ZEP3::zep3 benchmark::benchmark ${B_LIBS})
+endfunction()

@@ -1,0 +1,5 @@
+#pragma once
+// CPtrArray: an array of untyped pointers; it owns nothing they point to.
+#include <zep3/platform/Array.h>
+
+class CPtrArray : public CArray<void*, void*> {};

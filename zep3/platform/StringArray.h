@@ -1,0 +1,6 @@
+#pragma once
+// CStringArray: an array of CString.
+#include <zep3/platform/Array.h>
+#include <zep3/platform/String.h>
+
+class CStringArray : public CArray<CString, const CString&> {};

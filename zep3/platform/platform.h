@@ -1,0 +1,19 @@
+#pragma once
+// The platform layer's public headers.
+#include <zep3/platform/Array.h>
+#include <zep3/platform/ArrayEx.h>
+#include <zep3/platform/Clock.h>
+#include <zep3/platform/DWordArray.h>
+#include <zep3/platform/Export.h>
+#include <zep3/platform/GdiTypes.h>
+#include <zep3/platform/List.h>
+#include <zep3/platform/Map.h>
+#include <zep3/platform/Point.h>
+#include <zep3/platform/PtrArray.h>
+#include <zep3/platform/Rect.h>
+#include <zep3/platform/Size.h>
+#include <zep3/platform/String.h>
+#include <zep3/platform/StringArray.h>
+#include <zep3/platform/Time.h>
+#include <zep3/platform/TimeSpan.h>
+#include <zep3/platform/WinTypes.h>

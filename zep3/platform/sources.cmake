@@ -1,0 +1,6 @@
+zep3_sources(
+  Clock.cpp
+  Rect.cpp
+  String.cpp
+  Time.cpp
+)

@@ -1,0 +1,3 @@
+#pragma once
+// ZEP3: the whole public interface of the library.
+#include <zep3/platform/platform.h>

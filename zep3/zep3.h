@@ -1,3 +1,4 @@
 #pragma once
 // ZEP3: the whole public interface of the library.
 #include <zep3/platform/platform.h>
+#include <zep3/crypto/crypto.h>

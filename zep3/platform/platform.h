@@ -3,6 +3,7 @@
 #include <zep3/platform/Array.h>
 #include <zep3/platform/ArrayEx.h>
 #include <zep3/platform/Clock.h>
+#include <zep3/platform/CriticalSection.h>
 #include <zep3/platform/DWordArray.h>
 #include <zep3/platform/Export.h>
 #include <zep3/platform/GdiTypes.h>
@@ -11,9 +12,11 @@
 #include <zep3/platform/Point.h>
 #include <zep3/platform/PtrArray.h>
 #include <zep3/platform/Rect.h>
+#include <zep3/platform/SingleLock.h>
 #include <zep3/platform/Size.h>
 #include <zep3/platform/String.h>
 #include <zep3/platform/StringArray.h>
+#include <zep3/platform/SyncObject.h>
 #include <zep3/platform/Time.h>
 #include <zep3/platform/TimeSpan.h>
 #include <zep3/platform/WinTypes.h>

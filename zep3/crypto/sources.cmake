@@ -1,0 +1,4 @@
+zep3_sources(
+  HexText.cpp
+  UpdateCRC.cpp
+)

@@ -5,6 +5,8 @@
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -82,7 +84,8 @@ TEST(OpenSslPeer, Base64OfRandomData) {
         int decoded = EVP_DecodeBlock(back.data(), text.data(), length);
         coder.Decode(text.data(), static_cast<unsigned long>(length));
         ASSERT_EQ(decoded, static_cast<int>((length / 4) * 3));
-        ASSERT_EQ(0, memcmp(coder.DecodedMessage(), back.data(), size_t(decoded)));
-        ASSERT_EQ(0, memcmp(coder.DecodedMessage(), data.data(), data.size()));
+        auto ours = reinterpret_cast<const unsigned char*>(coder.DecodedMessage());
+        ASSERT_TRUE(std::equal(back.begin(), back.begin() + decoded, ours));
+        ASSERT_TRUE(std::equal(data.begin(), data.end(), ours));
     }
 }

@@ -1,5 +1,6 @@
 #include <zep3/crypto/RC4.h>
 
+#include <cstdint>
 #include <cstring>
 
 CRC4::CRC4() : m_State{}, m_Key{}, m_I(0), m_J(0), m_bInit(0) {}
@@ -25,20 +26,32 @@ bool CRC4::Crypt(unsigned char* data, int length) {
     if (!m_bInit) return false;
     if (length < 1) return true;
     if (!data) return false;
-    // Indices and the table in locals so that the loop keeps them in registers.
+    // Byte-wide indices wrap by themselves; the table and indices stay in
+    // registers, and eight stream bytes are gathered to XOR one 64-bit word.
     unsigned char* const s = m_State;
-    unsigned i = static_cast<unsigned>(m_I), j = static_cast<unsigned>(m_J);
-    for (int n = 0; n < length; ++n) {
-        i = (i + 1) & 255;
-        unsigned si = s[i];
-        j = (j + si) & 255;
-        unsigned sj = s[j];
-        s[i] = static_cast<unsigned char>(sj);
-        s[j] = static_cast<unsigned char>(si);
-        data[n] ^= s[(si + sj) & 255];
+    uint8_t i = static_cast<uint8_t>(m_I), j = static_cast<uint8_t>(m_J);
+    auto next = [s, &i, &j]() -> uint64_t {
+        ++i;
+        const uint8_t si = s[i];
+        j = static_cast<uint8_t>(j + si);
+        const uint8_t sj = s[j];
+        s[i] = sj;
+        s[j] = si;
+        return s[static_cast<uint8_t>(si + sj)];
+    };
+    int n = 0;
+    for (; n + 8 <= length; n += 8) {
+        uint64_t stream = 0;
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; ++k) stream |= next() << (8 * k);
+        uint64_t word;
+        std::memcpy(&word, data + n, 8);
+        word ^= stream; // little-endian: byte k of the word is data[n + k]
+        std::memcpy(data + n, &word, 8);
     }
-    m_I = static_cast<int>(i);
-    m_J = static_cast<int>(j);
+    for (; n < length; ++n) data[n] ^= static_cast<unsigned char>(next());
+    m_I = i;
+    m_J = j;
     return true;
 }
 

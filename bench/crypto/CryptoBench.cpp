@@ -24,7 +24,9 @@ std::vector<unsigned char> randomBytes(size_t n) {
     return v;
 }
 
-void setBytes(benchmark::State& state, size_t n) { state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(n)); }
+void setBytes(benchmark::State& state, size_t n) {
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(n));
+}
 
 void sha1Zep3(benchmark::State& state, size_t n) {
     auto data = randomBytes(n);
@@ -198,14 +200,17 @@ int main(int argc, char** argv) {
         {"base64-decode", 65536, base64DecodeZep3, "openssl", base64DecodeOpenSsl},
         {"crc16", 64 << 20, crcZep3, "one-table", crcOneTable},
     };
-    auto name = [](const Pair& p, const char* who) { return std::string(p.what) + "/" + who + "/" + std::to_string(p.bytes); };
+    auto name = [](const Pair& p, const char* who) {
+        return std::string(p.what) + "/" + who + "/" + std::to_string(p.bytes);
+    };
     for (const Pair& p : pairs) {
         benchmark::RegisterBenchmark(name(p, "zep3").c_str(), p.ours, p.bytes);
         benchmark::RegisterBenchmark(name(p, p.peer).c_str(), p.theirs, p.bytes);
     }
     // Five repetitions in random order unless the command line says otherwise.
     std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=5", interleave = "--benchmark_enable_random_interleaving=true";
+    std::string repetitions = "--benchmark_repetitions=5",
+                interleave = "--benchmark_enable_random_interleaving=true";
     bool given = false;
     for (char* a : args) given = given || std::string(a).rfind("--benchmark_repetitions", 0) == 0;
     if (!given) {
@@ -221,8 +226,9 @@ int main(int argc, char** argv) {
     for (const Pair& p : pairs) {
         auto ours = reporter.rates.find(name(p, "zep3")), theirs = reporter.rates.find(name(p, p.peer));
         if (ours != reporter.rates.end() && theirs != reporter.rates.end() && theirs->second > 0)
-            std::printf("  %-22s vs %-10s %6.2fx  (%.0f vs %.0f MB/s)\n", (std::string(p.what) + "/" + std::to_string(p.bytes)).c_str(),
-                        p.peer, ours->second / theirs->second, ours->second / 1e6, theirs->second / 1e6);
+            std::printf("  %-22s vs %-10s %6.2fx  (%.0f vs %.0f MB/s)\n",
+                        (std::string(p.what) + "/" + std::to_string(p.bytes)).c_str(), p.peer,
+                        ours->second / theirs->second, ours->second / 1e6, theirs->second / 1e6);
     }
     benchmark::Shutdown();
     OSSL_PROVIDER_unload(base);

@@ -24,8 +24,13 @@ std::string decode(Base64Coder& coder, const std::string& text) {
 } // namespace
 
 TEST(Base64Coder, PublishedVectorsBothWays) {
-    const char* vectors[][2] = {{"", ""},           {"f", "Zg=="},         {"fo", "Zm8="},       {"foo", "Zm9v"},
-                                {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
+    const char* vectors[][2] = {{"", ""},
+                                {"f", "Zg=="},
+                                {"fo", "Zm8="},
+                                {"foo", "Zm9v"},
+                                {"foob", "Zm9vYg=="},
+                                {"fooba", "Zm9vYmE="},
+                                {"foobar", "Zm9vYmFy"}};
     Base64Coder coder;
     SteppedCoder stepped;
     for (auto& v : vectors) {

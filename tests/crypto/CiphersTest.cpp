@@ -16,7 +16,8 @@ std::vector<unsigned char> fromHex(const std::string& digits) {
 }
 
 std::string toHex(const std::vector<unsigned char>& bytes, size_t from, size_t count) {
-    return CHexText::Encrypt(const_cast<unsigned char*>(bytes.data() + from), static_cast<int>(count)).GetString();
+    return CHexText::Encrypt(const_cast<unsigned char*>(bytes.data() + from), static_cast<int>(count))
+        .GetString();
 }
 
 } // namespace
@@ -34,7 +35,8 @@ TEST(CRC4, KeyStreamMatchesPublishedVectors) {
         {"01020304050607", 16, "E620F1390D19BD84E2E0FD752031AFC1"},
         {"0102030405060708", 0, "97AB8A1BF0AFB96132F2F67258DA15A8"},
         {"0102030405060708090A0B0C0D0E0F10", 0, "9AC7CC9A609D1EF7B2932899CDE41B97"},
-        {"0102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F20", 0, "EAA6BD25880BF93D3F5D1E4CA2611D91"},
+        {"0102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F20", 0,
+         "EAA6BD25880BF93D3F5D1E4CA2611D91"},
         {"833222772A", 0, "80AD97BDC973DF8A2E879E92A497EFDA"},
     };
     for (const Vector& v : vectors) {
@@ -43,7 +45,8 @@ TEST(CRC4, KeyStreamMatchesPublishedVectors) {
         CRC4 rc4;
         rc4.Init(key.data(), static_cast<int>(key.size()));
         ASSERT_TRUE(rc4.Crypt(zeros.data(), static_cast<int>(v.offset / 2 + 1)));
-        ASSERT_TRUE(rc4.Crypt(zeros.data() + v.offset / 2 + 1, static_cast<int>(zeros.size() - v.offset / 2 - 1)));
+        ASSERT_TRUE(
+            rc4.Crypt(zeros.data() + v.offset / 2 + 1, static_cast<int>(zeros.size() - v.offset / 2 - 1)));
         EXPECT_EQ(toHex(zeros, v.offset, 16), v.stream) << v.key << " @" << v.offset;
     }
 }

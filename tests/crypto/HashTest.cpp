@@ -6,7 +6,9 @@
 
 namespace {
 
-CString hex(const unsigned char (&digest)[20]) { return CHexText::Encrypt(const_cast<unsigned char*>(digest), 20); }
+CString hex(const unsigned char (&digest)[20]) {
+    return CHexText::Encrypt(const_cast<unsigned char*>(digest), 20);
+}
 
 } // namespace
 

@@ -48,13 +48,15 @@ TEST(OpenSslPeer, Rc4OfRandomKeysAndData) {
     std::mt19937 rng(2);
     for (int round = 0; round < 40; ++round) {
         std::vector<unsigned char> key = randomBytes(rng, 1 + rng() % 256);
-        std::vector<unsigned char> data = randomBytes(rng, rng() % 5000), ours = data, theirs(data.size() + 16);
+        std::vector<unsigned char> data = randomBytes(rng, rng() % 5000), ours = data,
+                                   theirs(data.size() + 16);
         EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
         ASSERT_TRUE(EVP_EncryptInit_ex2(ctx, rc4, nullptr, nullptr, nullptr));
         ASSERT_TRUE(EVP_CIPHER_CTX_set_key_length(ctx, static_cast<int>(key.size())));
         ASSERT_TRUE(EVP_EncryptInit_ex2(ctx, nullptr, key.data(), nullptr, nullptr));
         int written = 0;
-        ASSERT_TRUE(EVP_EncryptUpdate(ctx, theirs.data(), &written, data.data(), static_cast<int>(data.size())));
+        ASSERT_TRUE(
+            EVP_EncryptUpdate(ctx, theirs.data(), &written, data.data(), static_cast<int>(data.size())));
         EVP_CIPHER_CTX_free(ctx);
 
         CRC4 cipher;

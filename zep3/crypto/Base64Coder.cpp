@@ -10,9 +10,9 @@
 
 namespace {
 
-const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-const unsigned char kNotInAlphabet = 254;
-const unsigned char kPadding = 255;
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr unsigned char kNotInAlphabet = 254;
+constexpr unsigned char kPadding = 255;
 const char* const kEmpty = "";
 
 // Buffers keep 32-bit capacities: the largest request whose rounded size fits.
@@ -74,7 +74,8 @@ uint32_t encodeFast(const unsigned char* in, uint32_t size, unsigned char* out) 
     while (size >= 8) {
         uint64_t v = loadBigEndian64(in);
         store64(out, uint64_t(kPairs[v >> 52]) | uint64_t(kPairs[(v >> 40) & 0xFFF]) << 16 |
-                         uint64_t(kPairs[(v >> 28) & 0xFFF]) << 32 | uint64_t(kPairs[(v >> 16) & 0xFFF]) << 48);
+                         uint64_t(kPairs[(v >> 28) & 0xFFF]) << 32 |
+                         uint64_t(kPairs[(v >> 16) & 0xFFF]) << 48);
         in += 6;
         out += 8;
         size -= 6;
@@ -214,14 +215,17 @@ void Base64Coder::_Init() {
 }
 
 Base64Coder::Base64Coder()
-    : m_pDBuffer(nullptr), m_pEBuffer(nullptr), m_nDBufLen(0), m_nEBufLen(0), m_nDDataLen(0), m_nEDataLen(0) {}
+    : m_pDBuffer(nullptr), m_pEBuffer(nullptr), m_nDBufLen(0), m_nEBufLen(0), m_nDDataLen(0), m_nEDataLen(0) {
+}
 
 Base64Coder::Base64Coder(const Base64Coder& other) : Base64Coder() { *this = other; }
 
 Base64Coder& Base64Coder::operator=(const Base64Coder& other) {
     if (this != &other) {
-        copyBuffer(m_pDBuffer, m_nDBufLen, m_nDDataLen, other.m_pDBuffer, other.m_nDBufLen, other.m_nDDataLen);
-        copyBuffer(m_pEBuffer, m_nEBufLen, m_nEDataLen, other.m_pEBuffer, other.m_nEBufLen, other.m_nEDataLen);
+        copyBuffer(m_pDBuffer, m_nDBufLen, m_nDDataLen, other.m_pDBuffer, other.m_nDBufLen,
+                   other.m_nDDataLen);
+        copyBuffer(m_pEBuffer, m_nEBufLen, m_nEDataLen, other.m_pEBuffer, other.m_nEBufLen,
+                   other.m_nEDataLen);
     }
     return *this;
 }

@@ -24,6 +24,7 @@ CString CCryptString::DecryptString(const CString& text, const CString& key) {
     const CString stream = CHash::SHA1(key);
     CString result;
     char* out = result.GetBufferSetLength(digits.GetLength() / 2);
-    for (int i = 0; i < digits.GetLength() / 2; ++i) out[i] = static_cast<char>(bytes[size_t(i)] ^ stream[i % 40]);
+    for (int i = 0; i < digits.GetLength() / 2; ++i)
+        out[i] = static_cast<char>(bytes[size_t(i)] ^ stream[i % 40]);
     return result;
 }

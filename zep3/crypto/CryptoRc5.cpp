@@ -10,8 +10,7 @@ const int kMaxRounds = 15;
 // P32 followed by each next word plus Q32.
 constexpr DWORD magic(int k) { return 0xB7E15163u + 0x9E3779B9u * static_cast<DWORD>(k); }
 
-template <typename Word, typename Block>
-bool blocks(Word* out, const Word* in, int words, Block block) {
+template <typename Word, typename Block> bool blocks(Word* out, const Word* in, int words, Block block) {
     if (!out || !in || words < 2 || words % 2 != 0) return false;
     for (int k = 0; k < words; k += 2) {
         const DWORD pair[2] = {static_cast<DWORD>(in[k]), static_cast<DWORD>(in[k + 1])};

@@ -82,5 +82,6 @@ void CHash::SHA1_finish(CSHA1_context* ctx, unsigned char digest[20]) {
     SHA1_update(ctx, padding, used < 56 ? 56 - used : 120 - used);
     SHA1_update(ctx, length, sizeof length);
     for (int w = 0; w < 5; ++w)
-        for (int k = 0; k < 4; ++k) digest[4 * w + k] = static_cast<unsigned char>(ctx->state[w] >> (24 - 8 * k));
+        for (int k = 0; k < 4; ++k)
+            digest[4 * w + k] = static_cast<unsigned char>(ctx->state[w] >> (24 - 8 * k));
 }

@@ -62,5 +62,6 @@ void CRC4::Crypt(unsigned char* data, int length, const unsigned char* key, int 
 }
 
 void CRC4::Crypt(unsigned char* data, int length, const char* key) {
-    if (key) Crypt(data, length, reinterpret_cast<const unsigned char*>(key), static_cast<int>(std::strlen(key)));
+    if (key)
+        Crypt(data, length, reinterpret_cast<const unsigned char*>(key), static_cast<int>(std::strlen(key)));
 }

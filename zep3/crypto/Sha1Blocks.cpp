@@ -59,7 +59,7 @@ void sha1BlocksPortable(uint32_t state[5], const unsigned char* data, size_t blo
 // g-4 .. g-1, kept in a ring of four registers; each group's first word also
 // carries E, which is A of four rounds before, rotated (sha1nexte).
 __attribute__((target("sha,sse4.1"))) void sha1BlocksShaNi(uint32_t state[5], const unsigned char* data,
-                                                            size_t blocks) {
+                                                           size_t blocks) {
     const __m128i byteSwap = _mm_set_epi64x(0x0001020304050607LL, 0x08090a0b0c0d0e0fLL);
     __m128i abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
     __m128i e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
@@ -68,21 +68,22 @@ __attribute__((target("sha,sse4.1"))) void sha1BlocksShaNi(uint32_t state[5], co
         const __m128i abcdSaved = abcd, eSaved = e;
         __m128i m[4];
         for (int k = 0; k < 4; ++k)
-            m[k] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * k)), byteSwap);
+            m[k] =
+                _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * k)), byteSwap);
 
-        __m128i previous = abcd; // A,B,C,D before the group that just ran
+        __m128i previous; // A, B, C, D before the group that ran last
         __m128i wk = _mm_add_epi32(e, m[0]);
-#define ZEP3_SHA1_SCHEDULE(g)                                                                                  \
-    m[(g) & 3] = _mm_sha1msg2_epu32(                                                                           \
-        _mm_xor_si128(_mm_sha1msg1_epu32(m[(g) & 3], m[((g) + 1) & 3]), m[((g) + 2) & 3]), m[((g) + 3) & 3])
-#define ZEP3_SHA1_GROUP(g)                                                                                     \
-    do {                                                                                                       \
-        if ((g) > 0) {                                                                                         \
-            if ((g) >= 4) ZEP3_SHA1_SCHEDULE(g);                                                               \
-            wk = _mm_sha1nexte_epu32(previous, m[(g) & 3]);                                                    \
-        }                                                                                                      \
-        previous = abcd;                                                                                       \
-        abcd = _mm_sha1rnds4_epu32(abcd, wk, (g) / 5);                                                         \
+#define ZEP3_SHA1_SCHEDULE(g)                                                                                \
+    m[(g)&3] = _mm_sha1msg2_epu32(                                                                           \
+        _mm_xor_si128(_mm_sha1msg1_epu32(m[(g)&3], m[((g) + 1) & 3]), m[((g) + 2) & 3]), m[((g) + 3) & 3])
+#define ZEP3_SHA1_GROUP(g)                                                                                   \
+    do {                                                                                                     \
+        if ((g) > 0) {                                                                                       \
+            if ((g) >= 4) ZEP3_SHA1_SCHEDULE(g);                                                             \
+            wk = _mm_sha1nexte_epu32(previous, m[(g)&3]);                                                    \
+        }                                                                                                    \
+        previous = abcd;                                                                                     \
+        abcd = _mm_sha1rnds4_epu32(abcd, wk, (g) / 5);                                                       \
     } while (0)
         ZEP3_SHA1_GROUP(0);
         ZEP3_SHA1_GROUP(1);

@@ -35,6 +35,8 @@ struct DecodeTables {
     uint32_t pos[4][256];
 };
 
+// The class table's entry: the alphabet position of a character with or
+// without its top bit, 255 for "=", 254 for anything else.
 constexpr unsigned char tableValue(int c) {
     for (int p = 0; p < 64; ++p)
         if ((c & 127) == kAlphabet[p]) return static_cast<unsigned char>(p);
@@ -205,12 +207,7 @@ struct TableBuilder : Base64Coder {
 } // namespace
 
 void Base64Coder::_Init() {
-    std::memset(m_DecodeTable, kNotInAlphabet, sizeof m_DecodeTable);
-    for (int p = 0; p < 64; ++p) {
-        unsigned char c = static_cast<unsigned char>(kAlphabet[p]);
-        m_DecodeTable[c] = m_DecodeTable[c + 128] = static_cast<unsigned char>(p);
-    }
-    m_DecodeTable['='] = m_DecodeTable['=' + 128] = kPadding;
+    for (int c = 0; c < 256; ++c) m_DecodeTable[c] = tableValue(c);
     m_Init = 1;
 }
 

@@ -3,7 +3,7 @@
 CString CHexText::Encrypt(void* data, int length) {
     static const char digits[] = "0123456789ABCDEF";
     CString text;
-    if (!data || length <= 0) return text;
+    if (!data || length <= 0 || length > 0x3FFFFFFF) return text;
     auto bytes = static_cast<const unsigned char*>(data);
     char* out = text.GetBufferSetLength(2 * length);
     for (int i = 0; i < length; ++i) {

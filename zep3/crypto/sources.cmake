@@ -1,4 +1,10 @@
 zep3_sources(
+  Base64Coder.cpp
+  CryptString.cpp
+  CryptoRc5.cpp
+  Hash.cpp
   HexText.cpp
+  RC4.cpp
+  Sha1Blocks.cpp
   UpdateCRC.cpp
 )

@@ -348,6 +348,35 @@ TEST(DeviceContext, SelectObjectReturnsThePreviousObject) {
     EXPECT_EQ(GetObjectType(GetStockObject(NULL_BRUSH)), DWORD(OBJ_BRUSH));
 }
 
+TEST(DeviceContext, FarOffAndHugeFiguresAreClippedCheaply) {
+    // Each of these would take minutes or gigabytes if it were rasterised whole.
+    Canvas c(20, 20);
+    CPen dot(PS_DOT, 0, kBlack), wide(PS_SOLID, 5, kBlack);
+    c.dc.SelectObject(&dot);
+    c.dc.MoveTo(-2000000000, -1999999990);
+    c.dc.LineTo(2000000000, 2000000010);
+    EXPECT_GT(c.Count(kBlack), 3);
+    c.dc.SelectObject(&wide);
+    c.dc.MoveTo(10, -2000000000);
+    c.dc.LineTo(10, 2000000000);
+    EXPECT_EQ(c.At(10, 0), kBlack);
+    EXPECT_EQ(c.At(12, 19), kBlack);
+    CBrush red(kRed), blue(kBlue), green(RGB(0, 255, 0));
+    c.dc.SelectObject(&red);
+    c.dc.Ellipse(-1000000000, -1000000000, 1000000000, 1000000000);
+    EXPECT_EQ(c.Count(kRed), 400);
+    c.dc.SelectObject(&blue);
+    c.dc.Rectangle(-1000000000, -1000000000, 1000000000, 1000000000);
+    EXPECT_EQ(c.Count(kBlue), 400);
+    c.dc.SelectObject(&green);
+    const POINT far[3] = {{-2000000000, -2000000000}, {2000000000, 0}, {0, 2000000000}};
+    c.dc.Polygon(far, 3);
+    EXPECT_EQ(c.Count(RGB(0, 255, 0)), 400);
+    c.surface->SetPixel(10, 10, kRed);
+    c.dc.StretchBlt(-1000000000, -1000000000, 2000000000, 2000000000, &c.dc, 0, 0, 20, 20, SRCCOPY);
+    EXPECT_EQ(c.Count(kRed), 400);
+}
+
 TEST(Surface, SavedAsBmpForOtherTools) {
     CPixelSurface s(3, 2);
     s.SetPixel(0, 0, kRed);

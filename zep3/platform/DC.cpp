@@ -60,8 +60,6 @@ Target CDC::Impl::GetTarget() const {
     return t;
 }
 
-CGdiObject* CDC::Impl::Select(ObjectData* data) { return WrapperOf(data); }
-
 // ---------------------------------------------------------------- lifetime
 
 CDC::CDC() : m_impl(new Impl) { m_impl->owner = this; }

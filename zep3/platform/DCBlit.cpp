@@ -151,12 +151,13 @@ bool Normalise(Geometry& g) {
     return g.dw > 0 && g.dh > 0 && g.sw > 0 && g.sh > 0;
 }
 
-// The source index of every destination column (or row), -1 outside the source.
-std::vector<int> MapAxis(int n, int s0, int sn, bool mirror, int limit) {
-    std::vector<int> map(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
+// The source index of destination columns (or rows) [from, to) of n, -1
+// outside the source; entry 0 is `from`.
+std::vector<int> MapAxis(int n, int s0, int sn, bool mirror, int limit, int from, int to) {
+    std::vector<int> map(static_cast<size_t>(std::max(to - from, 0)));
+    for (int i = from; i < to; ++i) {
         const int s = Nearest(mirror ? n - 1 - i : i, n, s0, sn);
-        map[size_t(i)] = (s >= 0 && s < limit) ? s : -1;
+        map[size_t(i - from)] = (s >= 0 && s < limit) ? s : -1;
     }
     return map;
 }
@@ -167,29 +168,30 @@ void Write(DWORD* d, DWORD s, unsigned table, DWORD pattern, bool copy) { *d = c
 void TransferNearest(const Target& t, const Geometry& g, const Source& src, DWORD rop, DWORD pattern) {
     const unsigned table = (rop >> 16) & 0xFF;
     const bool copy = rop == SRCCOPY;
-    const std::vector<int> cols = MapAxis(g.dw, g.sx, g.sw, g.mirrorX, src.Width());
-    const std::vector<int> rows = MapAxis(g.dh, g.sy, g.sh, g.mirrorY, src.Height());
-    const int x0 = std::max<int>(g.dx, t.clip.left), x1 = std::min<int>(g.dx + g.dw, t.clip.right);
-    const int y0 = std::max<int>(g.dy, t.clip.top), y1 = std::min<int>(g.dy + g.dh, t.clip.bottom);
+    const int x0 = std::max<int>(g.dx, t.clip.left), x1 = int(std::min<int64_t>(int64_t(g.dx) + g.dw, t.clip.right));
+    const int y0 = std::max<int>(g.dy, t.clip.top), y1 = int(std::min<int64_t>(int64_t(g.dy) + g.dh, t.clip.bottom));
     if (x0 >= x1 || y0 >= y1) return;
+    // Indexed from the first visible destination column and row.
+    const std::vector<int> cols = MapAxis(g.dw, g.sx, g.sw, g.mirrorX, src.Width(), x0 - g.dx, x1 - g.dx);
+    const std::vector<int> rows = MapAxis(g.dh, g.sy, g.sh, g.mirrorY, src.Height(), y0 - g.dy, y1 - g.dy);
     // The source columns this transfer reads, to convert each DIB row once.
     int lo = INT32_MAX, hi = -1;
     for (int x = x0; x < x1; ++x)
-        if (int s = cols[size_t(x - g.dx)]; s >= 0) { lo = std::min(lo, s); hi = std::max(hi, s); }
+        if (int s = cols[size_t(x - x0)]; s >= 0) { lo = std::min(lo, s); hi = std::max(hi, s); }
     if (hi < lo) return;
     std::vector<DWORD> buffer;
     const bool straight = !g.mirrorX && g.sw == g.dw;
     for (int y = y0; y < y1; ++y) {
-        const int sy = rows[size_t(y - g.dy)];
+        const int sy = rows[size_t(y - y0)];
         if (sy < 0) continue;
         const DWORD* line = src.Row(sy, lo, hi - lo + 1, buffer) - lo;
         DWORD* out = t.surface->GetRow(y);
-        if (straight && copy && cols[size_t(x0 - g.dx)] >= 0 && cols[size_t(x1 - 1 - g.dx)] >= 0) {
-            std::memmove(out + x0, line + cols[size_t(x0 - g.dx)], size_t(x1 - x0) * 4);
+        if (straight && copy && cols.front() >= 0 && cols.back() >= 0) {
+            std::memmove(out + x0, line + cols.front(), size_t(x1 - x0) * 4);
             continue;
         }
         for (int x = x0; x < x1; ++x)
-            if (int s = cols[size_t(x - g.dx)]; s >= 0) Write(out + x, line[s], table, pattern, copy);
+            if (int s = cols[size_t(x - x0)]; s >= 0) Write(out + x, line[s], table, pattern, copy);
     }
 }
 
@@ -203,8 +205,8 @@ void TransferAverage(const Target& t, const Geometry& g, const Source& src, DWOR
         a = s0 + int(int64_t(k) * sn / n);
         b = std::max(a + 1, s0 + int(int64_t(k + 1) * sn / n));
     };
-    const int x0 = std::max<int>(g.dx, t.clip.left), x1 = std::min<int>(g.dx + g.dw, t.clip.right);
-    const int y0 = std::max<int>(g.dy, t.clip.top), y1 = std::min<int>(g.dy + g.dh, t.clip.bottom);
+    const int x0 = std::max<int>(g.dx, t.clip.left), x1 = int(std::min<int64_t>(int64_t(g.dx) + g.dw, t.clip.right));
+    const int y0 = std::max<int>(g.dy, t.clip.top), y1 = int(std::min<int64_t>(int64_t(g.dy) + g.dh, t.clip.bottom));
     std::vector<DWORD> buffer;
     std::vector<uint32_t> sum(size_t(std::max(0, x1 - x0)) * 4);
     for (int y = y0; y < y1; ++y) {
@@ -243,8 +245,8 @@ void TransferAverage(const Target& t, const Geometry& g, const Source& src, DWOR
 // A same-size copy within one surface: rows move in an order that never
 // overwrites a row before it is read.
 void MoveWithin(const Target& t, const Geometry& g) {
-    const int x0 = std::max<int>(g.dx, t.clip.left), x1 = std::min<int>(g.dx + g.dw, t.clip.right);
-    const int y0 = std::max<int>(g.dy, t.clip.top), y1 = std::min<int>(g.dy + g.dh, t.clip.bottom);
+    const int x0 = std::max<int>(g.dx, t.clip.left), x1 = int(std::min<int64_t>(int64_t(g.dx) + g.dw, t.clip.right));
+    const int y0 = std::max<int>(g.dy, t.clip.top), y1 = int(std::min<int64_t>(int64_t(g.dy) + g.dh, t.clip.bottom));
     const int ox = g.sx - g.dx, oy = g.sy - g.dy;
     const int sx0 = std::max(x0 + ox, 0), sx1 = std::min(x1 + ox, t.surface->GetWidth());
     if (sx0 >= sx1) return;
@@ -261,8 +263,8 @@ void Transfer(const Target& t, Geometry g, const Source* src, DWORD rop, DWORD p
     if (!Normalise(g)) return;
     if (!src) {  // pattern and destination only
         const unsigned table = (rop >> 16) & 0xFF;
-        const int x0 = std::max<int>(g.dx, t.clip.left), x1 = std::min<int>(g.dx + g.dw, t.clip.right);
-        for (int y = std::max<int>(g.dy, t.clip.top); y < std::min<int>(g.dy + g.dh, t.clip.bottom); ++y) {
+        const int x0 = std::max<int>(g.dx, t.clip.left), x1 = int(std::min<int64_t>(int64_t(g.dx) + g.dw, t.clip.right));
+        for (int y = std::max<int>(g.dy, t.clip.top); y < int(std::min<int64_t>(int64_t(g.dy) + g.dh, t.clip.bottom)); ++y) {
             DWORD* out = t.surface->GetRow(y);
             for (int x = x0; x < x1; ++x) out[x] = Mix3(table, pattern, 0, out[x]);
         }

@@ -42,38 +42,38 @@ struct Disk {
     std::vector<int> xl, xr;
     explicit Disk(int width) {
         first = -(width - 1) / 2;
-        EllipseRows(first, first, first + width, first + width, xl, xr);
+        EllipseRows(first, first, first + width, first + width, first, first + width, xl, xr);
     }
 };
 
 }  // namespace
-
-void CDC::Impl::PenPixel(const Target& t, int x, int y) { PutPixel(t, x, y, PenPixelValue(), state.rop2); }
 
 void CDC::Impl::PenLine(const Target& t, POINT a, POINT b) {
     if (!t.surface || !PenVisible()) return;
     const DWORD pen = PenPixelValue();
     const int rop = state.rop2;
     const int width = PenWidth();
+    const int steps = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
     if (width > 1) {
         // Wide pens have round ends: the union of the pen's disk at every
-        // pixel of the path, end included, is convex, so it is one span per row.
+        // pixel of the path, end included, is convex, so it is one span per
+        // row. Only the rows of the clipping box are collected.
         const Disk disk(width);
-        const int y0 = std::min(a.y, b.y) + disk.first;
-        const int rows = std::abs(b.y - a.y) + width;
+        const RECT reach{t.clip.left - width, t.clip.top - width, t.clip.right + width, t.clip.bottom + width};
+        const int rows = t.clip.bottom - t.clip.top;
         std::vector<int> lo(size_t(rows), INT32_MAX), hi(size_t(rows), INT32_MIN);
-        auto stamp = [&](int x, int y) {
+        auto stamp = [&](int x, int y, int64_t) {
             for (size_t r = 0; r < disk.xl.size(); ++r) {
-                if (disk.xl[r] > disk.xr[r]) continue;
-                const size_t row = size_t(y + disk.first + int(r) - y0);
-                lo[row] = std::min(lo[row], x + disk.xl[r]);
-                hi[row] = std::max(hi[row], x + disk.xr[r]);
+                const int row = y + disk.first + int(r) - t.clip.top;
+                if (disk.xl[r] > disk.xr[r] || row < 0 || row >= rows) continue;
+                lo[size_t(row)] = std::min(lo[size_t(row)], x + disk.xl[r]);
+                hi[size_t(row)] = std::max(hi[size_t(row)], x + disk.xr[r]);
             }
         };
-        StepLine(a.x, a.y, b.x, b.y, stamp);
-        stamp(b.x, b.y);
+        StepLine(a.x, a.y, b.x, b.y, stamp, &reach);
+        stamp(b.x, b.y, 0);
         for (int r = 0; r < rows; ++r)
-            if (lo[size_t(r)] <= hi[size_t(r)]) FillSpan(t, y0 + r, lo[size_t(r)], hi[size_t(r)] + 1, pen, rop);
+            if (lo[size_t(r)] <= hi[size_t(r)]) FillSpan(t, t.clip.top + r, lo[size_t(r)], hi[size_t(r)] + 1, pen, rop);
         return;
     }
     const Pattern* pattern = PatternOf(state.pen->style);
@@ -82,17 +82,18 @@ void CDC::Impl::PenLine(const Target& t, POINT a, POINT b) {
             FillSpan(t, a.y, a.x < b.x ? a.x : b.x + 1, a.x < b.x ? b.x : a.x + 1, pen, rop);
             return;
         }
-        StepLine(a.x, a.y, b.x, b.y, [&](int x, int y) { PutPixel(t, x, y, pen, rop); });
+        StepLine(a.x, a.y, b.x, b.y, [&](int x, int y, int64_t) { PutPixel(t, x, y, pen, rop); }, &t.clip);
         return;
     }
     // Gaps take the background colour in OPAQUE mode and stay untouched in TRANSPARENT mode.
     const bool opaque = state.bkMode == OPAQUE;
     const DWORD gap = CPixelSurface::ToPixel(state.bkColor);
-    StepLine(a.x, a.y, b.x, b.y, [&](int x, int y) {
-        if (pattern->On(styleStep)) PutPixel(t, x, y, pen, rop);
+    const int base = styleStep;
+    StepLine(a.x, a.y, b.x, b.y, [&](int x, int y, int64_t i) {
+        if (pattern->On(int((base + i) % pattern->Length()))) PutPixel(t, x, y, pen, rop);
         else if (opaque) PutPixel(t, x, y, gap, rop);
-        ++styleStep;
-    });
+    }, &t.clip);
+    styleStep = (base + steps % pattern->Length()) % pattern->Length();
 }
 
 // ---------------------------------------------------------------- pixels and lines
@@ -151,7 +152,7 @@ CRect Normalized(int x1, int y1, int x2, int y2) {
 
 // The band a wide pen draws around a rectangle: `outer` less `inner`.
 void FillFrame(const Target& t, const CRect& outer, const CRect& inner, DWORD pixel, int rop) {
-    for (int y = outer.top; y < outer.bottom; ++y) {
+    for (int y = std::max<int>(outer.top, t.clip.top); y < std::min<int>(outer.bottom, t.clip.bottom); ++y) {
         if (inner.IsRectEmpty() || y < inner.top || y >= inner.bottom) {
             FillSpan(t, y, outer.left, outer.right, pixel, rop);
         } else {
@@ -210,22 +211,23 @@ BOOL CDC::Ellipse(int x1, int y1, int x2, int y2) {
     std::vector<int> xl, xr;
     if (!m_impl->PenVisible()) {
         if (!fill) return TRUE;
-        EllipseRows(r.left, r.top, r.right - 1, r.bottom - 1, xl, xr);
-        for (size_t i = 0; i < xl.size(); ++i) FillSpan(t, r.top + int(i), xl[i], xr[i] + 1, brush, rop);
+        EllipseRows(r.left, r.top, r.right - 1, r.bottom - 1, t.clip.top, t.clip.bottom, xl, xr);
+        for (size_t i = 0; i < xl.size(); ++i) FillSpan(t, t.clip.top + int(i), xl[i], xr[i] + 1, brush, rop);
         return TRUE;
     }
     const int width = m_impl->PenWidth();
     if (width == 1) {
         // The outline is every pixel of the figure with a neighbour above or
         // below outside it, plus each row's two ends.
-        EllipseRows(r.left, r.top, r.right, r.bottom, xl, xr);
+        const int from = t.clip.top - 1;
+        EllipseRows(r.left, r.top, r.right, r.bottom, from, t.clip.bottom + 1, xl, xr);
         const int n = int(xl.size());
-        for (int i = 0; i < n; ++i) {
-            const int y = r.top + i;
+        for (int i = 1; i + 1 < n; ++i) {
+            const int y = from + i;
             if (xl[i] > xr[i]) continue;
             int il = xl[i] + 1, ir = xr[i] - 1;  // interior candidates
             for (int j : {i - 1, i + 1}) {
-                if (j < 0 || j >= n || xl[j] > xr[j]) { il = 1; ir = 0; break; }
+                if (xl[j] > xr[j]) { il = 1; ir = 0; break; }
                 il = std::max(il, xl[j]);
                 ir = std::min(ir, xr[j]);
             }
@@ -242,18 +244,17 @@ BOOL CDC::Ellipse(int x1, int y1, int x2, int y2) {
     CRect outer, inner;
     PenBounds(r, width, m_impl->state.pen->style == PS_INSIDEFRAME, outer, inner);
     std::vector<int> il, ir;
-    EllipseRows(outer.left, outer.top, outer.right, outer.bottom, xl, xr);
-    EllipseRows(inner.left, inner.top, inner.right, inner.bottom, il, ir);
+    EllipseRows(outer.left, outer.top, outer.right, outer.bottom, t.clip.top, t.clip.bottom, xl, xr);
+    EllipseRows(inner.left, inner.top, inner.right, inner.bottom, t.clip.top, t.clip.bottom, il, ir);
     for (size_t i = 0; i < xl.size(); ++i) {
-        const int y = outer.top + int(i);
-        const int k = y - inner.top;
-        if (k < 0 || k >= int(il.size()) || il[size_t(k)] > ir[size_t(k)]) {
+        const int y = t.clip.top + int(i);
+        if (il[i] > ir[i]) {
             FillSpan(t, y, xl[i], xr[i] + 1, pen, rop);
             continue;
         }
-        FillSpan(t, y, xl[i], il[size_t(k)], pen, rop);
-        if (fill) FillSpan(t, y, il[size_t(k)], ir[size_t(k)] + 1, brush, rop);
-        FillSpan(t, y, ir[size_t(k)] + 1, xr[i] + 1, pen, rop);
+        FillSpan(t, y, xl[i], il[i], pen, rop);
+        if (fill) FillSpan(t, y, il[i], ir[i] + 1, brush, rop);
+        FillSpan(t, y, ir[i] + 1, xr[i] + 1, pen, rop);
     }
     return TRUE;
 }
@@ -266,7 +267,7 @@ BOOL CDC::Polygon(const POINT* lpPoints, int nCount) {
     for (POINT& p : pts) p = m_impl->ToDevice(p);
     if (m_impl->BrushVisible()) {
         std::vector<Span> spans;
-        PolygonSpans(pts.data(), nCount, m_impl->state.polyFillMode, spans);
+        PolygonSpans(pts.data(), nCount, m_impl->state.polyFillMode, t.clip.top, t.clip.bottom, spans);
         const DWORD brush = m_impl->BrushPixelValue();
         for (const Span& s : spans) FillSpan(t, s.y, s.x0, s.x1, brush, m_impl->state.rop2);
     }

@@ -563,7 +563,7 @@ HBRUSH GetSysColorBrush(int nIndex) {
 
 BOOL LineDDA(int nXStart, int nYStart, int nXEnd, int nYEnd, LINEDDAPROC lpLineFunc, LPARAM lpData) {
     if (!lpLineFunc) return FALSE;
-    StepLine(nXStart, nYStart, nXEnd, nYEnd, [&](int x, int y) { lpLineFunc(x, y, lpData); });
+    StepLine(nXStart, nYStart, nXEnd, nYEnd, [&](int x, int y, int64_t) { lpLineFunc(x, y, lpData); });
     return TRUE;
 }
 

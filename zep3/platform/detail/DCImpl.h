@@ -47,15 +47,11 @@ struct CDC::Impl {
 
     // Pen drawing in device coordinates.
     void PenLine(const zep3gdi::Target& t, POINT a, POINT b);
-    void PenPixel(const zep3gdi::Target& t, int x, int y);
     bool PenVisible() const { return state.pen && state.pen->style != PS_NULL; }
     int PenWidth() const { return state.pen && state.pen->width > 1 ? state.pen->width : 1; }
     DWORD PenPixelValue() const { return CPixelSurface::ToPixel(state.pen ? state.pen->color : 0); }
     bool BrushVisible() const { return state.brush && state.brush->style != BS_NULL; }
     DWORD BrushPixelValue() const { return CPixelSurface::ToPixel(state.brush ? state.brush->color : 0xFFFFFF); }
-
-    // Selected object wrappers for SelectObject's results.
-    CGdiObject* Select(zep3gdi::ObjectData* data);
 };
 
 namespace zep3gdi {

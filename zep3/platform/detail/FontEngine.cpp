@@ -60,17 +60,31 @@ const char* FallbackFamily(const char* family) {
     return "DejaVu Sans";
 }
 
+// The layer's own fontconfig configuration, so that it leaves the process's
+// default one alone and frees everything it loaded at exit.
+FcConfig* Config() {
+    static struct Holder {
+        FcConfig* config = FcInitLoadConfigAndFonts();
+        ~Holder() {
+            if (config) FcConfigDestroy(config);
+        }
+    } holder;
+    return holder.config;
+}
+
 std::pair<std::string, int> MatchWithFontconfig(const char* family, int weight, bool italic) {
+    FcConfig* config = Config();
+    if (!config) return {};
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return {};
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
     FcPatternAddInteger(pattern, FC_WEIGHT, weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     std::pair<std::string, int> found;
     if (match) {
         FcChar8* file = nullptr;

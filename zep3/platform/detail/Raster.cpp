@@ -26,16 +26,17 @@ void FillBox(const Target& t, RECT r, DWORD pixel, int rop2) {
 // A pixel (x, y) belongs to the ellipse when its centre lies inside the
 // ellipse inscribed in the bounds: with X = 2x + 1 - (left + right),
 // Y = 2y + 1 - (top + bottom), W and H the sizes, X^2 H^2 + Y^2 W^2 <= W^2 H^2.
-void EllipseRows(int left, int top, int right, int bottom, std::vector<int>& xl, std::vector<int>& xr) {
+void EllipseRows(int left, int top, int right, int bottom, int yFrom, int yTo, std::vector<int>& xl,
+                 std::vector<int>& xr) {
     const int64_t w = int64_t(right) - left, h = int64_t(bottom) - top;
-    xl.assign(size_t(std::max<int64_t>(h, 0)), 0);
-    xr.assign(size_t(std::max<int64_t>(h, 0)), -1);
+    xl.assign(size_t(std::max(yTo - yFrom, 0)), 0);
+    xr.assign(xl.size(), -1);
     if (w <= 0 || h <= 0) return;
     using Wide = __int128;
     const Wide w2 = Wide(w) * w, h2 = Wide(h) * h;
     const int64_t sumX = int64_t(left) + right;
-    for (int64_t row = 0; row < h; ++row) {
-        const int64_t Y = 2 * (top + row) + 1 - (int64_t(top) + bottom);
+    for (int64_t y = std::max(top, yFrom); y < std::min(bottom, yTo); ++y) {
+        const int64_t Y = 2 * y + 1 - (int64_t(top) + bottom);
         const Wide rhs = w2 * h2 - Wide(Y) * Y * w2;  // X^2 h^2 <= rhs
         if (rhs < 0) continue;
         // Largest X >= 0 with X^2 h^2 <= rhs and the parity of a pixel centre.
@@ -45,8 +46,8 @@ void EllipseRows(int left, int top, int right, int bottom, std::vector<int>& xl,
         if ((X & 1) == (w & 1)) --X;  // X = 2x + 1 - (left + right) has the other parity of w
         if (X < 0) continue;
         const int64_t right_ = (X - 1 + sumX) / 2;  // X = 2x + 1 - sumX, exact by parity
-        xr[size_t(row)] = int(right_);
-        xl[size_t(row)] = int(sumX - 1 - right_);
+        xr[size_t(y - yFrom)] = int(right_);
+        xl[size_t(y - yFrom)] = int(sumX - 1 - right_);
     }
 }
 
@@ -62,7 +63,7 @@ int64_t CeilDiv(int64_t num, int64_t den) { return num >= 0 ? (num + den - 1) / 
 
 }  // namespace
 
-void PolygonSpans(const POINT* pts, int n, int fillMode, std::vector<Span>& out) {
+void PolygonSpans(const POINT* pts, int n, int fillMode, int yFrom, int yTo, std::vector<Span>& out) {
     out.clear();
     if (!pts || n < 3) return;
     std::vector<Edge> edges;
@@ -81,7 +82,7 @@ void PolygonSpans(const POINT* pts, int n, int fillMode, std::vector<Span>& out)
     // pixel centre at x_c itself is inside on a left edge and outside on a
     // right one. Each crossing is kept as its ceiling.
     std::vector<std::pair<int64_t, int>> xs;
-    for (int64_t y = minY; y < maxY; ++y) {
+    for (int64_t y = std::max<int64_t>(minY, yFrom); y < std::min<int64_t>(maxY, yTo); ++y) {
         xs.clear();
         for (const Edge& e : edges) {
             if (y < e.y0 || y >= e.y1) continue;  // top inclusive, bottom exclusive

@@ -168,6 +168,7 @@ COLORREF SysColor(int index) {
 
 CGdiObject* WrapperOf(ObjectData* d) {
     if (!d) return nullptr;
+    std::lock_guard<std::mutex> lock(g_tableLock);  // stock objects are shared by all threads
     if (d->owner) return d->owner;
     if (!d->wrapper) {
         switch (d->kind) {

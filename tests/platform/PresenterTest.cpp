@@ -31,7 +31,7 @@ public:
             m_display = ":" + std::to_string(n);
             m_pid = fork();
             if (m_pid == 0) {
-                execl("/usr/bin/Xvfb", "Xvfb", m_display.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+                execl("/usr/bin/Xvfb", "Xvfb", m_display.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset",
                       static_cast<char*>(nullptr));
                 _exit(127);
             }
@@ -152,6 +152,8 @@ TEST(Presenter, WindowShowsTheSurfacePixels) {
         ASSERT_TRUE(CSurfacePresenter::IsDisplayAvailable());
         ASSERT_TRUE(presenter.Open(w, h, "Harmonogram \xB9"));
         ASSERT_TRUE(presenter.Present(*canvas.surface));
+        while (presenter.WaitEvent(nullptr, 100)) {
+        }
         const CPixelSurface shown = Grab(server.Name(), presenter.GetWindowId(), w, h);
         ASSERT_EQ(shown.GetWidth(), w);
         EXPECT_TRUE(shown.IsEqual(*canvas.surface));

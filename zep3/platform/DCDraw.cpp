@@ -53,7 +53,7 @@ void CDC::Impl::PenLine(const Target& t, POINT a, POINT b) {
     const DWORD pen = PenPixelValue();
     const int rop = state.rop2;
     const int width = PenWidth();
-    const int steps = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
+    const int64_t steps = std::max(std::abs(int64_t(b.x) - a.x), std::abs(int64_t(b.y) - a.y));
     if (width > 1) {
         // Wide pens have round ends: the union of the pen's disk at every
         // pixel of the path, end included, is convex, so it is one span per
@@ -93,7 +93,7 @@ void CDC::Impl::PenLine(const Target& t, POINT a, POINT b) {
         if (pattern->On(int((base + i) % pattern->Length()))) PutPixel(t, x, y, pen, rop);
         else if (opaque) PutPixel(t, x, y, gap, rop);
     }, &t.clip);
-    styleStep = (base + steps % pattern->Length()) % pattern->Length();
+    styleStep = int((base + steps) % pattern->Length());
 }
 
 // ---------------------------------------------------------------- pixels and lines

@@ -132,11 +132,13 @@ bool CSurfacePresenter::Open(int width, int height, const char* title) {
         return false;
     }
     XSetWindowAttributes attributes{};
-    attributes.background_pixel = BlackPixel(p.display, screen);
+    // No background: the server never clears what was presented; exposures
+    // are repainted from the kept copy.
+    attributes.background_pixmap = None;
     attributes.event_mask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask |
                             PointerMotionMask | KeyPressMask | KeyReleaseMask;
     p.window = XCreateWindow(p.display, RootWindow(p.display, screen), 0, 0, unsigned(width), unsigned(height), 0,
-                             p.depth, InputOutput, p.visual, CWBackPixel | CWEventMask, &attributes);
+                             p.depth, InputOutput, p.visual, CWBackPixmap | CWEventMask, &attributes);
     p.gc = XCreateGC(p.display, p.window, 0, nullptr);
     p.deleteAtom = XInternAtom(p.display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(p.display, p.window, &p.deleteAtom, 1);

@@ -34,6 +34,7 @@ typedef char* LPTSTR;
 typedef const char* LPCTSTR;
 typedef BYTE* LPBYTE;
 typedef DWORD* LPDWORD;
+typedef INT* LPINT;
 typedef DWORD COLORREF;
 
 #ifndef TRUE

@@ -1,7 +1,26 @@
 zep3_sources(
   Clock.cpp
+  CodePage.cpp
   CriticalSection.cpp
+  DC.cpp
+  DCBlit.cpp
+  DCDraw.cpp
+  DCText.cpp
+  GdiObject.cpp
+  PixelSurface.cpp
   Rect.cpp
   String.cpp
+  SurfacePresenter.cpp
   Time.cpp
+  detail/FontEngine.cpp
+  detail/Raster.cpp
 )
+
+# Text: FreeType over the fonts fontconfig finds. The presenter: Xlib, linked
+# privately; without a display it is simply never opened.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(ZEP3_FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+pkg_check_modules(ZEP3_FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+pkg_check_modules(ZEP3_X11 REQUIRED IMPORTED_TARGET x11)
+list(APPEND ZEP3_PRIVATE_LIBS PkgConfig::ZEP3_FREETYPE PkgConfig::ZEP3_FONTCONFIG PkgConfig::ZEP3_X11)
+list(APPEND ZEP3_PC_REQUIRES_PRIVATE freetype2 fontconfig x11)

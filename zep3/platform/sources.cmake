@@ -1,7 +1,17 @@
 zep3_sources(
   Clock.cpp
   CriticalSection.cpp
+  File.cpp
+  FileFind.cpp
+  FileSystem.cpp
+  LastError.cpp
+  MessageBox.cpp
+  Module.cpp
   Rect.cpp
+  Registry.cpp
+  Resource.cpp
+  StdioFile.cpp
   String.cpp
   Time.cpp
+  detail/Wildcard.cpp
 )

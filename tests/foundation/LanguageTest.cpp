@@ -45,7 +45,7 @@ protected:
         fs::copy_file(ZEP3TEST_LANG_VALID, m_dir.file("sub/it_IT.so"));
         zep3test::writeFile(m_dir.file("readme.txt"), "not a module");
     }
-    void TearDown() override { CLanguage::Init("", 0); }
+    void TearDown() override { CLanguage::Init(m_dir.file("none").c_str(), 0); }
 
     void copy(const char* module, const char* code) {
         fs::copy_file(module, m_dir.file(std::string(code) + ".so"));

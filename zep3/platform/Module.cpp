@@ -26,11 +26,19 @@ ModuleTable& table() {
     return *t;
 }
 
-bool isKnown(ModuleTable& t, void* h) { return t.loadCounts.count(h) || t.resident.count(h); }
-
 void* executableHandle() {
     static void* h = dlopen(nullptr, RTLD_NOW);
     return h;
+}
+
+// The executable's and the library's handles are worked out before the
+// table's lock is taken: finding them may take the loader's own lock, which a
+// module's constructor holds while it calls back into this file.
+bool isKnownModule(void* h) {
+    if (h == executableHandle() || h == ZEP3GetInstanceHandle()) return true;
+    ModuleTable& t = table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    return t.loadCounts.count(h) || t.resident.count(h);
 }
 
 std::string executablePath() {
@@ -93,13 +101,9 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
         SetLastError(module ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    ModuleTable& t = table();
-    {
-        std::lock_guard<std::mutex> guard(t.lock);
-        if (!isKnown(t, module) && module != executableHandle() && module != ZEP3GetInstanceHandle()) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return nullptr;
-        }
+    if (!isKnownModule(module)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
     }
     void* address = dlsym(module, procName);
     if (!address) SetLastError(ERROR_PROC_NOT_FOUND);
@@ -129,11 +133,8 @@ DWORD GetModuleFileName(HMODULE module, LPSTR buffer, DWORD size) {
     }
     std::string path;
     if (module && module != executableHandle()) {
-        ModuleTable& t = table();
-        std::lock_guard<std::mutex> guard(t.lock);
         struct link_map* map = nullptr;
-        if ((!isKnown(t, module) && module != ZEP3GetInstanceHandle()) || dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 ||
-            !map) {
+        if (!isKnownModule(module) || dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || !map) {
             SetLastError(ERROR_INVALID_HANDLE);
             return 0;
         }

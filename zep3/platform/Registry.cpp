@@ -251,8 +251,11 @@ Hive load(int root) {
     int fd = open(hivePath(root).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return Hive();
     char buf[65536];
-    ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n > 0) text.append(buf, static_cast<size_t>(n));
+        else if (n == 0 || errno != EINTR) break;
+    }
     close(fd);
     return parse(text);
 }

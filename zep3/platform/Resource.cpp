@@ -75,8 +75,9 @@ BOOL ZEP3RegisterResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void
         return FALSE;
     }
     Registry& r = registry();
+    BlockKey key(moduleOrExecutable(module), keyOf(type), keyOf(name));
     std::lock_guard<std::mutex> guard(r.lock);
-    Block& block = r.blocks[BlockKey(moduleOrExecutable(module), keyOf(type), keyOf(name))];
+    Block& block = r.blocks[key];
     block = Block{data, size};
     r.handles.insert(&block);
     return TRUE;
@@ -102,8 +103,9 @@ HRSRC FindResource(HMODULE module, LPCSTR name, LPCSTR type) {
         return nullptr;
     }
     Registry& r = registry();
+    BlockKey key(moduleOrExecutable(module), keyOf(type), keyOf(name));
     std::lock_guard<std::mutex> guard(r.lock);
-    auto it = r.blocks.find(BlockKey(moduleOrExecutable(module), keyOf(type), keyOf(name)));
+    auto it = r.blocks.find(key);
     if (it == r.blocks.end()) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
@@ -136,6 +138,8 @@ namespace detail {
 
 bool findString(HINSTANCE module, UINT id, std::string* text) {
     if (!module) return false;
+    // Worked out before the lock: finding them may take the loader's lock.
+    bool ownModule = module == AfxGetInstanceHandle() || module == ZEP3GetInstanceHandle();
     Registry& r = registry();
     {
         std::lock_guard<std::mutex> guard(r.lock);
@@ -144,9 +148,7 @@ bool findString(HINSTANCE module, UINT id, std::string* text) {
             *text = it->second;
             return true;
         }
-        if (r.modulesWithStrings.count(module) || module == AfxGetInstanceHandle() ||
-            module == ZEP3GetInstanceHandle())
-            return false;
+        if (ownModule || r.modulesWithStrings.count(module)) return false;
     }
     // A separately built module carries its strings as an export.
     auto proc = reinterpret_cast<GetLangStringProc>(GetProcAddress(module, "GetLangString"));

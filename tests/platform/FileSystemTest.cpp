@@ -16,10 +16,10 @@ using zep3test::writeFile;
 namespace {
 
 // Names a search returns, in order, with "/" after folders.
-std::vector<std::string> find(const std::string& spec) {
+std::vector<std::string> find(const std::string& pattern) {
     std::vector<std::string> names;
     CFileFind finder;
-    BOOL more = finder.FindFile(spec.c_str());
+    BOOL more = finder.FindFile(pattern.c_str());
     while (more) {
         more = finder.FindNextFile();
         names.push_back(finder.GetFileName().str() + (finder.IsDirectory() ? "/" : ""));

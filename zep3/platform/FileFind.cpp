@@ -66,10 +66,10 @@ void CFileFind::Close() {
 
 BOOL CFileFind::FindFile(LPCSTR name, DWORD) {
     Close();
-    CString spec(name ? name : "*.*");
-    int slash = spec.ReverseFind('/');
-    CString root = spec.Left(slash + 1);
-    CString mask = spec.Mid(slash + 1);
+    CString pattern(name ? name : "*.*");
+    int slash = pattern.ReverseFind('/');
+    CString root = pattern.Left(slash + 1);
+    CString mask = pattern.Mid(slash + 1);
     if (mask.IsEmpty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;

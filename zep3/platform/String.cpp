@@ -1,4 +1,7 @@
+#include <zep3/platform/Module.h>
+#include <zep3/platform/Resource.h>
 #include <zep3/platform/String.h>
+#include <zep3/platform/detail/Resources.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -277,3 +280,11 @@ CString operator+(const CString& a, const char* b) { return CString(a.str() + (b
 CString operator+(const char* a, const CString& b) { return CString((a ? a : "") + b.str()); }
 CString operator+(const CString& a, char b) { return CString(a.str() + b); }
 CString operator+(char a, const CString& b) { return CString(a + b.str()); }
+
+BOOL CString::LoadString(UINT id) {
+    HINSTANCE chain[] = {AfxGetResourceHandle(), AfxGetInstanceHandle(), ZEP3GetInstanceHandle()};
+    for (HINSTANCE module : chain)
+        if (zep3::detail::findString(module, id, &m_str)) return TRUE;
+    m_str.clear();
+    return FALSE;
+}

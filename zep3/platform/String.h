@@ -85,6 +85,11 @@ public:
     void FormatV(const char* format, va_list args);
     void AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+    // Replaces the text by string id of the string tables: the current
+    // resource module's first, then the executable's, then this library's.
+    // FALSE (text emptied) when none has it.
+    BOOL LoadString(UINT id);
+
     // Direct access for C-style filling: GetBuffer makes room for at least
     // minLength bytes (plus a terminating zero); ReleaseBuffer sets the length,
     // by the first zero byte when newLength is -1.

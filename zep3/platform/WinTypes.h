@@ -24,6 +24,8 @@ typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
 typedef uintptr_t UINT_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef intptr_t LONG_PTR;
 typedef intptr_t INT_PTR;
 typedef uintptr_t DWORD_PTR;
 typedef void* LPVOID;
@@ -104,6 +106,15 @@ union LARGE_INTEGER {
     LONGLONG QuadPart;
 };
 
+union ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    } u;
+    ULONGLONG QuadPart;
+};
+typedef ULARGE_INTEGER* PULARGE_INTEGER;
+
 // Iteration handle of the list and map collections.
 struct ZEP3Position;
 typedef ZEP3Position* POSITION;
@@ -111,5 +122,5 @@ typedef ZEP3Position* POSITION;
 
 static_assert(sizeof(POINT) == 8 && sizeof(SIZE) == 8 && sizeof(RECT) == 16, "geometry records");
 static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME is 16 bytes");
-static_assert(sizeof(LARGE_INTEGER) == 8, "LARGE_INTEGER is 8 bytes");
+static_assert(sizeof(LARGE_INTEGER) == 8 && sizeof(ULARGE_INTEGER) == 8, "64-bit integer records");
 static_assert(sizeof(BOOL) == 4 && sizeof(LONG) == 4 && sizeof(DWORD) == 4, "Windows integer sizes");

@@ -6,14 +6,24 @@ zep3_sources(
   DCBlit.cpp
   DCDraw.cpp
   DCText.cpp
+  File.cpp
+  FileFind.cpp
+  FileSystem.cpp
   GdiObject.cpp
+  LastError.cpp
+  MessageBox.cpp
+  Module.cpp
   PixelSurface.cpp
   Rect.cpp
+  Registry.cpp
+  Resource.cpp
+  StdioFile.cpp
   String.cpp
   SurfacePresenter.cpp
   Time.cpp
   detail/FontEngine.cpp
   detail/Raster.cpp
+  detail/Wildcard.cpp
 )
 
 # Text: FreeType over the fonts fontconfig finds. The presenter: Xlib, linked

@@ -1,0 +1,7 @@
+zep3_sources(
+  FileUtils.cpp
+  Language.cpp
+  LibraryResources.cpp
+  LogFile.cpp
+  ShutdownBackend.cpp
+)

@@ -1,0 +1,14 @@
+#pragma once
+// The resource registry's string lookup for the library's own code.
+#include <zep3/platform/WinTypes.h>
+
+#include <string>
+
+namespace zep3 {
+namespace detail {
+
+// The whole text of string id of one module; false when it has none.
+bool findString(HINSTANCE module, UINT id, std::string* text);
+
+} // namespace detail
+} // namespace zep3

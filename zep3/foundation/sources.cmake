@@ -1,0 +1,11 @@
+zep3_sources(
+  Counter.cpp
+  ExchangeObject.cpp
+  IniFile.cpp
+  IniFileItems.cpp
+  Memory.cpp
+  Utilities.cpp
+  detail/IniFileIO.cpp
+  detail/IniTable.cpp
+  detail/ValueText.cpp
+)

@@ -182,8 +182,8 @@ TEST_F(Exchange, RectanglesPointsAndSizesAreChildViews) {
 }
 
 TEST_F(Exchange, ByteBlocksAsHexRows) {
-    unsigned char bytes[20];
-    for (int i = 0; i < 20; ++i) bytes[i] = static_cast<unsigned char>(i * 13);
+    unsigned char bytes[21];
+    for (int i = 0; i < 21; ++i) bytes[i] = static_cast<unsigned char>(i * 13);
     CMemory block(20, bytes);
     EXPECT_TRUE(ExchangeObject(&ini, 1, "Blob", &block));
     EXPECT_EQ(text("Blob\\Size"), "20");

@@ -64,7 +64,8 @@ int parseInto(IniTable& table, std::unique_ptr<char[]> data, size_t size, int& s
     char* p = data.get();
     char* const end = p + size;
     table.Adopt(std::move(data));
-    table.Reserve(size / 32);
+    std::vector<IniItem> items; // in file order, inserted together at the end
+    items.reserve(size / 32);
 
     int crc = 0;
     storedChecksum = -1;
@@ -109,47 +110,55 @@ int parseInto(IniTable& table, std::unique_ptr<char[]> data, size_t size, int& s
         }
         if (abbreviated) crc = UpdateCRC(crc, key, keyLength - restKeyLength); // the section's bytes
         crc = UpdateCRC(crc, text, textLength);
-        table.SetStored(key, keyLength, value, valueLength);
+        items.push_back(IniItem{key, value, IniTable::Hash(key, keyLength), static_cast<uint32_t>(keyLength),
+                                static_cast<uint32_t>(valueLength)});
     }
+    table.SetStored(items);
     return crc;
 }
 
-// Items that a file line cannot carry back unchanged are left out of the
-// file: an empty key, a key with "=" or a line feed, a key that would read
-// as an abbreviation, the reserved checksum key, a value with a line feed.
-bool isWritable(const IniItem& item) {
-    const char* k = item.key;
-    const size_t n = item.keyLength;
-    return n > 0 && !std::memchr(k, '=', n) && !std::memchr(k, '\n', n) &&
-           !(n >= 4 && std::memcmp(k, "...\\", 4) == 0) && !isChecksumKey(k, n) &&
-           !std::memchr(item.value, '\n', item.valueLength);
-}
-
-// Sort order of the file: plain keys before nested ones (a backslash after
-// the first character), then bytewise with a shorter prefix first. The
-// first eight bytes, big-endian, decide most comparisons without touching
-// the key.
+// An item of the file being written, with what its key tells: the first
+// eight bytes big-endian (they decide most comparisons without touching the
+// key), whether it is nested (a backslash after the first character), and
+// the length of its section.
 struct SortEntry {
     uint64_t prefix;
     const IniItem* item;
+    uint32_t section;
     bool nested;
 };
 
-SortEntry makeSortEntry(const IniItem& item) {
-    uint64_t prefix = 0;
-    const size_t n = std::min<size_t>(item.keyLength, 8);
-    for (size_t i = 0; i < n; ++i)
-        prefix |= uint64_t(static_cast<unsigned char>(item.key[i])) << (56 - 8 * i);
-    bool nested = item.keyLength > 1 && std::memchr(item.key + 1, '\\', item.keyLength - 1);
-    return SortEntry{prefix, &item, nested};
+// One pass over the key. False for the items that a line cannot carry back
+// unchanged, which are left out of the file: an empty key, a key with "="
+// or a line feed, a key that would read as an abbreviation, the reserved
+// checksum key, a value with a line feed.
+bool makeSortEntry(const IniItem& item, SortEntry& entry) {
+    const char* key = item.key;
+    const size_t n = item.keyLength;
+    if (n == 0 || (n >= 4 && std::memcmp(key, "...\\", 4) == 0) || isChecksumKey(key, n) ||
+        std::memchr(item.value, '\n', item.valueLength))
+        return false;
+    entry = SortEntry{0, &item, 0, false};
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(key[i]);
+        if (c == '=' || c == '\n') return false;
+        if (c == '\\') {
+            entry.section = static_cast<uint32_t>(i);
+            entry.nested |= i > 0;
+        }
+        if (i < 8) entry.prefix |= uint64_t(c) << (56 - 8 * i);
+    }
+    return true;
 }
 
+// Plain keys before nested ones, then bytewise with a shorter prefix first.
 bool sortsBefore(const SortEntry& a, const SortEntry& b) {
     if (a.nested != b.nested) return b.nested;
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
     const IniItem& x = *a.item;
     const IniItem& y = *b.item;
-    int c = std::memcmp(x.key, y.key, std::min(x.keyLength, y.keyLength));
+    const size_t common = std::min(x.keyLength, y.keyLength);
+    int c = common > 8 ? std::memcmp(x.key + 8, y.key + 8, common - 8) : 0; // equal prefixes: bytes 0-7 agree
     return c != 0 ? c < 0 : x.keyLength < y.keyLength;
 }
 
@@ -160,8 +169,7 @@ class ContentWriter {
 public:
     ContentWriter(char* out, bool compact) : m_out(out), m_p(out), m_compact(compact) {}
 
-    void Entry(const char* key, size_t keyLength, const char* value, size_t valueLength) {
-        const size_t section = sectionLength(key, keyLength);
+    void Entry(const char* key, size_t keyLength, size_t section, const char* value, size_t valueLength) {
         if (section != m_prevLength || std::memcmp(key, m_prev, section) != 0) put("\r\n", 2);
         if (m_compact && m_prevLength > 0 && section >= m_prevLength &&
             std::memcmp(key, m_prev, m_prevLength) == 0 && key[m_prevLength] == '\\') {
@@ -400,7 +408,7 @@ bool CIniFile::ReadIniFile(const CString& name) {
             if (!f.IsOpen()) continue;
             std::unique_ptr<char[]> data;
             size_t size = 0;
-            if (!ReadWhole(f.Get(), data, size)) continue;
+            if (!ReadWhole(f.Get(), data, size) || size > kMaxItemText) continue;
             int crc = parseInto(table, std::move(data), size, stored);
             if (stored == (crc & 0xFFFF) || attempt == 2) accepted = attempt;
             if (attempt == 0) first = std::move(f);
@@ -426,9 +434,10 @@ bool CIniFile::WriteIniFile(bool compact) {
         std::vector<SortEntry> entries;
         entries.reserve(table.Count());
         size_t bound = 2 + kChecksumKeyLength + 1 + 10 + 2 + 2;
+        SortEntry entry;
         table.ForEach([&](const IniItem& item) {
-            if (!isWritable(item)) return;
-            entries.push_back(makeSortEntry(item));
+            if (!makeSortEntry(item, entry)) return;
+            entries.push_back(entry);
             bound += item.keyLength + item.valueLength + 9;
         });
         std::sort(entries.begin(), entries.end(), sortsBefore);
@@ -441,12 +450,12 @@ bool CIniFile::WriteIniFile(bool compact) {
             crc = UpdateCRC(crc, item.key, item.keyLength);
             crc = UpdateCRC(crc, "=", 1);
             crc = UpdateCRC(crc, item.value, item.valueLength);
-            writer.Entry(item.key, item.keyLength, item.value, item.valueLength);
+            writer.Entry(item.key, item.keyLength, e.section, item.value, item.valueLength);
         }
         crc &= 0xFFFF;
         char number[16];
         int n = std::snprintf(number, sizeof number, "%u", static_cast<unsigned>(crc));
-        writer.Entry(kChecksumKey, kChecksumKeyLength, number, static_cast<size_t>(n));
+        writer.Entry(kChecksumKey, kChecksumKeyLength, 0, number, static_cast<size_t>(n));
 
         const std::string file = m_FileName.str();
         if (file.empty()) return false;

@@ -15,13 +15,18 @@
 
 namespace zep3detail {
 
+// 32 bytes: two slots per cache line. Keys and values are limited to 4 GiB
+// each (a longer line is not taken from a file).
 struct IniItem {
-    const char* key = nullptr; // null marks a free entry
+    const char* key = nullptr; // null marks an empty slot
     char* value = nullptr;
-    size_t keyLength = 0;
-    size_t valueLength = 0;
     uint64_t hash = 0;
+    uint32_t keyLength = 0;
+    uint32_t valueLength = 0;
 };
+static_assert(sizeof(IniItem) == 32, "two slots per cache line");
+
+constexpr size_t kMaxItemText = 0xFFFFFFFFu;
 
 class IniTable {
 public:
@@ -34,14 +39,16 @@ public:
 
     // The slot of the item with this key, npos when absent.
     size_t Find(const char* key, size_t length) const;
-    const IniItem& At(size_t slot) const { return m_items[index(m_slots[slot])]; }
+    const IniItem& At(size_t slot) const { return m_slots[slot]; }
     void RemoveAt(size_t slot);
 
     // Inserts or replaces, copying key and value into the table's storage.
     void Set(const char* key, size_t keyLength, const char* value, size_t valueLength);
-    // Inserts or replaces with bytes that already live in the table's storage
-    // (an adopted block or Allocate); nothing is copied.
-    void SetStored(const char* key, size_t keyLength, char* value, size_t valueLength);
+    // Inserts or replaces, in order, items whose bytes already live in the
+    // table's storage (an adopted block or Allocate); nothing is copied. Their
+    // hash must be Hash(key). Later items replace earlier ones with the same key.
+    void SetStored(const std::vector<IniItem>& items);
+    static uint64_t Hash(const char* key, size_t length);
 
     // Storage for bytes that items will refer to; freed with the table.
     char* Allocate(size_t n);
@@ -49,22 +56,20 @@ public:
 
     // Calls f(const IniItem&) for every item, in no particular order.
     template <class F> void ForEach(F&& f) const {
-        for (const IniItem& item : m_items)
+        for (const IniItem& item : m_slots)
             if (item.key) f(item);
     }
 
 private:
-    static size_t index(uint64_t slot) { return static_cast<size_t>(slot & 0xFFFFFFFFu) - 1; }
     size_t probe(const char* key, size_t length, uint64_t hash, bool& found) const;
-    size_t insert(const char* key, size_t length, uint64_t hash, bool& existed);
+    IniItem& insert(const char* key, size_t length, uint64_t hash);
+    void setValue(IniItem& item, char* value, size_t length);
     void rehash(size_t capacity);
     void compactIfWasteful();
 
-    // Each slot holds the upper 32 bits of its item's hash and the item's
-    // index + 1 in the low 32 bits; 0 is an empty slot.
-    std::vector<uint64_t> m_slots;
-    std::vector<IniItem> m_items;
-    std::vector<uint32_t> m_freeItems;
+    // Linear probing over the items themselves (no separate index), kept at
+    // most half full, so a lookup usually touches one slot.
+    std::vector<IniItem> m_slots;
     size_t m_count = 0;
 
     std::vector<std::unique_ptr<char[]>> m_blocks;

@@ -9,7 +9,7 @@
 
 namespace {
 
-// A store without a file: the exchange only touches the table.
+// A store that is never saved: the exchange only touches its table.
 class Exchange : public ::testing::Test {
 protected:
     zep3test::TempDir dir;
@@ -38,79 +38,50 @@ protected:
 } // namespace
 
 TEST_F(Exchange, IntegerTextsAndTheDecimalRule) {
-    EXPECT_EQ(written(-5), "-5");
-    EXPECT_EQ(written(static_cast<unsigned>(-5)), "4294967291");
+    EXPECT_EQ(written(-5) + written(static_cast<unsigned>(-5)), "-54294967291");
     EXPECT_EQ(readAs<int>("4294967291"), -5);
-    EXPECT_EQ(readAs<unsigned>("4294967295"), 4294967295u);
-    EXPECT_EQ(written<short>(-1), "-1");
-    EXPECT_EQ(written<unsigned short>(65535), "65535");
-    EXPECT_EQ(readAs<unsigned short>("70000"), 4464);
-    EXPECT_EQ(readAs<short>("40000"), -25536);
-    EXPECT_EQ(written<unsigned char>(200), "200");
-    EXPECT_EQ(readAs<unsigned char>("300"), 44);
-    EXPECT_EQ(readAs<int>(" \t+12abc"), 12);
-    EXPECT_EQ(readAs<int>("-0012"), -12);
-    EXPECT_EQ(readAs<int>("abc", 7), 0);
+    EXPECT_EQ(written<short>(-1) + written<unsigned short>(65535) + written<unsigned char>(200), "-165535200");
+    EXPECT_EQ(readAs<unsigned short>("70000") + readAs<short>("40000") + readAs<unsigned char>("300"),
+              4464 - 25536 + 44);
+    EXPECT_EQ(readAs<int>(" \t+12abc") + readAs<int>("abc", 7), 12);
     EXPECT_EQ(readAs<int>("99999999999"), static_cast<int>(99999999999ll % 4294967296ll));
-    // long is 64-bit here, its texts and values 32-bit.
-    EXPECT_EQ(written<long>(0x100000005l), "5");
-    EXPECT_EQ(written<long>(-7), "-7");
+    // long is 64-bit here; its texts and values stay 32-bit.
+    EXPECT_EQ(written<long>(0x100000005l) + written<unsigned long>(4294967295ul), "54294967295");
     EXPECT_EQ(readAs<long>("4294967295"), -1l);
-    EXPECT_EQ(written<unsigned long>(4294967295ul), "4294967295");
     EXPECT_EQ(readAs<unsigned long>("-1"), 4294967295ul);
-    EXPECT_EQ(written(true), "1");
-    EXPECT_EQ(written(false), "0");
+    EXPECT_EQ(written(true) + written(false), "10");
     EXPECT_TRUE(readAs<bool>("-3"));
     EXPECT_FALSE(readAs<bool>("0x1", true)) << "digits stop at the x";
+    EXPECT_EQ(readAs<CTime>("-86400").GetTime(), -86400);
 }
 
-TEST_F(Exchange, AbsentItemsAndOtherModes) {
+TEST_F(Exchange, AbsentItemsOtherModesAndNullPointers) {
     int i = 7;
-    EXPECT_FALSE(ExchangeObject(&ini, 0, "Missing", &i));
-    EXPECT_EQ(i, 7);
     CTime t(1000);
-    EXPECT_FALSE(ExchangeObject(&ini, 0, "Missing", &t));
-    EXPECT_EQ(t.GetTime(), 1000);
     float f = 3.0f;
-    EXPECT_FALSE(ExchangeObject(&ini, 0, "Missing", &f));
-    EXPECT_EQ(f, 0.0f);
     double d = 3.0;
-    EXPECT_FALSE(ExchangeObject(&ini, 0, "Missing", &d));
-    EXPECT_EQ(d, 0.0);
+    EXPECT_FALSE(ExchangeObject(&ini, 0, "Missing", &i) || ExchangeObject(&ini, 0, "Missing", &t) ||
+                 ExchangeObject(&ini, 0, "Missing", &f) || ExchangeObject(&ini, 0, "Missing", &d));
+    EXPECT_TRUE(i == 7 && t.GetTime() == 1000);
+    EXPECT_TRUE(f == 0.0f && d == 0.0) << "floats follow even an absent item";
 
     setText("V", "5");
-    for (int mode : {2, -1}) {
-        i = 9;
-        CRect r(1, 2, 3, 4);
-        CMemory m(3, "abc");
-        EXPECT_TRUE(ExchangeObject(&ini, mode, "V", &i));
-        EXPECT_TRUE(ExchangeObject(&ini, mode, "R", &r));
-        EXPECT_TRUE(ExchangeObject(&ini, mode, "M", &m));
-        EXPECT_EQ(i, 9);
-        EXPECT_EQ(text("V"), "5");
-        EXPECT_EQ(text("R\\Left"), "<absent>");
-        EXPECT_EQ(text("M\\Size"), "<absent>");
-    }
+    CRect r(1, 2, 3, 4);
+    CMemory m(3, "abc");
+    EXPECT_TRUE(ExchangeObject(&ini, 2, "V", &i) && ExchangeObject(&ini, 2, "R", &r) &&
+                ExchangeObject(&ini, -1, "M", &m));
+    EXPECT_EQ(text("V") + text("R\\Left") + text("M\\Size") + std::to_string(i), "5<absent><absent>7");
     EXPECT_FALSE(ExchangeObject(&ini, 0, "V", static_cast<int*>(nullptr)));
     EXPECT_TRUE(ExchangeObject(&ini, 1, "V", static_cast<CRect*>(nullptr)));
     EXPECT_FALSE(ExchangeObject(nullptr, 0, "V", &i));
 }
 
-TEST_F(Exchange, FloatsKeepSingleprecisionTexts) {
-    EXPECT_EQ(written(1.5f), "  1.500000");
-    EXPECT_EQ(written(-1234567.25f), "-1234567.250000");
-    EXPECT_EQ(written(0.1), "  0.100000");
+TEST_F(Exchange, FloatsKeepSinglePrecisionTexts) {
+    EXPECT_EQ(written(1.5f) + written(0.1), "  1.500000  0.100000");
     EXPECT_EQ(readAs<double>("  0.100000"), static_cast<double>(0.1f));
-    EXPECT_NE(readAs<double>("0.1"), 0.1);
     EXPECT_EQ(readAs<float>(" -2.5e1xyz"), -25.0f);
-    EXPECT_EQ(readAs<float>("+.5"), 0.5f);
     EXPECT_EQ(readAs<float>("junk", 4.0f), 0.0f);
     EXPECT_EQ(written(1e300), "       inf");
-}
-
-TEST_F(Exchange, TimesAreSecondsSince1970) {
-    EXPECT_EQ(written(CTime(1700000000)), "1700000000");
-    EXPECT_EQ(readAs<CTime>("-86400").GetTime(), -86400);
 }
 
 TEST_F(Exchange, FontsAsCommaSeparatedFields) {
@@ -120,28 +91,21 @@ TEST_F(Exchange, FontsAsCommaSeparatedFields) {
     font.lfWeight = 700;
     EXPECT_EQ(written(font), "Arial,-13,0,700,0,0,0,0,0,0,0,0,0,0");
 
-    LOGFONT full{};
-    std::memset(full.lfFaceName, 'F', LF_FACESIZE); // no terminating zero
-    full.lfHeight = 1, full.lfWidth = 2, full.lfWeight = 3, full.lfItalic = 255, full.lfUnderline = 5;
-    full.lfStrikeOut = 6, full.lfCharSet = 238, full.lfOutPrecision = 8, full.lfClipPrecision = 9;
-    full.lfQuality = 10, full.lfPitchAndFamily = 11, full.lfEscapement = -12, full.lfOrientation = 13;
-    EXPECT_EQ(written(full), std::string(32, 'F') + ",1,2,3,255,5,6,238,8,9,10,11,-12,13");
-    LOGFONT back = readAs<LOGFONT>((std::string(32, 'F') + ",1,2,3,255,5,6,238,8,9,10,11,-12,13").c_str());
-    EXPECT_EQ(std::string(back.lfFaceName), std::string(31, 'F'));
-    EXPECT_EQ(back.lfCharSet, 238);
-    EXPECT_EQ(back.lfItalic, 255);
-    EXPECT_EQ(back.lfEscapement, -12);
-    EXPECT_EQ(back.lfOrientation, 13);
+    const std::string full = std::string(32, 'F') + ",1,2,3,255,5,6,238,8,9,10,11,-12,13";
+    LOGFONT all{};
+    std::memset(all.lfFaceName, 'F', LF_FACESIZE); // no terminating zero
+    all.lfHeight = 1, all.lfWidth = 2, all.lfWeight = 3, all.lfItalic = 255, all.lfUnderline = 5;
+    all.lfStrikeOut = 6, all.lfCharSet = 238, all.lfOutPrecision = 8, all.lfClipPrecision = 9;
+    all.lfQuality = 10, all.lfPitchAndFamily = 11, all.lfEscapement = -12, all.lfOrientation = 13;
+    EXPECT_EQ(written(all), full);
+    LOGFONT back = readAs<LOGFONT>(full.c_str());
+    std::memset(all.lfFaceName + 31, 0, 1); // read back: 31 characters and a zero
+    EXPECT_EQ(std::memcmp(&back, &all, sizeof back), 0);
 
-    // Missing commas: the fields read empty and the rest waits for the last.
+    // A missing comma leaves its field empty; the rest waits for the last one.
     LOGFONT shortText = readAs<LOGFONT>("Tahoma,12,300");
-    EXPECT_STREQ(shortText.lfFaceName, "Tahoma");
-    EXPECT_EQ(shortText.lfHeight, 12);
-    EXPECT_EQ(shortText.lfWidth, 0);
-    EXPECT_EQ(shortText.lfWeight, 0);
-    EXPECT_EQ(shortText.lfOrientation, 300);
-    LOGFONT noComma = readAs<LOGFONT>("Tahoma");
-    EXPECT_STREQ(noComma.lfFaceName, "");
+    EXPECT_EQ(shortText.lfHeight + shortText.lfWidth + shortText.lfWeight + shortText.lfOrientation, 312);
+    EXPECT_STREQ(readAs<LOGFONT>("Tahoma").lfFaceName, "");
 
     setText("V", "");
     EXPECT_FALSE(ExchangeObject(&ini, 0, "V", &font));
@@ -150,30 +114,20 @@ TEST_F(Exchange, FontsAsCommaSeparatedFields) {
 
 TEST_F(Exchange, RectanglesPointsAndSizesAreChildViews) {
     CIniFile cam(&ini, "\\Cam1");
-    CRect zone(1, -2, 300, 400);
-    CPoint p(5, -6);
-    CSize s(7, 8);
-    EXPECT_TRUE(ExchangeObject(&cam, 1, "Zone", &zone));
-    EXPECT_TRUE(ExchangeObject(&cam, 1, "P", &p));
-    EXPECT_TRUE(ExchangeObject(&cam, 1, "S", &s));
-    EXPECT_EQ(text("Cam1\\Zone\\Left"), "1");
-    EXPECT_EQ(text("Cam1\\Zone\\Top"), "-2");
-    EXPECT_EQ(text("Cam1\\Zone\\Right"), "300");
-    EXPECT_EQ(text("Cam1\\Zone\\Bottom"), "400");
-    EXPECT_EQ(text("Cam1\\P\\X") + text("Cam1\\P\\Y"), "5-6");
-    EXPECT_EQ(text("Cam1\\S\\CX") + text("Cam1\\S\\CY"), "78");
+    CRect zone(1, -2, 300, 400), zone2;
+    CPoint p(5, -6), p2;
+    CSize s(7, 8), s2;
+    EXPECT_TRUE(ExchangeObject(&cam, 1, "Zone", &zone) && ExchangeObject(&cam, 1, "P", &p) &&
+                ExchangeObject(&cam, 1, "S", &s));
+    EXPECT_EQ(text("Cam1\\Zone\\Left") + text("Cam1\\Zone\\Top") + text("Cam1\\Zone\\Right") +
+                  text("Cam1\\Zone\\Bottom") + text("Cam1\\P\\X") + text("Cam1\\P\\Y") + text("Cam1\\S\\CX") +
+                  text("Cam1\\S\\CY"),
+              "1-23004005-678");
+    EXPECT_TRUE(ExchangeObject(&cam, 0, "Zone", &zone2) && ExchangeObject(&cam, 0, "P", &p2) &&
+                ExchangeObject(&cam, 0, "S", &s2));
+    EXPECT_TRUE(zone2 == zone && p2 == p && s2 == s);
 
-    CRect r2;
-    CPoint p2;
-    CSize s2;
-    EXPECT_TRUE(ExchangeObject(&cam, 0, "Zone", &r2));
-    EXPECT_TRUE(ExchangeObject(&cam, 0, "P", &p2));
-    EXPECT_TRUE(ExchangeObject(&cam, 0, "S", &s2));
-    EXPECT_EQ(r2, zone);
-    EXPECT_EQ(p2, p);
-    EXPECT_EQ(s2, s);
-
-    // The first absent part ends the read: earlier parts are taken.
+    // The first absent part ends the read; the parts before it are taken.
     setText("Part\\Left", "11");
     setText("Part\\Right", "33");
     CRect partial(-1, -1, -1, -1);
@@ -193,18 +147,12 @@ TEST_F(Exchange, ByteBlocksAsHexRows) {
     std::snprintf(pointer, sizeof pointer, "0x%08lX", reinterpret_cast<unsigned long>(block.GetData()));
     EXPECT_EQ(text("Blob\\Pointer"), pointer);
 
-    CMemory empty;
+    CMemory empty, sameSize(20, nullptr), wrongSize(21, bytes);
     EXPECT_TRUE(ExchangeObject(&ini, 0, "Blob", &empty));
-    EXPECT_EQ(empty, block);
-
-    CMemory sameSize(20, nullptr);
-    std::memset(sameSize.GetData(), 0, 20);
     EXPECT_TRUE(ExchangeObject(&ini, 0, "Blob", &sameSize));
-    EXPECT_EQ(sameSize, block);
-
-    CMemory wrongSize(21, bytes);
+    EXPECT_TRUE(empty == block && sameSize == block);
     EXPECT_FALSE(ExchangeObject(&ini, 0, "Blob", &wrongSize));
-    EXPECT_EQ(wrongSize.GetSize(), 21);
+    EXPECT_EQ(wrongSize, CMemory(21, bytes));
 
     for (const char* size : {"10240", "-1"}) {
         setText("Blob\\Size", size);
@@ -217,39 +165,4 @@ TEST_F(Exchange, ByteBlocksAsHexRows) {
     EXPECT_FALSE(ExchangeObject(&ini, 0, "Blob", &shortRow));
     EXPECT_EQ(std::memcmp(shortRow.GetData(), bytes, 16), 0) << "rows decoded before stay";
 
-    CMemory none;
-    EXPECT_TRUE(ExchangeObject(&ini, 1, "None", &none));
-    EXPECT_EQ(text("None\\Size"), "0");
-    EXPECT_EQ(text("None\\0x0000"), "<absent>");
-    EXPECT_TRUE(ExchangeObject(&ini, 0, "None", &none));
-    EXPECT_TRUE(none.IsEmpty());
-}
-
-TEST_F(Exchange, SurvivesASaveAndARead) {
-    CIniFile module(&ini, "Module");
-    LOGFONT font{};
-    std::strcpy(font.lfFaceName, "Arial");
-    CMemory blob(CString("payload"));
-    double gain = 2.5;
-    CString name("Gate, north");
-    ExchangeObject(&module, 1, "Font", &font);
-    ExchangeObject(&module, 1, "Blob", &blob);
-    ExchangeObject(&module, 1, "Gain", &gain);
-    ExchangeObject(&module, 1, "Name", &name);
-    ASSERT_TRUE(ini.WriteIniFile(true));
-
-    CIniFile back(dir.file("x.ini").c_str(), true);
-    CIniFile view(&back, "Module");
-    LOGFONT font2{};
-    CMemory blob2;
-    double gain2 = 0;
-    CString name2;
-    EXPECT_TRUE(ExchangeObject(&view, 0, "Font", &font2));
-    EXPECT_TRUE(ExchangeObject(&view, 0, "Blob", &blob2));
-    EXPECT_TRUE(ExchangeObject(&view, 0, "Gain", &gain2));
-    EXPECT_TRUE(ExchangeObject(&view, 0, "Name", &name2));
-    EXPECT_STREQ(font2.lfFaceName, "Arial");
-    EXPECT_EQ(blob2, blob);
-    EXPECT_EQ(gain2, 2.5);
-    EXPECT_EQ(name2, name);
 }

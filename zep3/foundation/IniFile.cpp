@@ -164,7 +164,7 @@ bool sortsBefore(const SortEntry& a, const SortEntry& b) {
 
 // Lays out the lines of a file: an empty line wherever the section changes,
 // and in the compact form "...\rest" where the key continues the previous
-// section. Keeps the CRC of the entries as written in full.
+// section.
 class ContentWriter {
 public:
     ContentWriter(char* out, bool compact) : m_out(out), m_p(out), m_compact(compact) {}

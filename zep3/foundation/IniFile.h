@@ -53,15 +53,19 @@ public:
 
     // Loads the file (name, when not empty, replaces the file name): the main
     // file when its checksum is right, else a valid backup (which then
-    // replaces the main file on disk), else the main file as it stands.
-    // Discards every item in memory first. False when no file could be
-    // opened (missing folder, no permission, the file busy being saved).
-    // On a child view, the view leaves its parent and gets a table of its own.
+    // replaces a damaged main file on disk), else the main file as it
+    // stands. A missing file is created empty. Discards every item in memory
+    // first. False, with an empty table, when nothing could be read: a
+    // missing folder, no permission, or the file busy in another process's
+    // save with no valid backup. On a child view, the view leaves its parent
+    // and gets a table of its own.
     bool ReadIniFile(const CString& name);
     // Saves the table, sorted, with the checksum line; compact selects the
     // "...\" form. Unchanged content since the last read only refreshes the
-    // backup. False when the file cannot be written or another process holds
-    // it; the file on disk is then unchanged.
+    // backup. Items that a line cannot carry back are left out: an empty key,
+    // a key with "=" or a line feed or beginning with "...\", the key
+    // __checksum__, a value with a line feed. False when the file cannot be
+    // written or another process holds it; the file on disk is then unchanged.
     bool WriteIniFile(bool compact);
 
     // Flags of this view: when both are set, every successful item read

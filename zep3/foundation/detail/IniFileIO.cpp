@@ -1,7 +1,7 @@
 #include <zep3/foundation/detail/IniFileIO.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -189,8 +189,10 @@ public:
         if (!best.count(ours) || !best.count(peer)) return;
         const Best& a = best[ours];
         const Best& b = best[peer];
-        std::printf("ratio %-48s %6.2fx wall (%8.3f vs %8.3f ms)  %6.2fx cpu\n", what, b.real / a.real,
-                    a.real * 1e3, b.real * 1e3, b.cpu / a.cpu);
+        const bool small = a.real < 1e-3; // lookups: nanoseconds
+        const double unit = small ? 1e9 : 1e3;
+        std::printf("ratio %-48s %6.2fx wall (%9.3f vs %9.3f %s)  %6.2fx cpu\n", what, b.real / a.real,
+                    a.real * unit, b.real * unit, small ? "ns" : "ms", b.cpu / a.cpu);
     }
 };
 

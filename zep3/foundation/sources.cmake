@@ -1,7 +1,16 @@
 zep3_sources(
+  Counter.cpp
+  ExchangeObject.cpp
   FileUtils.cpp
+  IniFile.cpp
+  IniFileItems.cpp
   Language.cpp
   LibraryResources.cpp
   LogFile.cpp
+  Memory.cpp
   ShutdownBackend.cpp
+  Utilities.cpp
+  detail/IniFileIO.cpp
+  detail/IniTable.cpp
+  detail/ValueText.cpp
 )

@@ -1,0 +1,47 @@
+#include <zep3/foundation/detail/ValueText.h>
+
+#include <charconv>
+#include <cstring>
+
+namespace zep3detail {
+
+namespace {
+
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+} // namespace
+
+uint32_t ParseDecimal(const char* text, size_t length) {
+    const char* p = text;
+    const char* end = text + length;
+    while (p < end && isSpace(*p)) ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    uint32_t value = 0;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) value = value * 10u + static_cast<uint32_t>(*p - '0');
+    return negative ? 0u - value : value;
+}
+
+size_t FormatFloat(char* out, double value) {
+    char digits[400];
+    auto r = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 6);
+    size_t n = r.ec == std::errc() ? static_cast<size_t>(r.ptr - digits) : 0;
+    if (n > 63) n = 63;
+    size_t pad = n < 10 ? 10 - n : 0;
+    std::memset(out, ' ', pad);
+    std::memcpy(out + pad, digits, n);
+    return pad + n;
+}
+
+double ParseFloat(const char* text, size_t length) {
+    const char* p = text;
+    const char* end = text + length;
+    while (p < end && isSpace(*p)) ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    double value = 0.0;
+    if (std::from_chars(p, end, value, std::chars_format::general).ec != std::errc()) value = 0.0;
+    return negative ? -value : value;
+}
+
+} // namespace zep3detail

@@ -6,6 +6,7 @@
 #include <zep3/platform/CriticalSection.h>
 #include <zep3/platform/DWordArray.h>
 #include <zep3/platform/Export.h>
+#include <zep3/platform/FileDialog.h>
 #include <zep3/platform/GdiTypes.h>
 #include <zep3/platform/List.h>
 #include <zep3/platform/Map.h>

@@ -1,6 +1,7 @@
 zep3_sources(
   Clock.cpp
   CriticalSection.cpp
+  FileDialog.cpp
   Rect.cpp
   String.cpp
   Time.cpp

@@ -2,3 +2,4 @@
 // ZEP3: the whole public interface of the library.
 #include <zep3/platform/platform.h>
 #include <zep3/crypto/crypto.h>
+#include <zep3/imaging/imaging.h>

@@ -1,0 +1,6 @@
+#pragma once
+// Images: the image container and its conversions, BMP and JPEG files.
+#include <zep3/imaging/ColorValue24.h>
+#include <zep3/imaging/ColorValueHSV.h>
+#include <zep3/imaging/ImageBuffer.h>
+#include <zep3/imaging/SystemTime.h>

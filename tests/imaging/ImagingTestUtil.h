@@ -1,0 +1,38 @@
+#pragma once
+// Helpers of the imaging tests: the external peers (ImageMagick, libjpeg's
+// tools), synthetic frames and picture comparison.
+#include <zep3/zep3.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace imgtest {
+
+// Full path of a Debian tool, or empty when it is not installed. The
+// `convert` on PATH may be a stand-in, so only the packages' paths count.
+std::string tool(const char* name);
+
+#define REQUIRE_TOOL(var, name, package)                                                       \
+    const std::string var = imgtest::tool(name);                                               \
+    if (var.empty()) GTEST_SKIP() << name << " is missing: install the Debian package " package
+
+// A camera-like 24-bit frame: a gradient with a disc and a bar that move with t.
+CImageBuffer makeFrame(int width, int height, int t = 0);
+// Deterministic pseudo-random bytes over the whole memory of the buffer.
+void fillRandom(CImageBuffer& image, unsigned seed);
+
+// Rows top-down without padding, RGB or grey, as tools print them.
+struct Picture {
+    int width = 0, height = 0, channels = 0;
+    std::string pixels;
+};
+// Reads a binary PNM (P5 or P6).
+Picture parsePnm(const std::string& bytes);
+// Runs a command line that prints a PNM; empty on failure.
+Picture decodeWith(const std::string& commandLine);
+// BGR or grey rows (given stride) as an RGB or grey picture.
+Picture fromBgr(const BYTE* pixels, int width, int height, int channels, ptrdiff_t stride);
+double psnr(const Picture& a, const Picture& b);
+
+} // namespace imgtest

@@ -16,6 +16,11 @@ int64_t rowStride(int width, int bitCount, int paddingBytes) {
     return stride > INT_MAX ? -1 : stride;
 }
 
+// Bytes of memory behind an image of that type.
+size_t blockBytes(int width, int height, int bitCount, int paddingBytes) {
+    return static_cast<size_t>(rowStride(width, bitCount, paddingBytes)) * static_cast<size_t>(height);
+}
+
 // True when [p, p + n) overlaps [block, block + size).
 bool overlaps(const void* p, size_t n, const void* block, size_t size) {
     if (!p || !block) return false;
@@ -109,9 +114,8 @@ bool CImageBuffer::Create1(CSize size, int bitCount, int paddingBytes) {
     m_BitCount = bitCount;
     m_PaddingBytes = paddingBytes;
     if (width == 0) return true;
-    const int64_t stride = rowStride(width, bitCount, paddingBytes);
-    if (stride <= 0) return stride == 0;
-    m_pPixelBuffer = static_cast<BYTE*>(std::malloc(static_cast<size_t>(stride) * static_cast<size_t>(height)));
+    if (rowStride(width, bitCount, paddingBytes) < 0) return false;
+    m_pPixelBuffer = static_cast<BYTE*>(std::malloc(blockBytes(width, height, bitCount, paddingBytes)));
     if (!m_pPixelBuffer) return false;
     m_Width = width;
     m_Height = height;
@@ -162,8 +166,8 @@ bool CImageBuffer::CreateCopy(const void* pixels, CSize size, int bitCount, CRec
     if (srcStride < 0 || dstStride < 0) return false;
 
     // Copying from this buffer's own memory: build the copy aside.
-    const size_t total = static_cast<size_t>(rowStride(m_Width, m_BitCount, m_PaddingBytes)) * m_Height;
-    if (overlaps(pixels, static_cast<size_t>(srcStride) * size.cy, m_pPixelBuffer, total)) {
+    const size_t own = blockBytes(m_Width, m_Height, m_BitCount, m_PaddingBytes);
+    if (overlaps(pixels, static_cast<size_t>(srcStride) * size.cy, m_pPixelBuffer, own)) {
         CImageBuffer part;
         if (!part.CreateCopy(pixels, size, bitCount, rect, paddingBytes)) return false;
         swap(part);
@@ -190,8 +194,7 @@ bool CImageBuffer::Copy(const CImageBuffer* other) {
 
 bool CImageBuffer::Assign(void* pixels, CSize size, int bitCount, CSystemTime* time, int paddingBytes) {
     // A view on our own memory would outlive the memory by the next line.
-    if (m_bOwnBuffer && pixels &&
-        overlaps(pixels, 1, m_pPixelBuffer, size_t(rowStride(m_Width, m_BitCount, m_PaddingBytes)) * m_Height))
+    if (m_bOwnBuffer && overlaps(pixels, 1, m_pPixelBuffer, blockBytes(m_Width, m_Height, m_BitCount, m_PaddingBytes)))
         return false;
     DestroyBitmap();
     Create1(CSize(0, 0), m_BitCount, m_PaddingBytes);

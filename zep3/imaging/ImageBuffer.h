@@ -86,7 +86,7 @@ public:
     bool IsEmpty() const { return m_Width == 0 || m_Height == 0; }
     CSize GetSize() const { return CSize(m_Width, m_Height); }
     int GetBitCount() const { return m_BitCount; }
-    int GetPixelSize() const { return (m_BitCount + 7) / 8; }
+    int GetPixelSize() const { return static_cast<int>((m_BitCount + 7LL) / 8); }
     int GetPaddingBytes() const { return m_PaddingBytes; }
     // First byte of the top row; null when empty. Owned by the buffer (or by
     // the viewed memory's owner).

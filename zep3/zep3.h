@@ -3,3 +3,4 @@
 #include <zep3/platform/platform.h>
 #include <zep3/foundation/foundation.h>
 #include <zep3/crypto/crypto.h>
+#include <zep3/imaging/imaging.h>

@@ -21,7 +21,7 @@ TempDir::~TempDir() {
 
 std::string dataFile(const std::string& relative) {
     const char* root = std::getenv("ZEP3_TEST_DATA");
-    return std::string(root ? root : "tests/data") + "/" + relative;
+    return std::string(root ? root : ZEP3_TEST_DATA_DIR) + "/" + relative;
 }
 
 std::string readFile(const std::string& path) {

@@ -11,6 +11,7 @@
 #include <zep3/platform/DWordArray.h>
 #include <zep3/platform/Export.h>
 #include <zep3/platform/File.h>
+#include <zep3/platform/FileDialog.h>
 #include <zep3/platform/FileException.h>
 #include <zep3/platform/FileFind.h>
 #include <zep3/platform/FileStatus.h>
@@ -29,10 +30,7 @@
 #include <zep3/platform/Pen.h>
 #include <zep3/platform/PixelSurface.h>
 #include <zep3/platform/Point.h>
-#include <zep3/platform/Point.h>
 #include <zep3/platform/PtrArray.h>
-#include <zep3/platform/PtrArray.h>
-#include <zep3/platform/Rect.h>
 #include <zep3/platform/Rect.h>
 #include <zep3/platform/Registry.h>
 #include <zep3/platform/Resource.h>

@@ -7,6 +7,7 @@ zep3_sources(
   DCDraw.cpp
   DCText.cpp
   File.cpp
+  FileDialog.cpp
   FileFind.cpp
   FileSystem.cpp
   GdiObject.cpp

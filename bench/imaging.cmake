@@ -1,0 +1,7 @@
+# Image conversions against OpenCV, the JPEG classes against TurboJPEG; both
+# peers are benchmark-only (scripts/deps/bench/imaging.txt).
+find_package(OpenCV REQUIRED COMPONENTS core imgproc)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(BENCH_TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
+zep3_add_bench(imaging SOURCES imaging/ImagingBench.cpp LIBS ${OpenCV_LIBS} PkgConfig::BENCH_TURBOJPEG)
+target_include_directories(bench_imaging SYSTEM PRIVATE ${OpenCV_INCLUDE_DIRS})

@@ -1,0 +1,9 @@
+#pragma once
+// Images: the image container and its conversions, BMP and JPEG files.
+#include <zep3/imaging/BmpFile.h>
+#include <zep3/imaging/ColorValue24.h>
+#include <zep3/imaging/ColorValueHSV.h>
+#include <zep3/imaging/ImageBuffer.h>
+#include <zep3/imaging/Jpeg.h>
+#include <zep3/imaging/JpegFile.h>
+#include <zep3/imaging/SystemTime.h>

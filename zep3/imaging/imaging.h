@@ -4,6 +4,7 @@
 #include <zep3/imaging/ColorValue24.h>
 #include <zep3/imaging/ColorValueHSV.h>
 #include <zep3/imaging/ImageBuffer.h>
+#include <zep3/imaging/MPoint.h>
 #include <zep3/imaging/Jpeg.h>
 #include <zep3/imaging/JpegFile.h>
 #include <zep3/imaging/SystemTime.h>

@@ -4,11 +4,16 @@
 #include <zep3/platform/ArrayEx.h>
 #include <zep3/platform/Clock.h>
 #include <zep3/platform/CriticalSection.h>
+#include <zep3/platform/Cursor.h>
 #include <zep3/platform/DWordArray.h>
+#include <zep3/platform/Event.h>
 #include <zep3/platform/Export.h>
+#include <zep3/platform/FdNotifier.h>
 #include <zep3/platform/GdiTypes.h>
 #include <zep3/platform/List.h>
 #include <zep3/platform/Map.h>
+#include <zep3/platform/MessagePump.h>
+#include <zep3/platform/Messages.h>
 #include <zep3/platform/Point.h>
 #include <zep3/platform/PtrArray.h>
 #include <zep3/platform/Rect.h>
@@ -17,6 +22,10 @@
 #include <zep3/platform/String.h>
 #include <zep3/platform/StringArray.h>
 #include <zep3/platform/SyncObject.h>
+#include <zep3/platform/Thread.h>
 #include <zep3/platform/Time.h>
 #include <zep3/platform/TimeSpan.h>
+#include <zep3/platform/Wait.h>
+#include <zep3/platform/WinThread.h>
 #include <zep3/platform/WinTypes.h>
+#include <zep3/platform/Wnd.h>

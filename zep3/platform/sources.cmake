@@ -1,7 +1,16 @@
 zep3_sources(
   Clock.cpp
   CriticalSection.cpp
+  Cursor.cpp
+  FdNotifier.cpp
+  Kernel.cpp
+  LoopBackendEpoll.cpp
+  MessagePump.cpp
+  MessageQueue.cpp
   Rect.cpp
   String.cpp
+  Thread.cpp
   Time.cpp
+  WinThread.cpp
+  Wnd.cpp
 )

@@ -121,13 +121,12 @@ TEST(SendMessage, ThreadsSendingToEachOtherDoNotDeadlock) {
 TEST(SendMessage, ReturnsZeroWhenTheOwnerEndsWithoutAnswering) {
     CEvent created(FALSE, TRUE), leave(FALSE, TRUE);
     std::atomic<HWND> hwnd{nullptr};
+    auto* wnd = new ScriptWnd; // outlives its thread, which destroys the window as it ends
     std::thread owner([&] {
-        ScriptWnd wnd;
-        wnd.CreateTop(CRect(0, 0, 10, 10), 0);
-        hwnd = wnd.m_hWnd;
+        wnd->CreateTop(CRect(0, 0, 10, 10), 0);
+        hwnd = wnd->m_hWnd;
         created.SetEvent();
         WaitForSingleObject(leave, 5000); // never reads its queue
-        wnd.m_hWnd = nullptr;              // leave the window to the thread's end
     });
     ASSERT_TRUE(created.Lock(5000));
     CWinThread* sender = AfxBeginThread([](LPVOID p) -> UINT {
@@ -139,6 +138,9 @@ TEST(SendMessage, ReturnsZeroWhenTheOwnerEndsWithoutAnswering) {
     leave.SetEvent();
     owner.join();
     EXPECT_FALSE(IsWindow(hwnd)) << "a thread's windows end with it";
+    EXPECT_EQ(wnd->m_hWnd, nullptr);
+    EXPECT_EQ(wnd->received.back(), UINT(WM_NCDESTROY));
+    delete wnd;
     ASSERT_EQ(WaitForSingleObject(*sender, 5000), WAIT_OBJECT_0);
     DWORD code = 0;
     GetExitCodeThread(*sender, &code);

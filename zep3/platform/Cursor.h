@@ -10,10 +10,10 @@ typedef HCURSOR__* HCURSOR;
 typedef uintptr_t ULONG_PTR;
 
 #ifndef MAKEINTRESOURCE
-#define MAKEINTRESOURCE(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#define MAKEINTRESOURCE(i) ((LPSTR)(ULONG_PTR)(WORD)(i))
 #endif
 #ifndef IS_INTRESOURCE
-#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define IS_INTRESOURCE(p) ((((ULONG_PTR)(p)) >> 16) == 0)
 #endif
 #define IDC_ARROW MAKEINTRESOURCE(32512)
 #define IDC_IBEAM MAKEINTRESOURCE(32513)

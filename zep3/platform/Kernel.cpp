@@ -3,8 +3,10 @@
 #include <zep3/platform/detail/Kernel.h>
 
 #include <algorithm>
-#include <chrono>
+#include <cerrno>
 #include <condition_variable>
+#include <ctime>
+#include <pthread.h>
 #include <unordered_map>
 
 namespace zep3detail {
@@ -126,6 +128,7 @@ HANDLE RegisterHandle(std::shared_ptr<KernelObject> object) {
     HandleTable& table = Handles();
     std::lock_guard<std::mutex> hold(table.lock);
     uintptr_t key = table.next++ * 4;
+    ++object->openHandles;
     table.objects.emplace(key, std::move(object));
     return reinterpret_cast<HANDLE>(key);
 }
@@ -152,11 +155,24 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, 
     if (TrySatisfy(w)) return WAIT_OBJECT_0 + w.satisfied;
     if (milliseconds == 0) return WAIT_TIMEOUT;
     EnlistGuard enlisted(w);
-    if (milliseconds == INFINITE) {
-        w.wakeUp.wait(hold, [&] { return w.satisfied >= 0; });
-    } else {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-        if (!w.wakeUp.wait_until(hold, deadline, [&] { return w.satisfied >= 0; })) return WAIT_TIMEOUT;
+    // Plain calls into the C library (no predicate templates in between), so
+    // that a thread cancelled here unwinds cleanly under AddressSanitizer too.
+    struct timespec deadline;
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    deadline.tv_sec += milliseconds / 1000;
+    deadline.tv_nsec += long(milliseconds % 1000) * 1000000L;
+    if (deadline.tv_nsec >= 1000000000L) {
+        deadline.tv_nsec -= 1000000000L;
+        ++deadline.tv_sec;
+    }
+    while (w.satisfied < 0) {
+        if (milliseconds == INFINITE) {
+            w.wakeUp.wait(hold);
+        } else if (pthread_cond_clockwait(w.wakeUp.native_handle(), hold.mutex()->native_handle(), CLOCK_MONOTONIC,
+                                          &deadline) == ETIMEDOUT &&
+                   w.satisfied < 0) {
+            return WAIT_TIMEOUT;
+        }
     }
     return WAIT_OBJECT_0 + w.satisfied;
 }
@@ -172,6 +188,7 @@ BOOL CloseHandle(HANDLE handle) {
     auto it = table.objects.find(reinterpret_cast<uintptr_t>(handle));
     if (it == table.objects.end()) return FALSE;
     last = std::move(it->second);
+    --last->openHandles;
     table.objects.erase(it);
     return TRUE;
 }

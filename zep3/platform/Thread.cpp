@@ -34,9 +34,14 @@ struct ThreadHolder {
 };
 thread_local ThreadHolder tlsHolder;
 
+// Threads by id, for OpenThread. An entry lives as long as the thread's
+// record: while the thread runs or a handle to it is open, as on Windows,
+// where an ended thread can be opened (and its exit code read) until its
+// last handle is closed.
 struct KnownThreads {
     std::mutex lock;
     std::unordered_map<DWORD, std::weak_ptr<ThreadObject>> byId;
+    size_t pruneAt = 64;
 };
 
 KnownThreads& Known() {
@@ -47,14 +52,10 @@ KnownThreads& Known() {
 void Remember(const std::shared_ptr<ThreadObject>& t) {
     KnownThreads& k = Known();
     std::lock_guard<std::mutex> hold(k.lock);
-    k.byId[t->tid] = t;
-}
-
-void Forget(const ThreadObject& t) {
-    KnownThreads& k = Known();
-    std::lock_guard<std::mutex> hold(k.lock);
-    auto it = k.byId.find(t.tid);
-    if (it != k.byId.end() && it->second.lock().get() == &t) k.byId.erase(it);
+    k.byId[t->tid] = t; // a reused id now names the new thread
+    if (k.byId.size() < k.pruneAt) return;
+    for (auto it = k.byId.begin(); it != k.byId.end();) it = it->second.expired() ? k.byId.erase(it) : ++it;
+    k.pruneAt = 2 * k.byId.size() + 64;
 }
 
 DWORD SystemThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
@@ -65,7 +66,6 @@ void Finish(ThreadObject& t, DWORD code) {
         std::lock_guard<std::mutex> hold(t.suspendLock);
         t.exiting = true;
     }
-    Forget(t);
     std::lock_guard<std::mutex> hold(KernelLock());
     t.exitCode = t.terminating ? t.terminateCode : code;
     t.finished = true;
@@ -185,7 +185,7 @@ void* Trampoline(void* param) {
     ThreadEnd end{t};
     {
         std::unique_lock<std::mutex> hold(t.suspendLock);
-        t.gate.wait(hold, [&] { return t.suspendCount == 0; });
+        while (t.suspendCount != 0) t.gate.wait(hold); // a cancellation point: keep it a plain call
         t.started = true;
     }
     end.code = start->body(start->arg);
@@ -279,7 +279,12 @@ HANDLE OpenThread(DWORD, BOOL, DWORD threadId) {
         auto it = k.byId.find(threadId);
         if (it != k.byId.end()) t = it->second.lock();
     }
-    return t ? RegisterHandle(t) : nullptr;
+    if (!t) return nullptr;
+    {
+        std::lock_guard<std::mutex> hold(KernelLock());
+        if (t->finished && t->openHandles == 0) return nullptr; // gone, as far as callers can tell
+    }
+    return RegisterHandle(t);
 }
 
 DWORD SuspendThread(HANDLE thread) {
@@ -294,7 +299,7 @@ DWORD SuspendThread(HANDLE thread) {
     }
     if (t.get() == tlsSelf) {
         t->suspendCount = 1;
-        t->gate.wait(hold, [&] { return t->suspendCount == 0; });
+        while (t->suspendCount != 0) t->gate.wait(hold);
         return 0;
     }
     InstallSuspendHandler();

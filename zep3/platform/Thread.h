@@ -37,7 +37,7 @@ ZEP3_API DWORD GetCurrentThreadId();
 // A pseudo-handle meaning "the calling thread"; needs no CloseHandle.
 ZEP3_API HANDLE GetCurrentThread();
 // A new handle to the known thread with that id, or null when there is none
-// (never started here, never known, or already finished). Access is not checked.
+// (never known, or ended with no handle to it left open). Access is not checked.
 ZEP3_API HANDLE OpenThread(DWORD desiredAccess, BOOL inheritHandle, DWORD threadId);
 
 // Adds one to the thread's suspend count and returns the count before; the

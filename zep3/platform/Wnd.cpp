@@ -681,31 +681,31 @@ BOOL CWnd::GetUpdateRect(LPRECT rect, BOOL) {
 void CWnd::UpdateWindow() { UpdateWindowNow(m_hWnd); }
 
 BOOL CWnd::RedrawWindow(LPCRECT rect, CRgn* region, UINT flags) {
-    if (!IsWindow(m_hWnd)) return FALSE;
     const RECT* area = region ? nullptr : rect;
-    std::vector<HWND> targets{m_hWnd};
-    CPoint origin;
-    ClientToScreen(&origin);
-    if (flags & RDW_ALLCHILDREN) {
+    // The windows concerned, each with the offset that moves the rectangle
+    // from this window's client area into its own.
+    std::vector<std::pair<HWND, CPoint>> targets;
+    {
         WindowTable& t = Table();
         std::lock_guard<std::mutex> hold(t.lock);
-        Descendants(t, m_hWnd, targets);
-    }
-    for (HWND h : targets) {
-        CRect local;
-        const RECT* part = area;
-        if (area && h != m_hWnd) {
-            // The rectangle is in this window's client area; move it into the child's.
-            CPoint childOrigin;
-            CWnd::FromHandle(h)->ClientToScreen(&childOrigin);
-            local = CRect(*area) + CPoint(origin.x - childOrigin.x, origin.y - childOrigin.y);
-            part = &local;
+        if (!Find(t, m_hWnd)) return FALSE;
+        std::vector<HWND> windows{m_hWnd};
+        if (flags & RDW_ALLCHILDREN) Descendants(t, m_hWnd, windows);
+        const CPoint origin = ClientOrigin(t, m_hWnd);
+        for (HWND h : windows) {
+            const CPoint own = ClientOrigin(t, h);
+            targets.emplace_back(h, CPoint(origin.x - own.x, origin.y - own.y));
         }
-        if (flags & RDW_INVALIDATE) InvalidateWindow(h, part, (flags & RDW_ERASE) != 0);
-        if (flags & RDW_VALIDATE) ValidateWindow(h, part);
+    }
+    for (const auto& target : targets) {
+        CRect local;
+        if (area) local = CRect(*area) + target.second;
+        const RECT* part = area ? &local : nullptr;
+        if (flags & RDW_INVALIDATE) InvalidateWindow(target.first, part, (flags & RDW_ERASE) != 0);
+        if (flags & RDW_VALIDATE) ValidateWindow(target.first, part);
     }
     if (flags & RDW_UPDATENOW)
-        for (HWND h : targets) UpdateWindowNow(h);
+        for (const auto& target : targets) UpdateWindowNow(target.first);
     return TRUE;
 }
 

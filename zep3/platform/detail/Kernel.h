@@ -6,6 +6,7 @@
 // makes PulseEvent and auto-reset events exact.
 #include <zep3/platform/WinTypes.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -23,6 +24,7 @@ public:
     virtual void Acquire() {}
 
     std::vector<Waiter*> waiters; // guarded by KernelLock()
+    std::atomic<int> openHandles{0};
 };
 
 std::mutex& KernelLock();

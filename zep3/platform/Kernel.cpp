@@ -1,5 +1,4 @@
 #include <zep3/platform/Event.h>
-#include <zep3/platform/Thread.h>
 #include <zep3/platform/detail/Kernel.h>
 
 #include <algorithm>

@@ -43,7 +43,8 @@ std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
 // Resolves the pseudo-handle of the current thread (defined with the threads).
 std::shared_ptr<KernelObject> CurrentThreadKernelObject();
 
-// Waits for one object with a time limit, like WaitForSingleObject.
+// The wait behind WaitForSingleObject and WaitForMultipleObjects; the
+// caller's references keep the objects alive while it waits.
 DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, bool waitAll, DWORD milliseconds);
 
 } // namespace zep3detail

@@ -114,9 +114,10 @@ bool ThreadQueue::Sleep(int timeoutMs, bool watchFds) {
             if (it != notifiers.end()) entry = it->second;
         }
         if (!entry) continue; // unregistered by an earlier callback of this batch
-        DWORD enabled = entry->events.load();
-        if (enabled == 0) continue;
-        entry->callback(r.events & (enabled | CFdNotifier::Error | CFdNotifier::HangUp));
+        // The events may have been changed since the wait began.
+        const DWORD events = r.events & (entry->events.load() | CFdNotifier::Error | CFdNotifier::HangUp);
+        if (!entry->events.load() || !events) continue;
+        entry->callback(events);
         called = true;
     }
     return called;

@@ -1,8 +1,10 @@
 #pragma once
-// Images: the image container and its conversions, BMP and JPEG files.
+// Images: the image container and its conversions, BMP and JPEG files, the
+// editable shapes (trackers).
 #include <zep3/imaging/BmpFile.h>
 #include <zep3/imaging/ColorValue24.h>
 #include <zep3/imaging/ColorValueHSV.h>
+#include <zep3/imaging/HandleTracker.h>
 #include <zep3/imaging/ImageBuffer.h>
 #include <zep3/imaging/MPoint.h>
 #include <zep3/imaging/Jpeg.h>

@@ -1,6 +1,7 @@
 zep3_sources(
   BmpFile.cpp
   ColorValueHSV.cpp
+  HandleTracker.cpp
   ImageBuffer.cpp
   ImageConvert.cpp
   Jpeg.cpp

@@ -6,6 +6,7 @@
 #include <zep3/platform/Pen.h>
 
 #include <cmath>
+#include <cstring>
 #include <new>
 
 using zep3detail::ZoomCoordinate;
@@ -255,8 +256,18 @@ bool CPerspectiveCorrection::Correction(const CImageBuffer* source, CImageBuffer
     const int w = m_nGridWidth, h = m_nGridHeight;
     const int32_t* entry = m_Lookup.data();
     to += static_cast<ptrdiff_t>(m_Rect.top) * target.cx + m_Rect.left;
-    for (int r = 0; r < h; ++r, entry += w, to += target.cx)
-        for (int c = 0; c < w; ++c) to[c] = from[entry[c]];
+    for (int r = 0; r < h; ++r, entry += w, to += target.cx) {
+        // Eight lookups gathered into one store: byte stores could alias the
+        // table and would hold each load back until the store before it.
+        int c = 0;
+        for (; c + 8 <= w; c += 8) {
+            const int32_t* e = entry + c;
+            uint64_t eight = 0;
+            for (int k = 0; k < 8; ++k) eight |= static_cast<uint64_t>(from[e[k]]) << (8 * k);
+            std::memcpy(to + c, &eight, sizeof eight);
+        }
+        for (; c < w; ++c) to[c] = from[entry[c]];
+    }
     return true;
 }
 

@@ -6,6 +6,8 @@
 #include <zep3/platform/Pen.h>
 
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <new>
 

@@ -5,3 +5,6 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(BENCH_TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
 zep3_add_bench(imaging SOURCES imaging/ImagingBench.cpp LIBS ${OpenCV_LIBS} PkgConfig::BENCH_TURBOJPEG)
 target_include_directories(bench_imaging SYSTEM PRIVATE ${OpenCV_INCLUDE_DIRS})
+# Perspective correction against cv::remap on the same map.
+zep3_add_bench(perspective SOURCES imaging/PerspectiveBench.cpp LIBS ${OpenCV_LIBS})
+target_include_directories(bench_perspective SYSTEM PRIVATE ${OpenCV_INCLUDE_DIRS})

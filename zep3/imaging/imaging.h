@@ -1,6 +1,6 @@
 #pragma once
-// Images: the image container and its conversions, BMP and JPEG files, the
-// editable shapes (trackers).
+// Images: the image container and its conversions, BMP and JPEG files,
+// perspective correction and the editable shapes (trackers).
 #include <zep3/imaging/BmpFile.h>
 #include <zep3/imaging/ColorValue24.h>
 #include <zep3/imaging/ColorValueHSV.h>
@@ -9,4 +9,5 @@
 #include <zep3/imaging/MPoint.h>
 #include <zep3/imaging/Jpeg.h>
 #include <zep3/imaging/JpegFile.h>
+#include <zep3/imaging/PerspectiveCorrection.h>
 #include <zep3/imaging/SystemTime.h>

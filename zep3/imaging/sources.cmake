@@ -6,6 +6,7 @@ zep3_sources(
   ImageConvert.cpp
   Jpeg.cpp
   JpegFile.cpp
+  PerspectiveCorrection.cpp
   SystemTime.cpp
   detail/JpegCodec.cpp
 )

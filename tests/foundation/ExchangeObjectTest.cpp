@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -80,7 +81,11 @@ TEST_F(Exchange, FloatsKeepSinglePrecisionTexts) {
     EXPECT_EQ(written(1.5f) + written(0.1), "  1.500000  0.100000");
     EXPECT_EQ(readAs<double>("  0.100000"), static_cast<double>(0.1f));
     EXPECT_EQ(readAs<float>(" -2.5e1xyz"), -25.0f);
-    EXPECT_EQ(readAs<float>("junk", 4.0f), 0.0f);
+    EXPECT_EQ(readAs<float>("junk", 4.0f) + readAs<float>("--5") + readAs<float>("+-5"), 0.0f);
+    // Beyond float's or double's range: infinity; below it: zero.
+    EXPECT_EQ(readAs<float>("1e39"), INFINITY);
+    EXPECT_EQ(readAs<double>("-1e400"), -INFINITY);
+    EXPECT_EQ(readAs<float>("1e-400", 4.0f), 0.0f);
     EXPECT_EQ(written(1e300), "       inf");
 }
 

@@ -239,7 +239,9 @@ TEST(CIniFile, BadPathsAndHugeLines) {
     for (const std::string& path : bad) {
         CIniFile ini(path.c_str(), false);
         put(ini, "A", "1");
-        EXPECT_FALSE(ini.ReadIniFile(CString())) << path;
+        // A folder cannot be read as the file, but its backup (folder.bak)
+        // opens: the read counts, with nothing in it.
+        EXPECT_EQ(ini.ReadIniFile(CString()), path == dir.file("folder")) << path;
         EXPECT_EQ(get(ini, "A"), "<absent>") << "a read discards the items in memory";
         put(ini, "A", "1");
         EXPECT_FALSE(ini.WriteIniFile(false)) << path;
@@ -295,6 +297,17 @@ TEST(CIniFile, ALockedFileRefusesSavesAndReadersUseTheBackup) {
     CIniFile reader(path.c_str(), true);
     EXPECT_EQ(get(reader, "V"), "old") << "the busy file is skipped, the backup read";
     EXPECT_EQ(readFile(path), before) << "and not replaced by the backup";
+
+    // An invalid backup as well: a file was opened, so the read succeeds with
+    // an empty table. Only when nothing at all opens does it fail.
+    std::string backup = dir.file("busy.bak");
+    ASSERT_TRUE(writeFile(backup, "V=hand edit\r\n"));
+    CIniFile nothing(path.c_str(), false);
+    EXPECT_TRUE(nothing.ReadIniFile(CString()));
+    EXPECT_EQ(get(nothing, "V"), "<absent>");
+    ASSERT_EQ(::unlink(backup.c_str()), 0);
+    ASSERT_EQ(::mkdir(backup.c_str(), 0700), 0);
+    EXPECT_FALSE(nothing.ReadIniFile(CString()));
     ::close(fd);
     EXPECT_EQ(get(*std::make_unique<CIniFile>(path.c_str(), true), "V"), "new");
 }

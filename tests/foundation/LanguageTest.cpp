@@ -78,6 +78,7 @@ TEST_F(CLanguageTest, SelectedModuleSuppliesTextsByteForByte) {
     HINSTANCE polish = CLanguage::m_hLangDLL;
     ASSERT_NE(polish, nullptr);
     EXPECT_EQ(GetResString(100), windows1250("Okno główne").c_str());
+    EXPECT_EQ(CLanguage::GetResString(100), GetResString(100));
     std::string high;
     for (int c = 0x80; c <= 0xFF; ++c) high += static_cast<char>(c);
     EXPECT_EQ(GetResString(101).str(), high);

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <string>
+#include <type_traits>
 
 namespace {
 
@@ -52,6 +53,12 @@ TEST(CMemory, ViewsNeverFreeForeignBytes) {
     owned.Remove('x');
     EXPECT_EQ(bytes(view) + bytes(owned), "wxyzwyz");
 
+    // A join whose size would not fit an int leaves the block as it was.
+    CMemory huge;
+    huge.Assign(INT_MAX - 1, foreign, false);
+    huge += CMemory(2, "ab");
+    EXPECT_TRUE(huge.GetSize() == INT_MAX - 1 && huge.GetData() == reinterpret_cast<unsigned char*>(foreign));
+
     // Assigning a block from a view of its own bytes.
     CMemory self(3, "abc"), alias;
     alias.Assign(3, self.GetData(), false);
@@ -69,6 +76,9 @@ TEST(CCounter, MeasuresMilliseconds) {
     int second = c.GetCounts();
     EXPECT_TRUE(first >= 5 && second >= first + 5);
     EXPECT_GE(static_cast<const CCounter&>(c).GetCounts(), second);
+    EXPECT_GE(c.GetCountsDouble(), second);
+    static_assert(std::is_same<decltype(&CCounter::GetCountsDouble), double (CCounter::*)()>::value,
+                  "GetCountsDouble is the one reading that is not const");
     EXPECT_EQ(c.Difference(), second) << "the const form records nothing";
     double stopped = c.StopDouble();
     EXPECT_DOUBLE_EQ(c.DifferenceDouble(), stopped);

@@ -44,9 +44,9 @@ int CCounter::GetCounts() {
     return Difference();
 }
 
-int CCounter::GetCounts() const { return truncated(GetCountsDouble()); }
+int CCounter::GetCounts() const { return m_bRunning ? truncated(DifferenceDouble(now())) : 0; }
 
-double CCounter::GetCountsDouble() const { return m_bRunning ? DifferenceDouble(now()) : 0.0; }
+double CCounter::GetCountsDouble() { return m_bRunning ? DifferenceDouble(now()) : 0.0; }
 
 int CCounter::Difference() const { return truncated(DifferenceDouble()); }
 

@@ -22,7 +22,7 @@ public:
     int GetCounts();
     // When running: milliseconds from start to now, recording nothing. Otherwise 0.
     int GetCounts() const;
-    double GetCountsDouble() const;
+    double GetCountsDouble();
     // Milliseconds from start to the recorded stop value.
     int Difference() const;
     double DifferenceDouble() const;

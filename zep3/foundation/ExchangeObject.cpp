@@ -1,10 +1,9 @@
 #include <zep3/foundation/ExchangeObject.h>
 
 #include <zep3/crypto/HexText.h>
+#include <zep3/foundation/detail/ValueText.h>
 
 #include <algorithm>
-#include <cfloat>
-#include <cmath>
 #include <cstdint>
 
 namespace {
@@ -31,12 +30,6 @@ template <size_t N> bool exchangeParts(CIniFile* ini, int mode, const CString& k
         *part.field = static_cast<LONG>(v);
     }
     return true;
-}
-
-// Beyond float's range a double becomes an infinity, as the FPU makes it.
-float narrowed(double d) {
-    if (std::isfinite(d) && std::fabs(d) > FLT_MAX) return d > 0 ? INFINITY : -INFINITY;
-    return static_cast<float>(d);
 }
 
 const int kMemoryRow = 16;
@@ -94,7 +87,7 @@ bool ExchangeObject(CIniFile* ini, int mode, const CString& key, LOGFONT* value)
 bool ExchangeObject(CIniFile* ini, int mode, const CString& key, double* value) {
     if (!ini) return false;
     if (isNoOp(mode) || !value) return mode != 0;
-    float f = narrowed(*value);
+    float f = mode == 1 ? zep3detail::NarrowToFloat(*value) : 0.0f;
     bool ok = ExchangeObject(ini, mode, key, &f);
     if (mode == 0) *value = f;
     return ok;

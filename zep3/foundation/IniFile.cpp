@@ -389,15 +389,18 @@ bool CIniFile::ReadIniFile(const CString& name) {
             return false;
         }
 
-        // An old-style backup (cfg.ini.bak) becomes the backup unless there is one.
+        // An old-style backup (cfg.ini.bak) becomes the backup unless there
+        // is one; then it goes. One that cannot be moved stays where it is.
         const std::string legacy = file + ".bak";
         if (legacy != backup && FileExists(legacy)) {
-            if (FileExists(backup) || !MoveNoReplace(legacy, backup)) ::unlink(legacy.c_str());
+            if (FileExists(backup) || (!MoveNoReplace(legacy, backup) && FileExists(backup)))
+                ::unlink(legacy.c_str());
         }
 
         // Attempts: the file, the backup, the file again (taken as it is).
         IniTable& table = Items();
         FileHandle first; // the file as attempt 0 found it, kept for promoting the backup
+        bool opened = false;
         int accepted = -1;
         int stored = -1;
         for (int attempt = 0; attempt < 3 && accepted < 0; ++attempt) {
@@ -406,17 +409,26 @@ bool CIniFile::ReadIniFile(const CString& name) {
             // rename), so it is read without a lock.
             FileHandle f = OpenLocked(attempt == 1 ? backup : file, attempt == 1 ? 0 : LOCK_SH, true);
             if (!f.IsOpen()) continue;
-            std::unique_ptr<char[]> data;
-            size_t size = 0;
-            if (!ReadWhole(f.Get(), data, size) || size > kMaxItemText) continue;
-            int crc = parseInto(table, std::move(data), size, stored);
-            if (stored == (crc & 0xFFFF) || attempt == 2) accepted = attempt;
+            opened = true;
+            try {
+                std::unique_ptr<char[]> data;
+                size_t size = 0;
+                if (!ReadWhole(f.Get(), data, size) || size > kMaxItemText) continue;
+                int crc = parseInto(table, std::move(data), size, stored);
+                if (stored == (crc & 0xFFFF) || attempt == 2) accepted = attempt;
+            } catch (...) {
+                // Out of memory for this file: the next attempt may fit.
+                table.Clear();
+                continue;
+            }
             if (attempt == 0) first = std::move(f);
         }
         if (accepted < 0) {
+            // Nothing accepted: an empty table. The read still counts as
+            // done when some file could be opened.
             table.Clear();
             m_nChecksum = -1;
-            return false;
+            return opened;
         }
         if (accepted == 1 && !promoteBackup(first.Get(), file, backup)) stored = -1;
         m_nChecksum = stored;

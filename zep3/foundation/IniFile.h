@@ -55,10 +55,11 @@ public:
     // file when its checksum is right, else a valid backup (which then
     // replaces a damaged main file on disk), else the main file as it
     // stands. A missing file is created empty. Discards every item in memory
-    // first. False, with an empty table, when nothing could be read: a
-    // missing folder, no permission, or the file busy in another process's
-    // save with no valid backup. On a child view, the view leaves its parent
-    // and gets a table of its own.
+    // first. False, with an empty table, when neither the file nor its
+    // backup could be opened (a missing folder, no permission). When the file
+    // is busy in another process's save and the backup is not valid, the
+    // result is true with an empty table. On a child view, the view leaves
+    // its parent and gets a table of its own.
     bool ReadIniFile(const CString& name);
     // Saves the table, sorted, with the checksum line; compact selects the
     // "...\" form. Unchanged content since the last read only refreshes the

@@ -74,7 +74,7 @@ ZEP3_INI_INTEGER_ITEM(unsigned long, uint32_t, uint32_t)
 bool CIniFile::ReadItem(const CString& key, float& value) {
     CString text;
     if (!GetItem(key, text)) return false;
-    value = static_cast<float>(zep3detail::ParseFloat(text, static_cast<size_t>(text.GetLength())));
+    value = zep3detail::NarrowToFloat(zep3detail::ParseFloat(text, static_cast<size_t>(text.GetLength())));
     return true;
 }
 

@@ -140,6 +140,8 @@ bool CLanguage::SetLanguage(const CString& code) {
     return true;
 }
 
+CString CLanguage::GetResString(unsigned int id) { return ::GetResString(id); }
+
 CString GetResString(unsigned int id) {
     std::lock_guard<std::recursive_mutex> guard(languageLock());
     return stringFrom(CLanguage::m_hLangDLL ? CLanguage::m_hLangDLL : AfxGetInstanceHandle(), id);

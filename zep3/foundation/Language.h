@@ -47,6 +47,9 @@ public:
     // native strings, any other code loads folder/code.so. False when that
     // module cannot be loaded; the previous selection then stays.
     static bool SetLanguage(const CString& code);
+    // The string id of the selected language: GetResString below, also
+    // reachable as a member for code that calls it through the class.
+    static CString GetResString(unsigned int id);
 
     static CString m_LangPath;            // folder of the language modules
     static unsigned short m_NativeLangID; // the application's own language, 0 when not set

@@ -78,6 +78,16 @@ bool CLogFile::Init(const CString& name, int size, int count) {
     m_nMaxLogFileSize = size < 10 ? 10 : size;
     m_LogFileName.RemoveAll();
     m_nCurrentLogFile = 0;
+    try {
+        addRingNames(name, count);
+    } catch (...) {
+        m_LogFileName.RemoveAll(); // no memory for the names: the log stays unusable
+    }
+    Add("*** Start ***", CString(), -1);
+    return true;
+}
+
+void CLogFile::addRingNames(const CString& name, int count) {
     CString folder = name.GetAt(0) == '/' ? CString() : GetModulePath();
     if (count > 1) {
         int slash = name.ReverseFind('/');
@@ -99,8 +109,6 @@ bool CLogFile::Init(const CString& name, int size, int count) {
     } else {
         m_LogFileName.Add(folder + name);
     }
-    Add("*** Start ***", CString(), -1);
-    return true;
 }
 
 bool CLogFile::Add(const CString& text, const CString& file, int line) {
@@ -108,12 +116,16 @@ bool CLogFile::Add(const CString& text, const CString& file, int line) {
     int count = static_cast<int>(m_LogFileName.GetSize());
     if (count == 0) return false;
     m_nCurrentLogFile = ((m_nCurrentLogFile % count) + count) % count;
-    int fd = openLog(m_LogFileName[m_nCurrentLogFile]);
-    if (fd < 0) return false;
-
     SYSTEMTIME now;
     GetLocalTime(&now);
-    std::string entry = formatEntry(now, text, file, line);
+    std::string entry;
+    try {
+        entry = formatEntry(now, text, file, line);
+    } catch (...) {
+        return false; // no memory for the entry
+    }
+    int fd = openLog(m_LogFileName[m_nCurrentLogFile]);
+    if (fd < 0) return false;
     const int64_t size = m_nMaxLogFileSize, entryLength = static_cast<int64_t>(entry.size());
 
     int64_t length = lengthOf(fd);

@@ -51,4 +51,8 @@ protected:
     int m_nCurrentLogFile;            // index of the file being written, -1 before Init
     CCriticalSection m_CriticalSection;
     int m_nMaxLogFileSize;            // length of every file in bytes
+
+private:
+    // Fills the file list for Init (may throw when memory runs out).
+    void addRingNames(const CString& name, int count);
 };

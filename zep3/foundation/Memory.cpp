@@ -1,6 +1,7 @@
 #include <zep3/foundation/Memory.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -65,11 +66,13 @@ bool CMemory::TakeOver(CMemory& other) {
 
 CMemory& CMemory::operator+=(const CMemory& other) {
     if (other.IsEmpty()) return *this;
-    const int total = m_nSize + other.m_nSize;
+    const int own = IsEmpty() ? 0 : m_nSize;
+    if (other.m_nSize > INT_MAX - own) return *this; // the size would not fit an int
+    const int total = own + other.m_nSize;
     auto joined = new (std::nothrow) unsigned char[total];
     if (!joined) return *this;
-    if (m_nSize) std::memcpy(joined, m_pData, static_cast<size_t>(m_nSize));
-    std::memcpy(joined + m_nSize, other.m_pData, static_cast<size_t>(other.m_nSize));
+    if (own) std::memcpy(joined, m_pData, static_cast<size_t>(own));
+    std::memcpy(joined + own, other.m_pData, static_cast<size_t>(other.m_nSize));
     Clear(); // after the copy: other may be this block
     Assign(total, joined, true);
     return *this;
@@ -114,7 +117,7 @@ CMemory CMemory::Mid(int first, int count) const {
 
 int CMemory::Delete(int index, int count) {
     index = std::max(index, 0);
-    if (count < 1 || index >= m_nSize) return m_nSize;
+    if (count < 1 || index >= m_nSize || !m_pData) return m_nSize;
     count = std::min(count, m_nSize - index);
     std::memmove(m_pData + index, m_pData + index + count, static_cast<size_t>(m_nSize - index - count));
     m_nSize -= count;

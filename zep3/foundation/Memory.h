@@ -42,7 +42,9 @@ public:
     // referring to the same bytes without owning them.
     bool TakeOver(CMemory& other);
 
-    // Appends other's bytes (appending the block to itself doubles it).
+    // Appends other's bytes (appending the block to itself doubles it). The
+    // block stays as it was when the joined size would pass INT_MAX or the
+    // memory cannot be had.
     CMemory& operator+=(const CMemory& other);
     CMemory operator+(const CMemory& other) const;
     // Same size and same bytes.

@@ -114,9 +114,13 @@ bool MoveNoReplace(const std::string& from, const std::string& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // File systems without RENAME_NOREPLACE: a hard link fails on an existing target.
-    if (::link(from.c_str(), to.c_str()) != 0) return false;
-    ::unlink(from.c_str());
-    return true;
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    // Nor hard links (FAT and the like): check, then rename.
+    if (errno != EPERM && errno != EOPNOTSUPP) return false;
+    return !FileExists(to) && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool FileExists(const std::string& path) {

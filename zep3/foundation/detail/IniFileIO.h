@@ -47,7 +47,8 @@ bool SyncFolderOf(const std::string& path);
 // A new file at target (replacing none: it must not exist) holding the
 // bytes of source, with the given permission bits, synced to disk.
 bool CopyToNewFile(int sourceFd, const std::string& target, unsigned mode);
-// rename(2) that never replaces an existing target.
+// rename(2) that never replaces an existing target (where the file system
+// has neither RENAME_NOREPLACE nor hard links, the target is checked first).
 bool MoveNoReplace(const std::string& from, const std::string& to);
 bool FileExists(const std::string& path);
 

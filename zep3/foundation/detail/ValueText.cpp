@@ -1,7 +1,12 @@
 #include <zep3/foundation/detail/ValueText.h>
 
+#include <cfloat>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <locale.h>
+#include <string>
 
 namespace zep3detail {
 
@@ -40,8 +45,22 @@ double ParseFloat(const char* text, size_t length) {
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
     double value = 0.0;
-    if (std::from_chars(p, end, value, std::chars_format::general).ec != std::errc()) value = 0.0;
+    if (p < end && *p == '-') return 0.0; // from_chars would take a second sign
+    const std::from_chars_result r = std::from_chars(p, end, value, std::chars_format::general);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Beyond double's range: infinity or zero, as strtod gives them.
+        static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+        const std::string digits(p, r.ptr);
+        value = c ? strtod_l(digits.c_str(), nullptr, c) : 0.0;
+    } else if (r.ec != std::errc()) {
+        value = 0.0;
+    }
     return negative ? -value : value;
+}
+
+float NarrowToFloat(double value) {
+    if (std::isfinite(value) && std::fabs(value) > FLT_MAX) return value > 0 ? INFINITY : -INFINITY;
+    return static_cast<float>(value);
 }
 
 } // namespace zep3detail

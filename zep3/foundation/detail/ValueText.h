@@ -16,5 +16,7 @@ size_t FormatFloat(char* out, double value);
 // Decimal floating-point text after optional white space and sign, as far
 // as it parses; 0 when nothing does. Independent of the process locale.
 double ParseFloat(const char* text, size_t length);
+// The nearest float; beyond float's range an infinity, as the FPU makes it.
+float NarrowToFloat(double value);
 
 } // namespace zep3detail

@@ -4,6 +4,7 @@
 #include <zep3/platform/ArrayEx.h>
 #include <zep3/platform/Bitmap.h>
 #include <zep3/platform/Brush.h>
+#include <zep3/platform/ClientDC.h>
 #include <zep3/platform/Clock.h>
 #include <zep3/platform/CodePage.h>
 #include <zep3/platform/CriticalSection.h>
@@ -31,6 +32,7 @@
 #include <zep3/platform/MessagePump.h>
 #include <zep3/platform/Messages.h>
 #include <zep3/platform/Module.h>
+#include <zep3/platform/PaintDC.h>
 #include <zep3/platform/Palette.h>
 #include <zep3/platform/Pen.h>
 #include <zep3/platform/PixelSurface.h>
@@ -53,4 +55,5 @@
 #include <zep3/platform/Wait.h>
 #include <zep3/platform/WinThread.h>
 #include <zep3/platform/WinTypes.h>
+#include <zep3/platform/WindowDC.h>
 #include <zep3/platform/Wnd.h>

@@ -30,6 +30,7 @@ zep3_sources(
   Thread.cpp
   Time.cpp
   WinThread.cpp
+  WindowPaint.cpp
   Wnd.cpp
   detail/FontEngine.cpp
   detail/Raster.cpp

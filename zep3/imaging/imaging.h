@@ -1,8 +1,11 @@
 #pragma once
-// Images: the image container and its conversions, BMP and JPEG files.
+// Images: the image container and its conversions, BMP and JPEG files,
+// display bitmaps.
 #include <zep3/imaging/BmpFile.h>
 #include <zep3/imaging/ColorValue24.h>
 #include <zep3/imaging/ColorValueHSV.h>
+#include <zep3/imaging/DIB.h>
+#include <zep3/imaging/DravolinBitmap.h>
 #include <zep3/imaging/ImageBuffer.h>
 #include <zep3/imaging/MPoint.h>
 #include <zep3/imaging/Jpeg.h>

@@ -1,6 +1,8 @@
 zep3_sources(
   BmpFile.cpp
   ColorValueHSV.cpp
+  DIB.cpp
+  DravolinBitmap.cpp
   ImageBuffer.cpp
   ImageConvert.cpp
   Jpeg.cpp

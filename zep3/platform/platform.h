@@ -11,6 +11,7 @@
 #include <zep3/platform/Cursor.h>
 #include <zep3/platform/DC.h>
 #include <zep3/platform/DWordArray.h>
+#include <zep3/platform/DrawDib.h>
 #include <zep3/platform/Event.h>
 #include <zep3/platform/Export.h>
 #include <zep3/platform/FdNotifier.h>
@@ -42,6 +43,7 @@
 #include <zep3/platform/Registry.h>
 #include <zep3/platform/Resource.h>
 #include <zep3/platform/Rgn.h>
+#include <zep3/platform/RuntimeClass.h>
 #include <zep3/platform/SingleLock.h>
 #include <zep3/platform/Size.h>
 #include <zep3/platform/StdioFile.h>

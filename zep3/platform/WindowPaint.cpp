@@ -20,6 +20,7 @@
 #include <zep3/platform/detail/DCImpl.h>
 #include <zep3/platform/detail/WindowSurface.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>

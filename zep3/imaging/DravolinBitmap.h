@@ -53,6 +53,8 @@ public:
     const BITMAPINFO* GetBitmapInfo() const { return m_pBitmapInfo; }
     int GetColorUsage() const { return m_ColorUsage; }
     const void* GetBits() const { return m_pBits; }
+    // True when the rows are a private copy rather than the image's own.
+    bool HasPrivateCopy() const { return m_pCopy != nullptr; }
 
 protected:
     // Makes the 256-entry palette of 8-bit images and sets the colour table

@@ -244,7 +244,11 @@ void CImageBuffer::DestroyBitmap() {
 
 bool CImageBuffer::StretchBitmap(CDC* dc, int x, int y, double zoomX, double zoomY, CRect clip,
                                  COLORADJUSTMENT* adjustment) const {
-    return m_pBitmap && m_pBitmap->StretchBitmap(dc, x, y, zoomX, zoomY, clip, adjustment);
+    if (!m_pBitmap) return false;
+    // A bitmap left pointing at pixels this buffer no longer has is not drawn.
+    if (m_pBitmap->GetBitmapInfo() && !m_pBitmap->HasPrivateCopy() && m_pBitmap->GetBits() != m_pPixelBuffer)
+        return false;
+    return m_pBitmap->StretchBitmap(dc, x, y, zoomX, zoomY, clip, adjustment);
 }
 
 int GetBitCount(int colorMode) {

@@ -113,7 +113,8 @@ public:
     bool IsBitmapValid() const { return m_pBitmap != nullptr; }
     // The bitmap's StretchBitmap: draws the image at (x, y) zoomed (percent;
     // zoomY 0 means zoomX), limited to `clip` when the zoomed image does
-    // not fit in it. False without a bitmap or a DC.
+    // not fit in it. False without a bitmap or a DC, and when the bitmap
+    // points at pixels the buffer no longer has (it was not made again).
     bool StretchBitmap(CDC* dc, int x, int y, double zoomX, double zoomY, CRect clip,
                        COLORADJUSTMENT* adjustment) const;
 

@@ -254,7 +254,9 @@ protected:
     // Decodes the message and calls its handler; unknown messages go to DefWindowProc.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // Default processing: WM_CLOSE destroys, WM_SETCURSOR asks the parent and
-    // then sets the class cursor, WM_ERASEBKGND goes to the drawing layer; 0 otherwise.
+    // then sets the class cursor, WM_PAINT begins and ends a paint (erasing
+    // the background), WM_ERASEBKGND fills with the class background brush;
+    // 0 otherwise.
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // DefWindowProc of the message being handled.
     LRESULT Default();

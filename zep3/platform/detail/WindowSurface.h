@@ -2,8 +2,10 @@
 // Where the drawing layer joins the windows: a window surface, CPaintDC and a
 // presenter are added through this interface without changing the loop.
 //
-// The drawing layer installs one WindowObserver. Its calls come on the
-// window's own thread, with no lock held, so they may call back into CWnd.
+// The drawing layer (WindowPaint.cpp) installs one WindowObserver. Its calls
+// come with no lock held, so they may call back into CWnd; they come on the
+// window's own thread, except WindowResized and WindowShown, which come on
+// the thread that moved or showed the window.
 // Each window carries an opaque attachment (a surface, say) that lives until
 // the window is destroyed.
 //

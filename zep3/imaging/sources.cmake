@@ -1,6 +1,8 @@
 zep3_sources(
   BmpFile.cpp
   ColorValueHSV.cpp
+  DIB.cpp
+  DravolinBitmap.cpp
   HandleTracker.cpp
   ImageBuffer.cpp
   ImageConvert.cpp

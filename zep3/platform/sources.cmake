@@ -7,6 +7,7 @@ zep3_sources(
   DCBlit.cpp
   DCDraw.cpp
   DCText.cpp
+  DrawDib.cpp
   FdNotifier.cpp
   File.cpp
   FileDialog.cpp
@@ -15,6 +16,7 @@ zep3_sources(
   GdiObject.cpp
   Kernel.cpp
   LastError.cpp
+  LoadImage.cpp
   LoopBackendEpoll.cpp
   MessageBox.cpp
   MessagePump.cpp
@@ -30,6 +32,7 @@ zep3_sources(
   Thread.cpp
   Time.cpp
   WinThread.cpp
+  WindowPaint.cpp
   Wnd.cpp
   detail/FontEngine.cpp
   detail/Raster.cpp

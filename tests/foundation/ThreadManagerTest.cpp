@@ -146,6 +146,7 @@ TEST(ThreadManager, SuspendAllSkipsTheCaller) {
 
     CThreadManager::ResumeAllThreads();
     EXPECT_TRUE(WaitFor([&] { return a.count > frozenA && b.count > frozenB; }));
+    EXPECT_EQ(Record(ta->m_nThreadID).m_SuspendCount, -1);
     a.stop = b.stop = true;
     EXPECT_EQ(WaitForSingleObject(ta->m_hThread, 5000), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(tb->m_hThread, 5000), WAIT_OBJECT_0);

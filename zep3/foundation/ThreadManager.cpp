@@ -94,6 +94,7 @@ void CThreadManager::Register(unsigned int id, const char* name, const char* app
     if (appName) SetAppName(appName);
     SetThreadSystemName(name, id);
     SThreadInfo* info = new SThreadInfo();
+    info->m_SuspendCount = -1;
     CopyText(info->m_Name, sizeof info->m_Name, m_AppName);
     size_t used = std::strlen(info->m_Name);
     if (used + 1 < sizeof info->m_Name) info->m_Name[used++] = ':';
@@ -224,7 +225,7 @@ void CThreadManager::SuspendAllThreads() {
     if (!lock.Held()) return;
     const unsigned int self = RawThreadId();
     ForEachThread([self](unsigned int id, SThreadInfo* info) {
-        if (id == self) return;
+        if (id == self || info->m_SuspendCount != -1) return; // not twice
         DWORD count = info->m_hThread ? SuspendThread(info->m_hThread) : DWORD(-1);
         info->m_SuspendCount = static_cast<int>(count);
     });
@@ -235,7 +236,9 @@ void CThreadManager::ResumeAllThreads() {
     if (!lock.Held()) return;
     const unsigned int self = RawThreadId();
     ForEachThread([self](unsigned int id, SThreadInfo* info) {
-        if (id != self && info->m_hThread && info->m_SuspendCount != -1) ResumeThread(info->m_hThread);
+        if (id == self || info->m_SuspendCount == -1) return;
+        ResumeThread(info->m_hThread);
+        info->m_SuspendCount = -1; // resumed once only
     });
 }
 

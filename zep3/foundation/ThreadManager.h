@@ -41,7 +41,7 @@ struct SThreadInfo {
     char m_State[128];    // the last state text given to SetState
     BYTE m_Data[1024];    // the last state data given to SetState
     int m_DataSize;       // valid bytes of m_Data, 0 to 1024
-    int m_SuspendCount;   // count before the last SuspendAllThreads suspended it; -1: not suspended
+    int m_SuspendCount;   // count before SuspendAllThreads suspended it; -1 while not suspended by it
     HANDLE m_hThread;     // the thread, opened at registration; null when it could not be opened
 };
 
@@ -101,7 +101,8 @@ public:
 
     // Suspend (and resume) every registered thread except the calling one,
     // through the platform's suspension (each thread parks and saves its
-    // registers). Each record keeps the count its suspension returned.
+    // registers). Each record keeps the count its suspension returned until
+    // ResumeAllThreads resumes it; a thread suspended by neither is left alone.
     static void SuspendAllThreads();
     static void ResumeAllThreads();
     // Report sections: the calling thread's lines, and every other thread's

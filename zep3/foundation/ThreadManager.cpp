@@ -21,8 +21,9 @@ CThreadManager::CThreadChecker CThreadManager::m_ThreadChecker;
 
 namespace {
 
-// The report's operations wait no longer than this for the registry lock.
-const DWORD kReportLockMs = 2000;
+// While a crash report is written, its operations wait no longer than this
+// for the registry lock; otherwise they wait as long as it takes.
+DWORD ReportLockTimeout() { return CCrashHandler::CanPrintToFile() ? 2000 : INFINITE; }
 
 class RegistryLock {
 public:
@@ -221,7 +222,7 @@ int CThreadManager::GetThreadsCount() {
 }
 
 void CThreadManager::SuspendAllThreads() {
-    RegistryLock lock(kReportLockMs);
+    RegistryLock lock(ReportLockTimeout());
     if (!lock.Held()) return;
     const unsigned int self = RawThreadId();
     ForEachThread([self](unsigned int id, SThreadInfo* info) {
@@ -232,7 +233,7 @@ void CThreadManager::SuspendAllThreads() {
 }
 
 void CThreadManager::ResumeAllThreads() {
-    RegistryLock lock(kReportLockMs);
+    RegistryLock lock(ReportLockTimeout());
     if (!lock.Held()) return;
     const unsigned int self = RawThreadId();
     ForEachThread([self](unsigned int id, SThreadInfo* info) {
@@ -244,7 +245,7 @@ void CThreadManager::ResumeAllThreads() {
 
 void CThreadManager::DumpThreadInfo(unsigned int id) {
     if (!CCrashHandler::CanPrintToFile()) return;
-    RegistryLock lock(kReportLockMs);
+    RegistryLock lock(ReportLockTimeout());
     SThreadInfo* info = lock.Held() ? Find(id) : nullptr;
     if (!info) return;
     const bool current = id == RawThreadId();
@@ -259,14 +260,14 @@ void CThreadManager::DumpCurrentThreadInfo() {
     if (!CCrashHandler::CanPrintToFile()) return;
     CCrashHandler::PrintToFile("\r\nCurrent Thread:\r\n");
     const unsigned int self = RawThreadId();
-    RegistryLock lock(kReportLockMs);
+    RegistryLock lock(ReportLockTimeout());
     if (lock.Held() && Find(self)) DumpThreadInfo(self);
     else CCrashHandler::PrintToFile("Current thread not found! ID: 0x%X\r\n", self);
 }
 
 void CThreadManager::DumpOtherThreads() {
     if (!CCrashHandler::CanPrintToFile()) return;
-    RegistryLock lock(kReportLockMs);
+    RegistryLock lock(ReportLockTimeout());
     if (!lock.Held()) return;
     CCrashHandler::PrintToFile("\r\nOther threads: (%i)\r\n", static_cast<int>(m_ThreadInfoMap.GetCount()) - 1);
     const unsigned int self = RawThreadId();

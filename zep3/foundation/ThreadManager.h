@@ -9,10 +9,10 @@
 // prints their call stacks.
 //
 // Every operation holds m_CriticalSection, a re-entrant lock, for its whole
-// duration; any thread may call any of them. The report's own operations
-// (SuspendAllThreads, ResumeAllThreads and the Dump functions) wait for the
-// lock at most two seconds and do nothing without it, so that a fault can
-// never hang on it.
+// duration; any thread may call any of them. While a crash report is being
+// written, the report's operations (SuspendAllThreads, ResumeAllThreads and
+// the Dump functions) wait for the lock at most two seconds and do nothing
+// without it, so that a fault can never hang on it.
 //
 // Registration opens a handle to the thread (kept in the record) when the
 // platform knows it: threads started through CWinThread, and any thread that

@@ -43,7 +43,8 @@ UINT WorkerMain(void* param) {
 }
 
 // Blocks in a wait until terminated.
-UINT StuckMain(void*) {
+UINT StuckMain(void* started) {
+    *static_cast<std::atomic<bool>*>(started) = true;
     CEvent never;
     return never.Lock(10000) ? 1 : 2;
 }
@@ -111,9 +112,11 @@ TEST(ThreadManager, RegisterReplacesAndSetStateLimits) {
 }
 
 TEST(ThreadManager, TerminateEndsAndUnregisters) {
-    CWinThread* thread = Start(StuckMain, nullptr, "Stuck");
+    std::atomic<bool> started{false};
+    CWinThread* thread = Start(StuckMain, &started, "Stuck");
     ASSERT_TRUE(thread);
     const unsigned int id = thread->m_nThreadID;
+    ASSERT_TRUE(WaitFor([&] { return started.load(); }));
     DWORD code = 0;
     EXPECT_EQ(CThreadManager::IsThreadAlive(id, &code), THREAD_STATE_STILL_ALIVE);
     EXPECT_EQ(code, STILL_ACTIVE);

@@ -2,6 +2,7 @@
 // each frame into the other colour modes and stores it as BMP and JPEG files.
 //   zep3-demo [output folder]     (default ./zep3-demo-out)
 #include "FrameStore.h"
+#include "RunLog.h"
 #include "SyntheticCamera.h"
 
 #include <cstdio>
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zep3-demo: cannot create the folder %s\n", store.Folder().c_str());
         return 1;
     }
+    RunLog log(store.Folder());
     SyntheticCamera camera(640, 480, 2);
     CImageBuffer frame;
     bool ok = true;
@@ -45,7 +47,9 @@ int main(int argc, char** argv) {
         if (!camera.Grab(frame)) return 1;
         printStamp(frame);
         ok = storeFrame(store, frame) && ok;
+        log.Add(CString("stored frame ") + std::to_string(frame.GetImageTag()).c_str());
     }
+    CrashIfAsked(log);
     std::printf("%d files in %s\n", store.FilesWritten(), store.Folder().c_str());
     return ok ? 0 : 1;
 }

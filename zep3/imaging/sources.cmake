@@ -1,10 +1,14 @@
 zep3_sources(
   BmpFile.cpp
   ColorValueHSV.cpp
+  Contour.cpp
   ImageBuffer.cpp
   ImageConvert.cpp
   Jpeg.cpp
   JpegFile.cpp
+  RLC.cpp
+  RLCAnalysis.cpp
+  SegObject.cpp
   SystemTime.cpp
   detail/JpegCodec.cpp
 )

@@ -224,6 +224,22 @@ TEST(RLCSegment, ComponentsMatchAFloodFill) {
     }
 }
 
+TEST(RLCSegment, NumbersFollowTheRowsAndMergesKeepTheLowerOne) {
+    // F.F..     row 0 is numbered 0 (F), 1 (.), 2 (F), 3 (..); row 1 joins
+    // FFF..     both F under the left one's number, so 2 is gone for good.
+    // .....
+    CImageBuffer image = greyImage(5, 3);
+    px(image, 0, 0) = px(image, 2, 0) = px(image, 0, 1) = px(image, 1, 1) = px(image, 2, 1) = 200;
+    CRLC r = segmented(image);
+    EXPECT_EQ(pairsOf(r, 0), (Pairs{{-1, 0}, {0, 1}, {1, 2}, {0, 3}, {3, 5}}));
+    EXPECT_EQ(pairsOf(r, 1), (Pairs{{-1, 0}, {0, 3}, {3, 5}}));
+    EXPECT_EQ(pairsOf(r, 2), (Pairs{{3, 5}}));
+    CArrayEx<CSegObject, const CSegObject&> objects;
+    ASSERT_EQ(r.ObjectExtraction(objects, 0), 3);
+    EXPECT_TRUE(objects[0].GetID() == 0 && objects[1].GetID() == 1 && objects[2].GetID() == 3);
+    EXPECT_TRUE(objects[0].GetColor() && !objects[1].GetColor() && objects[2].GetMass() == 9);
+}
+
 TEST(RLCSegment, DiagonalNeighboursAreApart) {
     CImageBuffer image = greyImage(3, 2);
     px(image, 0, 0) = px(image, 1, 1) = 200;

@@ -84,7 +84,19 @@ public:
     }
 
 private:
+    // The first four ends of a word are written whatever their number (the
+    // slots past the last one are overwritten later), so that the usual word
+    // costs no branch that depends on the picture.
     void emitChanges(uint64_t changes, int x) {
+        int written = 0;
+        for (int k = 0; k < 4; ++k) {
+            m_Out[2 * k] = ((m_Position + k) & m_One) | m_None;
+            m_Out[2 * k + 1] = x + __builtin_ctzll(changes | uint64_t(1) << 63);
+            written += changes != 0;
+            changes &= changes - 1;
+        }
+        m_Out += 2 * written;
+        m_Position += written;
         for (; changes; changes &= changes - 1) Emit(x + __builtin_ctzll(changes));
     }
 
@@ -136,6 +148,7 @@ void CRLC::Reset() {
     m_Width = m_Height = m_nRLCSize = m_nRLCCapacity = m_nRowCapacity = 0;
     m_bSwapped = false;
     m_pCursor = nullptr;
+    std::vector<int>().swap(m_Parent);
 }
 
 bool CRLC::reserve(long long entries, long long rows, bool keep) {
@@ -181,8 +194,9 @@ bool CRLC::Make(CImageBuffer* image, unsigned char threshold, const CRect& area,
     const int w = image->GetSize().cx, h = image->GetSize().cy;
     CRect clip;
     if (!clip.IntersectRect(area, CRect(0, 0, w, h))) return false;
-    // The most a row can need: every pixel a run, after an empty leading one.
-    if (!reserve((w + 1LL) * h * 2, h, false)) {
+    // The most a row can need: every pixel a run, after an empty leading one;
+    // and room for the ends written ahead.
+    if (!reserve((w + 1LL) * h * 2 + 8, h, false)) {
         Reset();
         return false;
     }

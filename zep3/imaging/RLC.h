@@ -23,6 +23,8 @@
 #include <zep3/platform/GdiTypes.h>
 #include <zep3/platform/Rect.h>
 
+#include <vector>
+
 class CDC;
 class CImageBuffer;
 
@@ -170,4 +172,5 @@ private:
     int m_nRowCapacity; // row starts allocated
     bool m_bSwapped;
     mutable const int* m_pCursor; // pair under the GetFirst/GetNext cursor
+    std::vector<int> m_Parent;    // Segment's working table, kept between calls
 };

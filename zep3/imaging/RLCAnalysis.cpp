@@ -19,10 +19,36 @@ constexpr int kDirY[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
 
 bool CRLC::Segment() {
     if (m_Height < 1 || !m_pRLC) return true;
+    // Below the first row a region made without colours has no identifiers.
+    // Its merges are then kept in a union-find table (each number's parent,
+    // a root being the number its component goes by) and written out once
+    // at the end: the same numbers as renaming every occurrence of the upper
+    // number at each merge, without walking back up the rows each time.
+    // Regions that already carry identifiers are renamed in place.
+    bool lazy = true;
+    for (int i = m_Height > 1 ? m_pRowStart[1] : m_nRLCSize; i < m_nRLCSize && lazy; i += 2)
+        lazy = m_pRLC[i] < 0;
+    if (lazy) {
+        try {
+            m_Parent.clear();
+            m_Parent.reserve(size_t(m_nRLCSize / 2)); // at most one number per run
+        } catch (const std::bad_alloc&) {
+            lazy = false;
+        }
+    }
+    auto find = [this](int n) {
+        while (m_Parent[size_t(n)] != n) n = m_Parent[size_t(n)] = m_Parent[size_t(m_Parent[size_t(n)])];
+        return n;
+    };
     int next = 0;
+    auto newNumber = [&] {
+        if (lazy) m_Parent.push_back(next);
+        return next++;
+    };
+
     int* first = m_pRLC + m_pRowStart[0];
     for (int i = 0, n = rowEntries(0); i < n; i += 2)
-        if (i > 0 || first[1] > 0) first[i] = next++; // an empty leading run keeps its identifier
+        if (i > 0 || first[1] > 0) first[i] = newNumber(); // an empty leading run keeps its identifier
 
     // Each row is walked together with the row above, pairing runs in the
     // order of their ends; the run that ends first moves on.
@@ -35,12 +61,17 @@ bool CRLC::Segment() {
             if (parity) {
                 // The upper run reaches past the lower one, which has met no
                 // run of its colour: it starts a component.
-                if (upEnd >= lowEnd && low[0] < 0) low[0] = next++;
-            } else if (lowStart < upEnd && lowEnd > upStart) {
-                if (low[0] < 0)
+                if (upEnd >= lowEnd && low[0] < 0) low[0] = newNumber();
+            } else if (lowStart < upEnd && lowEnd > upStart && up[0] >= 0) {
+                if (low[0] < 0) {
                     low[0] = up[0];
-                else if (low[0] != up[0] && up[0] >= 0)
+                } else if (lazy) {
+                    const int upper = find(up[0]), lower = find(low[0]);
+                    if (upper != lower)
+                        m_Parent[size_t(upper)] = lower; // the upper component takes the lower's number
+                } else if (low[0] != up[0]) {
                     relabel(up[0], low[0], y);
+                }
             }
             if (upEnd < lowEnd) {
                 upStart = upEnd, up += 2, parity ^= 1;
@@ -53,11 +84,15 @@ bool CRLC::Segment() {
             }
         }
     }
+    if (lazy)
+        for (int i = 0; i < m_nRLCSize; i += 2)
+            if (m_pRLC[i] >= 0) m_pRLC[i] = find(m_pRLC[i]);
     return true;
 }
 
-// A component's rows are contiguous, so walking up from the current row the
-// first row without the old number ends the search.
+// Renames in place, for regions that came with identifiers. A component's
+// rows are contiguous, so walking up from the current row the first row
+// without the old number ends the search.
 void CRLC::relabel(int from, int to, int row) {
     bool found = false;
     for (int y = row; y >= 0; --y) {

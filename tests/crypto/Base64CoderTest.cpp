@@ -58,6 +58,12 @@ TEST(Base64Coder, WhiteSpaceIsDroppedAndShortTailsDecode) {
     decode(stepped, "QQ==");
     EXPECT_EQ(stepped.decodedCount(), 3u);
     EXPECT_STREQ(stepped.DecodedMessage(), "A");
+    // In a short last group "=" counts as 0 wherever it stands.
+    for (Base64Coder* c : {&coder, static_cast<Base64Coder*>(&stepped)}) {
+        EXPECT_EQ(decode(*c, "Zm9vY="), "foo`");
+        EXPECT_EQ(decode(*c, "Zm9v="), "foo");
+    }
+    EXPECT_EQ(stepped.decodedCount(), 4u);
 }
 
 TEST(Base64Coder, InvalidTextGivesTheSameBytesOnEveryPath) {

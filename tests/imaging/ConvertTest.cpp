@@ -64,6 +64,13 @@ TEST(ConvertImageBuffer, BuffersTakeTheDestinationFormatAndTheStamp) {
     EXPECT_FALSE(ConvertImageBuffer(&words, &frame)); // 24 to 16 bits is not offered...
     EXPECT_EQ(words.GetSize(), CSize(33, 9));         // ...after re-creating the destination
     EXPECT_TRUE(ConvertImageBuffer(&frame, &frame));
+    // A source that views the destination's memory outlives its re-creation.
+    CImageBuffer owner(CSize(4, 4), 24, 3), view;
+    std::memset(owner.GetPixelBuffer(), 0, 4 * 15);
+    owner.GetPixelBuffer()[5] = 200;
+    ASSERT_TRUE(view.Assign(owner.GetPixelBuffer(), CSize(4, 4), 8));
+    ASSERT_TRUE(ConvertImageBuffer(&owner, &view));
+    EXPECT_TRUE(owner.GetPaddingBytes() == 0 && owner.GetPixelBuffer()[15] == 200 && owner.GetPixelBuffer()[17] == 200);
     const CImageBuffer empty;
     EXPECT_FALSE(ConvertImageBuffer(&grey, &empty));
     EXPECT_FALSE(ConvertImageBuffer(&grey, nullptr));

@@ -30,7 +30,8 @@ constexpr std::array<uint16_t, 4096> kPairs = makePairTable();
 
 // The decode table's values, masked to six bits and shifted to their place in a
 // little-endian three-byte group, one table per position in the group of four.
-// Padding counts as 0 in the third and fourth positions and as 63 in the first two.
+// In a whole group, padding counts as 0 in the third and fourth positions and
+// as 63 in the first two; in a short last group it counts as 0 everywhere.
 struct DecodeTables {
     uint32_t pos[4][256];
 };
@@ -109,9 +110,10 @@ uint32_t decodeFast(const unsigned char* in, uint32_t size, unsigned char* out) 
     for (; size >= 4; size -= 4, in += 4, out += 3, produced += 3)
         store32(out, t[0][in[0]] | t[1][in[1]] | t[2][in[2]] | t[3][in[3]]);
     if (size > 0) {
-        uint32_t v = t[0][in[0]];
-        if (size > 1) v |= t[1][in[1]];
-        if (size > 2) v |= t[2][in[2]];
+        auto value = [&](int k) { return (in[k] & 127) == '=' ? 0u : t[k][in[k]]; };
+        uint32_t v = value(0);
+        if (size > 1) v |= value(1);
+        if (size > 2) v |= value(2);
         store32(out, v);
         produced += size;
     }
@@ -289,7 +291,7 @@ void Base64Coder::DecodeSteps(const unsigned char* text, uint32_t size) {
         values.nSize = static_cast<unsigned char>(size - i < 4 ? size - i : 4);
         for (int k = 0; k < values.nSize; ++k) {
             unsigned char v = m_DecodeTable[text[i + k]];
-            values.nData[k] = (k >= 2 && v == kPadding) ? 0 : v;
+            values.nData[k] = ((k >= 2 || values.nSize < 4) && v == kPadding) ? 0 : v;
         }
         _DecodeRaw(bytes, values);
         m_nDDataLen += static_cast<uint32_t>(_DecodeToBuffer(bytes, m_pDBuffer + m_nDDataLen));

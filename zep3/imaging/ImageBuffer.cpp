@@ -255,7 +255,11 @@ int GetColorMode(int bitCount) {
 
 bool ConvertImageBuffer(CImageBuffer* destination, const CImageBuffer* source) {
     if (!destination || !source || source->IsEmpty()) return false;
-    if (destination == source) {
+    // Re-creating the destination may free memory that the source views.
+    const CSize d = destination->GetSize();
+    if (destination == source ||
+        overlaps(source->GetPixelBuffer(), 1, destination->GetPixelBuffer(),
+                 blockBytes(d.cx, d.cy, destination->GetBitCount(), destination->GetPaddingBytes()))) {
         const CImageBuffer copy(*source);
         return ConvertImageBuffer(destination, &copy);
     }

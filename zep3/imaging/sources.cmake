@@ -2,10 +2,12 @@ zep3_sources(
   BmpFile.cpp
   ColorValueHSV.cpp
   Contour.cpp
+  HandleTracker.cpp
   ImageBuffer.cpp
   ImageConvert.cpp
   Jpeg.cpp
   JpegFile.cpp
+  PerspectiveCorrection.cpp
   RLC.cpp
   RLCAnalysis.cpp
   SegObject.cpp

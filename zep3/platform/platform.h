@@ -7,9 +7,12 @@
 #include <zep3/platform/Clock.h>
 #include <zep3/platform/CodePage.h>
 #include <zep3/platform/CriticalSection.h>
+#include <zep3/platform/Cursor.h>
 #include <zep3/platform/DC.h>
 #include <zep3/platform/DWordArray.h>
+#include <zep3/platform/Event.h>
 #include <zep3/platform/Export.h>
+#include <zep3/platform/FdNotifier.h>
 #include <zep3/platform/File.h>
 #include <zep3/platform/FileDialog.h>
 #include <zep3/platform/FileException.h>
@@ -25,6 +28,8 @@
 #include <zep3/platform/List.h>
 #include <zep3/platform/Map.h>
 #include <zep3/platform/MessageBox.h>
+#include <zep3/platform/MessagePump.h>
+#include <zep3/platform/Messages.h>
 #include <zep3/platform/Module.h>
 #include <zep3/platform/Palette.h>
 #include <zep3/platform/Pen.h>
@@ -42,6 +47,10 @@
 #include <zep3/platform/StringArray.h>
 #include <zep3/platform/SurfacePresenter.h>
 #include <zep3/platform/SyncObject.h>
+#include <zep3/platform/Thread.h>
 #include <zep3/platform/Time.h>
 #include <zep3/platform/TimeSpan.h>
+#include <zep3/platform/Wait.h>
+#include <zep3/platform/WinThread.h>
 #include <zep3/platform/WinTypes.h>
+#include <zep3/platform/Wnd.h>

@@ -2,17 +2,23 @@ zep3_sources(
   Clock.cpp
   CodePage.cpp
   CriticalSection.cpp
+  Cursor.cpp
   DC.cpp
   DCBlit.cpp
   DCDraw.cpp
   DCText.cpp
+  FdNotifier.cpp
   File.cpp
   FileDialog.cpp
   FileFind.cpp
   FileSystem.cpp
   GdiObject.cpp
+  Kernel.cpp
   LastError.cpp
+  LoopBackendEpoll.cpp
   MessageBox.cpp
+  MessagePump.cpp
+  MessageQueue.cpp
   Module.cpp
   PixelSurface.cpp
   Rect.cpp
@@ -21,7 +27,10 @@ zep3_sources(
   StdioFile.cpp
   String.cpp
   SurfacePresenter.cpp
+  Thread.cpp
   Time.cpp
+  WinThread.cpp
+  Wnd.cpp
   detail/FontEngine.cpp
   detail/Raster.cpp
   detail/Wildcard.cpp

@@ -1,0 +1,164 @@
+#include <zep3/zep3.h>
+
+#include "platform/Canvas.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+// Opens the protected handle calls, as a derived shape uses them.
+class Tracker : public CHandleTracker {
+public:
+    using CHandleTracker::GetHitHandle;
+    using CHandleTracker::InsertHandle;
+    using CHandleTracker::RemoveHandle;
+    Tracker(std::initializer_list<CPoint> points = {}) {
+        for (const CPoint& p : points) AddHandle(p);
+    }
+    CRect Square(int i) const { return m_HandleRects[i]; }
+    const LOGFONT& Font() const { return m_NameFont; }
+};
+
+const COLORREF kGreen = 0x00FF00, kRed = 0x0000FF, kBlue = 0xFF0000;
+
+} // namespace
+
+TEST(HandleTracker, SquaresHitsAndDistances) {
+    Tracker t{{10, 10}, {40, 10}};
+    EXPECT_EQ(t.Square(0), CRect(7, 7, 13, 13));
+    EXPECT_EQ(t.GetHitHandle({7, 10}), 0);
+    EXPECT_EQ(t.GetHitHandle({13, 10}), -1) << "right and bottom edges are outside";
+    EXPECT_EQ(t.GetDist({8, 10}), 1);
+    EXPECT_EQ(t.GetMinDist({10, 30}), 3) << "per axis, to the edge lines";
+    EXPECT_EQ(Tracker().GetMinDist({0, 0}), 100000);
+    t.SetHandleSize(5);
+    EXPECT_EQ(t.Square(0), CRect(8, 8, 12, 12));
+    // Squares follow insertions and removals; overlaps go to the lowest index.
+    EXPECT_FALSE(t.InsertHandle(3, {0, 0}));
+    EXPECT_TRUE(t.InsertHandle(0, {11, 11}));
+    EXPECT_EQ(t.GetHitHandle({8, 8}), 1);
+    EXPECT_TRUE(t.RemoveHandle(0));
+    EXPECT_FALSE(t.RemoveHandle(2));
+    EXPECT_EQ(t.GetHitHandle({8, 8}), 0);
+    EXPECT_EQ(t.GetHandle(2), CPoint(-1, -1));
+}
+
+TEST(HandleTracker, GrabRulesAndDisabling) {
+    Tracker t{{10, 10}, {50, 50}};
+    EXPECT_TRUE(t.Select({10, 10}, true));
+    EXPECT_TRUE(t.Select({50, 50}, false));
+    EXPECT_EQ(t.GetGrabbedHandle(), 0) << "selecting without grab keeps the grab";
+    EXPECT_TRUE(t.Drag({20, 30}));
+    EXPECT_TRUE(t.Select({100, 100}, false));
+    EXPECT_EQ(t.GetGrabbedHandle(), -1) << "empty space clears the grab";
+    EXPECT_FALSE(t.Drop()) << "no grab";
+    EXPECT_FALSE(t.IsDragging()) << "but the drag ends";
+
+    t.Select({50, 50}, true);
+    t.EnableTracker(false);
+    EXPECT_EQ(t.GetDist({50, 50}), -1);
+    Canvas canvas(60, 60);
+    EXPECT_FALSE(t.Draw(&canvas.dc, 1.0));
+    EXPECT_EQ(canvas.Ink(), CRect());
+    t.EnableTracker(true);
+    EXPECT_TRUE(t.Drag({5, 5})) << "the grab survives";
+}
+
+TEST(HandleTracker, ModifiedFlagHighlightAndCopy) {
+    Tracker t{{10, 10}};
+    EXPECT_TRUE(t.IsModified());
+    EXPECT_FALSE(t.IsModified());
+    t.SetColor(kRed, 3);
+    EXPECT_TRUE(t.IsModified()) << "which 3 changes nothing but marks";
+    t.SetViewIndex(3);
+    EXPECT_FALSE(t.IsModified());
+    EXPECT_FALSE(t.Highlight(true)) << "off until enabled";
+    EXPECT_FALSE(t.EnableHighlight(true));
+    EXPECT_TRUE(t.Highlight(true));
+    EXPECT_TRUE(t.EnableHighlight(true));
+    EXPECT_FALSE(t.IsHighlighted()) << "enabling clears the highlight";
+
+    t.SetName("Gate");
+    t.Select({10, 10}, true);
+    Tracker c{{1, 1}, {2, 2}};
+    c.EnableTracker(false);
+    c = t;
+    EXPECT_EQ(c.GetHandleCount(), 1);
+    EXPECT_EQ(c.GetName() + (c.IsProperView(3) ? "@3" : ""), CString("Gate@3"));
+    EXPECT_FALSE(c.IsSelected() || c.IsEnabled()) << "states are not copied";
+}
+
+TEST(HandleTracker, DrawsFramesByPixel) {
+    Tracker t{{10, 10}, {30, 10}};
+    const LOGFONT& f = t.Font();
+    EXPECT_EQ(std::string(f.lfFaceName) + std::to_string(f.lfHeight) + "/" + std::to_string(f.lfWeight) + "/" +
+                  std::to_string(f.lfCharSet),
+              "Arial-8/400/238");
+    Canvas c(40, 20);
+    t.Select({30, 10}, false);
+    ASSERT_TRUE(t.Draw(&c.dc, 1.0));
+    EXPECT_EQ(c.Count(kGreen), 20 + 20 + 12) << "two 6 x 6 frames and the selected one's inner frame";
+    EXPECT_TRUE(c.At(7, 7) == kGreen && c.At(12, 12) == kGreen && c.At(8, 8) != kGreen);
+    EXPECT_TRUE(c.At(28, 8) == kGreen && c.At(31, 11) == kGreen && c.At(29, 9) != kGreen);
+
+    Canvas half(20, 20);
+    t.DeSelect();
+    ASSERT_TRUE(t.Draw(&half.dc, 0.5));
+    EXPECT_EQ(half.Ink(), CRect(3, 3, 16, 6)) << "(7, 7, 13, 13) x 0.5 is (3, 3, 6, 6)";
+
+    // The highlight colour shows in the visible blink phase only.
+    t.SetColor(kRed, 1);
+    t.SetColor(kBlue, 2);
+    t.EnableHighlight(true);
+    t.Highlight(true);
+    for (const COLORREF expected : {kBlue, kRed}) {
+        Canvas h(40, 20);
+        t.Draw(&h.dc, 1.0);
+        EXPECT_EQ(h.Count(expected), 40);
+        t.Blink();
+    }
+    // Extreme zooms and sizes stay defined (the sanitizer build checks).
+    t.InsertHandle(0, {INT32_MAX, INT32_MIN});
+    t.SetHandleSize(INT32_MAX);
+    EXPECT_GE(t.GetMinDist({INT32_MIN, INT32_MAX}), 0);
+    EXPECT_TRUE(t.Draw(&c.dc, 1e300) && t.Draw(&c.dc, std::nan("")));
+    EXPECT_FALSE(t.Draw(nullptr, 1.0));
+}
+
+TEST(HandleTracker, ExchangeRoundTripThroughTheFile) {
+    zep3test::TempDir dir;
+    const std::string path = dir.file("trackers.ini");
+    {
+        CIniFile ini(path.c_str(), false);
+        CIniFile view(&ini, "Cam1\\Zone");
+        Tracker t{{10, 20}, {-30, 40}};
+        t.SetViewIndex(4);
+        t.SetName("Brama");
+        EXPECT_TRUE(t.Exchange(&view, 1));
+        ASSERT_TRUE(ini.WriteIniFile(false));
+    }
+    const std::string text = zep3test::readFile(path);
+    for (const char* line : {"Cam1\\Zone\\Handles\\[0]\\X=10\r\n", "Cam1\\Zone\\Handles\\[1]\\Y=40\r\n",
+                             "Cam1\\Zone\\ViewIndex=4\r\n", "Cam1\\Zone\\Name=Brama\r\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
+
+    CIniFile ini(path.c_str(), true);
+    CIniFile view(&ini, "Cam1\\Zone");
+    Tracker r{{0, 0}, {0, 0}, {7, 7}}; // the current count decides how many are read
+    EXPECT_TRUE(r.Exchange(&view, 0));
+    EXPECT_EQ(r.GetHandle(1), CPoint(-30, 40));
+    EXPECT_EQ(r.GetHandle(2), CPoint(7, 7));
+    EXPECT_EQ(r.Square(1), CRect(-33, 37, -27, 43)) << "squares rebuilt";
+    EXPECT_EQ(r.GetName() + (r.IsProperView(4) ? "@4" : ""), CString("Brama@4"));
+
+    EXPECT_FALSE(Tracker().Exchange(&view, 0)) << "no handles: false though the rest is there";
+    CIniFile other(&ini, "Cam2");
+    Tracker one{{1, 1}};
+    EXPECT_FALSE(one.Exchange(&other, 0));
+    EXPECT_TRUE(one.Exchange(&other, 2));
+    EXPECT_FALSE(one.Exchange(nullptr, 1));
+}

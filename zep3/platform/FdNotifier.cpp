@@ -1,0 +1,59 @@
+#include <zep3/platform/FdNotifier.h>
+#include <zep3/platform/detail/MessageQueue.h>
+
+using namespace zep3detail;
+
+CFdNotifier::CFdNotifier() = default;
+
+CFdNotifier::~CFdNotifier() { Unregister(); }
+
+bool CFdNotifier::Register(int fd, DWORD events, Callback callback) {
+    Unregister();
+    std::shared_ptr<ThreadQueue> q = CurrentQueue();
+    if (fd < 0 || !callback || !q) return false;
+    auto entry = std::make_shared<NotifierEntry>();
+    entry->queue = q;
+    entry->threadId = q->threadId;
+    entry->fd = fd;
+    entry->events = events & (Read | Write);
+    entry->callback = std::move(callback);
+    std::lock_guard<std::mutex> hold(q->lock);
+    for (const auto& n : q->notifiers)
+        if (n.second->fd == fd) return false;
+    entry->key = q->nextKey++;
+    // Probe with the real events even when registering paused, so that a
+    // descriptor epoll cannot watch (a regular file) is refused now.
+    if (!q->backend->Watch(fd, entry->key, Read | Write)) return false;
+    q->backend->Watch(fd, entry->key, entry->events);
+    q->notifiers.emplace(entry->key, entry);
+    m_entry = entry;
+    return true;
+}
+
+bool CFdNotifier::SetEvents(DWORD events) {
+    std::shared_ptr<ThreadQueue> q = m_entry ? m_entry->queue.lock() : nullptr;
+    if (!q) return false;
+    {
+        std::lock_guard<std::mutex> hold(q->lock);
+        if (!q->notifiers.count(m_entry->key)) return false;
+        m_entry->events = events & (Read | Write);
+        q->backend->Watch(m_entry->fd, m_entry->key, m_entry->events);
+    }
+    q->Wake(); // a loop asleep must pick up newly enabled events
+    return true;
+}
+
+void CFdNotifier::Unregister() {
+    if (!m_entry) return;
+    if (std::shared_ptr<ThreadQueue> q = m_entry->queue.lock()) {
+        std::lock_guard<std::mutex> hold(q->lock);
+        if (q->notifiers.erase(m_entry->key)) q->backend->Unwatch(m_entry->fd);
+    }
+    m_entry->events = 0;
+    m_entry.reset();
+}
+
+bool CFdNotifier::IsRegistered() const { return m_entry != nullptr; }
+int CFdNotifier::GetFd() const { return m_entry ? m_entry->fd : -1; }
+DWORD CFdNotifier::GetEvents() const { return m_entry ? m_entry->events.load() : 0; }
+DWORD CFdNotifier::GetThreadId() const { return m_entry ? m_entry->threadId : 0; }

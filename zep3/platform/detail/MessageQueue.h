@@ -1,0 +1,106 @@
+#pragma once
+// The message queue of one thread: posted messages, messages sent from other
+// threads, timers, descriptor notifiers, the thread's windows and its mouse
+// capture, and the loop backend it sleeps on.
+//
+// Fields marked "owner" are touched only by the owning thread; the others
+// are guarded by `lock`. Other threads reach a queue through a shared
+// pointer (from a window or a thread id) and wake it after changing it.
+#include <zep3/platform/Messages.h>
+#include <zep3/platform/detail/LoopBackend.h>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <unordered_map>
+
+namespace zep3detail {
+
+class ThreadQueue;
+
+struct SentMessage {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    LRESULT result = 0;
+    std::atomic<bool> done{false};
+    std::shared_ptr<ThreadQueue> sender;
+};
+
+struct NotifierEntry {
+    std::weak_ptr<ThreadQueue> queue;
+    DWORD threadId = 0;
+    int fd = -1;
+    uint64_t key = 0;
+    std::atomic<DWORD> events{0};
+    std::function<void(DWORD)> callback;
+};
+
+struct Timer {
+    HWND hwnd;
+    UINT_PTR id;
+    UINT interval;
+    int64_t due; // monotonic milliseconds
+    TIMERPROC proc;
+};
+
+class ThreadQueue {
+public:
+    explicit ThreadQueue(DWORD tid);
+
+    // Any thread: makes the owner look at its queue again.
+    void Wake();
+    // Owner: sleeps until woken, a descriptor is ready (when watchFds) or
+    // timeoutMs passes; the ready descriptors' callbacks are then called.
+    // True when a callback ran.
+    bool Sleep(int timeoutMs, bool watchFds);
+
+    const DWORD threadId;
+    std::mutex lock;
+    bool alive = true;                                       // lock
+    std::deque<MSG> posted;                                  // lock
+    std::deque<std::shared_ptr<SentMessage>> sent;           // lock
+    std::unordered_map<uint64_t, std::shared_ptr<NotifierEntry>> notifiers; // lock
+    uint64_t nextKey = 1;                                    // lock
+    std::unique_ptr<LoopBackend> backend;                    // Watch/Unwatch under lock
+
+    bool quit = false; // owner
+    int quitCode = 0;  // owner
+    int postedRun = 0; // owner: posted messages returned since descriptors were last polled
+    std::vector<Timer> timers;  // owner
+    std::vector<HWND> windows;  // owner: windows this thread created, oldest first
+    std::atomic<HWND> capture{nullptr}; // set by the owner, read by input routing
+    std::atomic<bool> paintHint{false}; // some window of this thread may need painting
+
+private:
+    std::atomic<bool> m_wakePending{false};
+};
+
+// The calling thread's queue, made on first use; null once the thread has
+// released it on its way out.
+std::shared_ptr<ThreadQueue> CurrentQueue();
+// The queue of the thread with that id, if it has a live one.
+std::shared_ptr<ThreadQueue> QueueOfThread(DWORD threadId);
+void EnsureThreadQueue();
+// Destroys the thread's remaining windows, completes the messages still sent
+// to it with 0 and closes the queue. Runs as the thread ends.
+void ReleaseThreadQueue();
+
+bool PostToQueue(ThreadQueue& queue, const MSG& msg);
+LRESULT SendToQueue(const std::shared_ptr<ThreadQueue>& target, HWND window, UINT message, WPARAM wParam,
+                    LPARAM lParam);
+// The retrieval behind GetMessage and PeekMessage, with a time limit in ms
+// (INFINITE waits). False when nothing came in time, or, with
+// returnAfterCallbacks, as soon as descriptor callbacks have run.
+bool FetchMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool remove, DWORD timeoutMs,
+                  bool returnAfterCallbacks = false);
+// Removes the timers of a window of the calling thread.
+void KillWindowTimers(ThreadQueue& queue, HWND window);
+
+int64_t MonotonicMs();
+POINT LastMousePosition();
+void SetLastMousePosition(POINT screenPoint);
+
+} // namespace zep3detail

@@ -1,0 +1,53 @@
+#pragma once
+// The platform's record of one thread: what its handles name, what waits on
+// it see, and the state of its suspension.
+#include <zep3/platform/detail/Kernel.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <pthread.h>
+#include <ucontext.h>
+
+class CWinThread;
+
+namespace zep3detail {
+
+class ThreadObject : public KernelObject {
+public:
+    enum ParkState { kRunning, kRequested, kParked };
+
+    bool IsSignaled() const override { return finished; }
+
+    // Guarded by KernelLock().
+    bool finished = false;
+    DWORD exitCode = 259; // STILL_ACTIVE
+    bool terminating = false;
+    DWORD terminateCode = 0;
+
+    // Set once the thread runs; constant afterwards.
+    std::atomic<DWORD> tid{0};
+    pthread_t thread{};
+    bool adopted = false; // started elsewhere, known since it first used the platform
+
+    std::atomic<int> priority{0};
+    std::atomic<CWinThread*> owner{nullptr};
+
+    // Suspension, guarded by suspendLock.
+    std::mutex suspendLock;
+    std::condition_variable gate; // the start gate, and a thread suspended by itself
+    DWORD suspendCount = 0;
+    bool started = false;
+    bool exiting = false; // past the point where signals may be sent to it
+    std::atomic<int> park{kRunning};
+    ucontext_t context; // written by the parking handler, read while parked
+};
+
+// The record of the calling thread, made on first use; null while the thread exits.
+std::shared_ptr<ThreadObject> CurrentThreadObject();
+
+// Starts a thread that runs body(arg), its exit code the result, and waits
+// until it is known (its id set). It waits at its start gate (suspend count
+// 1) until resumed. Null when the system cannot create it.
+std::shared_ptr<ThreadObject> StartThread(UINT stackSize, DWORD (*body)(void*), void* arg);
+
+} // namespace zep3detail

@@ -430,6 +430,48 @@ TEST(RLCChange, LinesCopiesAndIteration) {
     EXPECT_TRUE(copy.GetImageSize() == CSize(0, 0) && !copy.IsSwapped() && copy.GetFirst(0) == -1);
 }
 
+namespace {
+
+struct Shape : CHandleTracker {
+    explicit Shape(std::vector<CPoint> points) {
+        for (const CPoint& p : points) AddHandle(p);
+    }
+};
+
+} // namespace
+
+TEST(RLCTracker, PolygonsLinesAndTooFewHandles) {
+    CRLC r, other;
+    ASSERT_TRUE(r.MakeFromTracker(Shape({{0, 0}, {10, 0}, {0, 10}}), true));
+    EXPECT_EQ(r.GetImageSize(), CSize(11, 11));
+    EXPECT_EQ(pairsOf(r, 5), (Pairs{{0, 0}, {1, 5}, {0, 11}}));
+
+    // The outline passes straight down through (6, 3): that row is crossed
+    // once there, whichever handle comes first and in either direction.
+    std::vector<CPoint> handles{{12, 6}, {0, 6}, {0, 0}, {6, 3}};
+    ASSERT_TRUE(r.MakeFromTracker(Shape(handles), false));
+    EXPECT_EQ(pairsOf(r, 3), (Pairs{{-1, 0}, {-1, 6}, {-1, 13}}));
+    EXPECT_EQ(pairsOf(r, 6), (Pairs{{-1, 0}, {-1, 12}, {-1, 13}}));
+    for (int turn = 0; turn < 8; ++turn) {
+        std::rotate(handles.begin(), handles.begin() + 1, handles.end());
+        if (turn == 4) std::reverse(handles.begin(), handles.end());
+        ASSERT_TRUE(other.MakeFromTracker(Shape(handles), false));
+        EXPECT_TRUE(other.IsSameRLC(r)) << turn;
+    }
+    ASSERT_TRUE(r.MakeFromTracker(Shape({{2, 1}, {8, 1}, {8, 5}, {2, 5}}), false));
+    const Pixels p = decode(r);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 9; ++x)
+            EXPECT_EQ(p.at(p.colour, x, y), x >= 2 && x < 8 && y >= 1) << x << "," << y;
+
+    ASSERT_TRUE(r.MakeFromTracker(Shape({{7, 2}, {1, 5}}), true) &&
+                other.MakeFromLine(CPoint(7, 2), CPoint(1, 5)));
+    EXPECT_TRUE(r.IsSameRLC(other));
+    EXPECT_FALSE(r.MakeFromTracker(Shape({{3, 3}}), true) || other.MakeFromTracker(Shape({}), true));
+    EXPECT_TRUE(r.GetImageSize() == CSize(0, 0) && other.GetImageSize() == CSize(0, 0));
+    EXPECT_FALSE(r.MakeFromTracker(Shape({{-3, 1}, {-1, 4}, {-2, 2}}), true)) << "no column to fill";
+}
+
 TEST(RLCGravity, GreyWeightedCentre) {
     CImageBuffer image = greyImage(10, 6, 2), colour(CSize(10, 6), 24);
     for (int x = 0; x < 10; ++x) px(image, x, 3) = 60;

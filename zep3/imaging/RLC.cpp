@@ -1,5 +1,6 @@
 // CRLC: making regions, queries, changes and drawing. Segmentation,
 // objects and contours are in RLCAnalysis.cpp.
+#include <zep3/imaging/HandleTracker.h>
 #include <zep3/imaging/ImageBuffer.h>
 #include <zep3/imaging/RLC.h>
 #include <zep3/platform/DC.h>
@@ -253,6 +254,86 @@ bool CRLC::MakeFromLine(const CPoint& a, const CPoint& b) {
             row.Emit(int(w));
             out += 2;
         }
+    }
+    m_nRLCSize = int(out - m_pRLC);
+    return true;
+}
+
+bool CRLC::MakeFromTracker(const CHandleTracker& tracker, bool colours) {
+    const int count = tracker.GetHandleCount();
+    if (count == 2) return MakeFromLine(tracker.GetHandle(0), tracker.GetHandle(1));
+    std::vector<CPoint> handles;
+    try {
+        for (int i = 0; i < count; ++i) handles.push_back(tracker.GetHandle(i));
+    } catch (const std::bad_alloc&) {
+        handles.clear();
+    }
+    if (handles.size() < 3) {
+        Reset();
+        return false;
+    }
+    return makeFromPolygon(handles.data(), count, colours);
+}
+
+// Fills the closed polygon through the points. Each non-level edge crosses
+// the rows of its range once; a vertex where the outline goes on in the same
+// vertical direction belongs to one edge only (the later one leaves out its
+// start row), so that every row sees an even number of crossings. Equal
+// crossings are taken together: an odd number changes the colour.
+bool CRLC::makeFromPolygon(const CPoint* points, int count, bool colours) {
+    struct Edge {
+        long long x0, y0, dx, dy;
+        int top, bottom;
+    };
+    long long w = 0, h = 0;
+    for (int i = 0; i < count; ++i)
+        w = std::max<long long>(w, points[i].x + 1LL), h = std::max<long long>(h, points[i].y + 1LL);
+    std::vector<Edge> edges;
+    std::vector<long long> crossings;
+    bool ok = w > 0 && h > 0 && reserve((w + 1) * h * 2, h, false);
+    try {
+        edges.reserve(size_t(count));
+        crossings.reserve(size_t(count));
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        Reset();
+        return false;
+    }
+    // The edge before the first one is the one into the last point.
+    long long previousDy = points[count - 1].y - (long long)points[count - 2].y;
+    for (int i = 0; i < count; ++i) {
+        const CPoint& a = points[(i + count - 1) % count];
+        const CPoint& b = points[i];
+        const long long dy = b.y - (long long)a.y;
+        if (dy != 0) {
+            Edge e{a.x, a.y, b.x - (long long)a.x, dy, std::min(a.y, b.y), std::max(a.y, b.y)};
+            // A vertex the outline passes straight through (down or up) is
+            // counted by the edge that arrives there, not by this one.
+            if (dy > 0 && previousDy > 0) e.top = a.y + 1;
+            if (dy < 0 && previousDy < 0) e.bottom = a.y - 1;
+            edges.push_back(e);
+        }
+        previousDy = dy;
+    }
+    startRegion(int(w), int(h));
+    int* out = m_pRLC;
+    for (int y = 0; y < m_Height; ++y) {
+        m_pRowStart[y] = int(out - m_pRLC);
+        crossings.clear();
+        for (const Edge& e : edges)
+            if (y >= e.top && y <= e.bottom)
+                crossings.push_back(std::max(0LL, e.x0 + (y - e.y0) * e.dx / e.dy));
+        std::sort(crossings.begin(), crossings.end());
+        RowWriter row(out, colours);
+        for (size_t i = 0, j; i < crossings.size(); i = j) {
+            for (j = i; j < crossings.size() && crossings[j] == crossings[i]; ++j) {
+            }
+            if ((j - i) % 2) row.Emit(int(crossings[i])), out += 2;
+        }
+        row.Emit(m_Width);
+        out += 2;
     }
     m_nRLCSize = int(out - m_pRLC);
     return true;

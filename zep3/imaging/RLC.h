@@ -26,6 +26,7 @@
 #include <vector>
 
 class CDC;
+class CHandleTracker;
 class CImageBuffer;
 
 class ZEP3_API CRLC {
@@ -47,6 +48,14 @@ public:
     // -1 otherwise. False for a null image, one without pixels or not of
     // 8 bits, or an area that misses the image.
     bool Make(CImageBuffer* image, unsigned char threshold, const CRect& area, bool colours);
+    // The area of a shape: with three or more handles the closed polygon
+    // through them in order, filled (a pixel belongs to it when its column
+    // lies between an entering and a leaving crossing of its row, the
+    // leaving one excluded); with two handles MakeFromLine of handles 0 and
+    // 1. The region is (greatest handle x + 1) × (greatest handle y + 1).
+    // Identifiers as for Make. With fewer handles, or a size that would not
+    // be positive, the region is reset and the result is false.
+    bool MakeFromTracker(const CHandleTracker& tracker, bool colours);
     // A region of size (max(a.x, b.x) + 1) × (max(a.y, b.y) + 1) holding
     // the line from the upper point (a when level) to the lower one: each
     // row the line steps through gets one foreground run from its smallest
@@ -152,6 +161,8 @@ private:
     // entries in use when `keep`. Empties the region and returns false when
     // memory cannot be had.
     bool reserve(long long entries, long long rows, bool keep);
+    // Fills the closed polygon through `count` (at least 3) points.
+    bool makeFromPolygon(const CPoint* points, int count, bool colours);
     // Starts a new region of w × h with no rows written yet.
     void startRegion(int w, int h);
     // Moves rows written after the entries in use down to offset 0.

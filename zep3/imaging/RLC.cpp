@@ -224,7 +224,7 @@ bool CRLC::MakeFromLine(const CPoint& a, const CPoint& b) {
     const CPoint& bottom = b.y < a.y ? a : b;
     const long long w = std::max<long long>(top.x, bottom.x) + 1, h = bottom.y + 1LL;
     LineRows rows;
-    bool ok = w > 0 && h > 0 && reserve(6 * h, h, false);
+    bool ok = w > 0 && h > 0 && w <= INT_MAX && h <= INT_MAX && reserve(6 * h, h, false);
     if (ok) {
         try {
             rows.minX.assign(size_t(h), INT_MAX);
@@ -290,7 +290,7 @@ bool CRLC::makeFromPolygon(const CPoint* points, int count, bool colours) {
         w = std::max<long long>(w, points[i].x + 1LL), h = std::max<long long>(h, points[i].y + 1LL);
     std::vector<Edge> edges;
     std::vector<long long> crossings;
-    bool ok = w > 0 && h > 0 && reserve((w + 1) * h * 2, h, false);
+    bool ok = w > 0 && h > 0 && w <= INT_MAX && h <= INT_MAX && reserve((w + 1) * h * 2, h, false);
     try {
         edges.reserve(size_t(count));
         crossings.reserve(size_t(count));
@@ -327,10 +327,14 @@ bool CRLC::makeFromPolygon(const CPoint* points, int count, bool colours) {
                 crossings.push_back(std::max(0LL, e.x0 + (y - e.y0) * e.dx / e.dy));
         std::sort(crossings.begin(), crossings.end());
         RowWriter row(out, colours);
-        for (size_t i = 0, j; i < crossings.size(); i = j) {
-            for (j = i; j < crossings.size() && crossings[j] == crossings[i]; ++j) {
+        for (size_t i = 0; i < crossings.size();) {
+            size_t j = i + 1;
+            while (j < crossings.size() && crossings[j] == crossings[i]) ++j;
+            if ((j - i) % 2) {
+                row.Emit(int(crossings[i]));
+                out += 2;
             }
-            if ((j - i) % 2) row.Emit(int(crossings[i])), out += 2;
+            i = j;
         }
         row.Emit(m_Width);
         out += 2;

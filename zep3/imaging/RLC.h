@@ -60,8 +60,8 @@ public:
     // the line from the upper point (a when level) to the lower one: each
     // row the line steps through gets one foreground run from its smallest
     // x to its largest x + 2 (cut at the width); the lower end point itself
-    // is not stepped, so its row stays empty unless the line is level.
-    // Identifiers -1. False (region reset) when a size would not be positive.
+    // is not stepped, so the last row is often empty. Identifiers -1. False
+    // (region reset) when a size would not be positive.
     bool MakeFromLine(const CPoint& a, const CPoint& b);
 
     // --- Segmentation and objects ---

@@ -84,9 +84,11 @@ bool CRLC::Segment() {
             }
         }
     }
+    // Row 0's empty leading run keeps its identifier, which need not be one
+    // of the numbers given here.
     if (lazy)
         for (int i = 0; i < m_nRLCSize; i += 2)
-            if (m_pRLC[i] >= 0) m_pRLC[i] = find(m_pRLC[i]);
+            if (m_pRLC[i] >= 0 && m_pRLC[i] < next) m_pRLC[i] = find(m_pRLC[i]);
     return true;
 }
 

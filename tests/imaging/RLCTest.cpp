@@ -321,8 +321,22 @@ TEST(RLCContour, LimitsAndDegenerateComponents) {
 }
 
 TEST(RLCContour, EveryWalkEnds) {
-    // The background of an empty picture starts at column 0: its walk never
-    // returns to its first state, and has to stop by itself.
+    // The background of an empty picture starts at column 0: its first step
+    // goes diagonally inwards, and the walk then circles the border without
+    // coming back to that state. It stops at the first repeated state: one
+    // round of the 16 border pixels, (2, 0) seen from two directions.
+    CImageBuffer blank = greyImage(6, 4);
+    CContour c;
+    ASSERT_TRUE(segmented(blank).GetContour(c, 0, true, -1));
+    EXPECT_TRUE(c.GetSize() == 18 && !c.IsClosed() && c.GetStart() == CPoint(1, 1));
+    const auto walked = points(c);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            if (x % 5 == 0 || y % 3 == 0) {
+                EXPECT_EQ(std::count(walked.begin(), walked.end(), std::make_pair(x, y)),
+                          1 + (x == 2 && y == 0));
+            }
+
     std::mt19937 rng(5);
     for (int round = 0; round < 60; ++round) {
         const int w = 1 + int(rng() % 30), h = 1 + int(rng() % 20);

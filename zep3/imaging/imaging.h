@@ -2,9 +2,12 @@
 // Images: the image container and its conversions, BMP and JPEG files,
 // perspective correction and the editable shapes (trackers).
 // display bitmaps.
+// run-length regions with segmentation and contours, perspective correction
+// and the editable shapes (trackers).
 #include <zep3/imaging/BmpFile.h>
 #include <zep3/imaging/ColorValue24.h>
 #include <zep3/imaging/ColorValueHSV.h>
+#include <zep3/imaging/Contour.h>
 #include <zep3/imaging/DIB.h>
 #include <zep3/imaging/DravolinBitmap.h>
 #include <zep3/imaging/HandleTracker.h>
@@ -13,4 +16,6 @@
 #include <zep3/imaging/JpegFile.h>
 #include <zep3/imaging/MPoint.h>
 #include <zep3/imaging/PerspectiveCorrection.h>
+#include <zep3/imaging/RLC.h>
+#include <zep3/imaging/SegObject.h>
 #include <zep3/imaging/SystemTime.h>

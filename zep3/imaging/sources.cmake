@@ -1,6 +1,7 @@
 zep3_sources(
   BmpFile.cpp
   ColorValueHSV.cpp
+  Contour.cpp
   DIB.cpp
   DravolinBitmap.cpp
   HandleTracker.cpp
@@ -9,6 +10,9 @@ zep3_sources(
   Jpeg.cpp
   JpegFile.cpp
   PerspectiveCorrection.cpp
+  RLC.cpp
+  RLCAnalysis.cpp
+  SegObject.cpp
   SystemTime.cpp
   detail/JpegCodec.cpp
 )

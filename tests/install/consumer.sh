@@ -12,4 +12,4 @@ export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
 src=$(dirname "$0")/consumer.cpp
 g++ -std=c++17 -Wall -Wextra -Werror ${sanitize:+-fsanitize=$sanitize} -o "$prefix/consumer" "$src" $(pkg-config --cflags --libs zep3) \
     -Wl,-rpath,"$prefix/lib"
-"$prefix/consumer"
+"$prefix/consumer" "$prefix"

@@ -9,5 +9,8 @@
 #include <zep3/imaging/MPoint.h>
 #include <zep3/imaging/Jpeg.h>
 #include <zep3/imaging/JpegFile.h>
+#include <zep3/imaging/LineTracker.h>
+#include <zep3/imaging/ParallelTracker.h>
 #include <zep3/imaging/PerspectiveCorrection.h>
+#include <zep3/imaging/RectangleTracker.h>
 #include <zep3/imaging/SystemTime.h>

@@ -6,7 +6,10 @@ zep3_sources(
   ImageConvert.cpp
   Jpeg.cpp
   JpegFile.cpp
+  LineTracker.cpp
+  ParallelTracker.cpp
   PerspectiveCorrection.cpp
+  RectangleTracker.cpp
   SystemTime.cpp
   detail/JpegCodec.cpp
 )

@@ -7,6 +7,7 @@ zep3_sources(
   DCBlit.cpp
   DCDraw.cpp
   DCText.cpp
+  Dialog.cpp
   FdNotifier.cpp
   File.cpp
   FileDialog.cpp
@@ -16,6 +17,7 @@ zep3_sources(
   Kernel.cpp
   LastError.cpp
   LoopBackendEpoll.cpp
+  Menu.cpp
   MessageBox.cpp
   MessagePump.cpp
   MessageQueue.cpp

@@ -1,20 +1,20 @@
-// The rectangle, line and parallelogram shapes: geometry under the mouse
-// protocol, drawing by pixel, cursors and settings files.
+// The shapes: geometry under the mouse protocol, the polygon's region
+// against a point-in-polygon reference, and drawing by pixel.
 #include <zep3/zep3.h>
 
 #include "platform/Canvas.h"
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <filesystem>
+#include <cstring>
 #include <random>
-#include <string>
+#include <vector>
 
 namespace {
 
-const COLORREF kGreen = 0x00FF00, kRed = 0x0000FF, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
+const COLORREF kRed = 0x0000FF, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
 
 std::vector<CPoint> Handles(const CHandleTracker& t) {
     std::vector<CPoint> v;
@@ -22,387 +22,292 @@ std::vector<CPoint> Handles(const CHandleTracker& t) {
     return v;
 }
 
-// Pixels of `colour` on row y, columns [x0, x1).
-int RowCount(const Canvas& c, int y, int x0, int x1, COLORREF colour) {
-    int n = 0;
-    for (int x = x0; x < x1; ++x) n += c.At(x, y) == colour;
-    return n;
+void Move(CHandleTracker& t, CPoint from, CPoint to) {
+    t.Select(from, true);
+    t.Drag(to);
+    t.Drop();
 }
 
-// Bounding box of the non-white pixels inside `area`.
-CRect InkIn(const Canvas& c, const CRect& area) {
-    CRect ink;
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x)
-            if (c.At(x, y) != kWhite) ink |= CRect(x, y, x + 1, y + 1);
-    return ink;
-}
-
-class Rect : public CRectangleTracker {
+class Poly : public CPolygonTracker {
 public:
-    using CRectangleTracker::GetHitHandle;
-    LOGFONT& Font() { return m_NameFont; }
-};
-
-// Midpoints rounded down, also below zero.
-CPoint Mid(const CPoint& a, const CPoint& b) {
-    return CPoint(int(std::floor((a.x + b.x) / 2.0)), int(std::floor((a.y + b.y) / 2.0)));
-}
-
-class Parallel : public CParallelTracker {
-public:
-    using CParallelTracker::SetOposite;
-    void Put(int index, const CPoint& p) { SetHandlePosition(index, p); }
-    // The invariant every public operation keeps.
-    void ExpectConsistent() const {
-        const CPoint c = GetHandle(0), a = GetHandle(1), b = GetHandle(2), d = GetHandle(3), e = GetHandle(4);
-        EXPECT_EQ(c, Mid(a, d));
-        EXPECT_EQ(c, Mid(b, e));
-        EXPECT_EQ(GetTopLeft(), CPoint(a.x + b.x - c.x, a.y + b.y - c.y));
-        EXPECT_EQ(GetBottomRight(), CPoint(d.x + e.x - c.x, d.y + e.y - c.y));
+    using CPolygonTracker::HitTest;
+    void NoHandleSquares() { m_bResizable = false; }
+    explicit Poly(const std::vector<CPoint>& points) {
+        InitHandles(int(points.size()));
+        for (size_t i = 0; i < points.size(); ++i) SetHandlePosition(int(i), points[i]);
+        UpdateShape();
     }
 };
+
+// Point in polygon by crossing parity on the pixel grid: row y meets each
+// non-level edge whose rows include y at x0 + (y - y0) * dx / dy, truncated
+// toward zero; a vertex the outline passes straight through (the edge before
+// runs the same way up or down) belongs to the arriving edge only, so the
+// leaving edge skips that row. Pixel (x, y) is inside when an odd number of
+// crossings lie at or left of x.
+bool InsideByRule(const std::vector<CPoint>& p, int x, int y) {
+    const int n = int(p.size());
+    long long previousDy = p[n - 1].y - (long long)p[n - 2].y;
+    int crossings = 0;
+    for (int i = 0; i < n; ++i) {
+        const CPoint a = p[(i + n - 1) % n], b = p[i];
+        const long long dy = b.y - (long long)a.y;
+        const bool skipStart = dy * previousDy >= 1;
+        previousDy = dy;
+        if (dy == 0 || y < std::min(a.y, b.y) || y > std::max(a.y, b.y) || (skipStart && y == a.y)) continue;
+        crossings += std::max(0LL, a.x + (y - (long long)a.y) * (b.x - (long long)a.x) / dy) <= x;
+    }
+    return crossings % 2 == 1;
+}
+
+// The plain even-odd test against the exact outline, and the distance to it.
+bool InsideGeometric(const std::vector<CPoint>& p, double x, double y) {
+    bool inside = false;
+    for (size_t i = 0, j = p.size() - 1; i < p.size(); j = i++)
+        if ((p[i].y > y) != (p[j].y > y) && x < p[j].x + (y - p[j].y) * (p[i].x - p[j].x) / double(p[i].y - p[j].y))
+            inside = !inside;
+    return inside;
+}
+double DistanceToOutline(const std::vector<CPoint>& p, double x, double y) {
+    double best = 1e300;
+    for (size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) {
+        const double ax = p[j].x, ay = p[j].y, dx = p[i].x - ax, dy = p[i].y - ay, len = dx * dx + dy * dy;
+        const double t = len > 0 ? std::clamp(((x - ax) * dx + (y - ay) * dy) / len, 0.0, 1.0) : 0.0;
+        best = std::min(best, std::hypot(x - ax - t * dx, y - ay - t * dy));
+    }
+    return best;
+}
+
+// Stars around a centre (concave as a rule), convex polygons, or free point
+// sets that may cross themselves; now and then on a coarse grid, so that
+// level edges and vertices sharing rows are common.
+std::vector<CPoint> RandomPolygon(std::mt19937& rng, int kind) {
+    std::uniform_int_distribution<int> count(3, 14), radius(8, 100), free(0, 210);
+    std::uniform_real_distribution<double> turn(0, 2 * M_PI);
+    const int n = count(rng), grid = rng() % 3 == 0 ? 10 : 1, fixedRadius = radius(rng);
+    std::vector<double> angles(n);
+    for (double& a : angles) a = turn(rng);
+    std::sort(angles.begin(), angles.end());
+    std::vector<CPoint> p;
+    for (int i = 0; i < n; ++i) {
+        const int r = kind == 0 ? radius(rng) : fixedRadius;
+        CPoint q = kind == 2 ? CPoint(free(rng), free(rng))
+                             : CPoint(int(110 + r * std::cos(angles[i])), int(110 + r * std::sin(angles[i])));
+        p.emplace_back(q.x / grid * grid, q.y / grid * grid);
+    }
+    return p;
+}
 
 } // namespace
 
-TEST(RectangleTracker, CornersFollowAndDropNormalises) {
-    Rect r;
-    EXPECT_EQ(Handles(r), (std::vector<CPoint>{{10, 10}, {200, 10}, {200, 200}, {10, 200}}));
-    EXPECT_TRUE(r.Select({200, 200}, true));
-    EXPECT_TRUE(r.Drag({250, 220}));
+TEST(ShapeTrackers, RectangleAndParallelogramGeometry) {
+    CRectangleTracker r;
+    Move(r, {200, 200}, {250, 220});
     EXPECT_EQ(Handles(r), (std::vector<CPoint>{{10, 10}, {250, 10}, {250, 220}, {10, 220}}));
-    EXPECT_TRUE(r.Drop());
-
-    // Drag the top-left corner past the bottom-right one: a drop renumbers
-    // the handles so that handle 0 is the top-left corner again.
     r.Select({10, 10}, true);
-    r.Drag({300, 260});
+    r.Drag({300, 260}); // past the opposite corner
     EXPECT_EQ(r.GetHandle(1), CPoint(250, 260));
-    EXPECT_EQ(r.GetHandle(3), CPoint(300, 220));
     EXPECT_TRUE(r.Drop());
-    EXPECT_EQ(Handles(r), (std::vector<CPoint>{{250, 220}, {300, 220}, {300, 260}, {250, 260}}));
-    EXPECT_FALSE(r.Drop()) << "nothing grabbed, not moving";
+    EXPECT_EQ(Handles(r), (std::vector<CPoint>{{250, 220}, {300, 220}, {300, 260}, {250, 260}})) << "renumbered";
+    r.DeSelect();
+    Move(r, {260, 230}, {160, 130}); // the inside moves the whole
+    EXPECT_EQ(r.GetRect(), CRect(150, 120, 200, 160));
+    EXPECT_EQ(r.GetDist({160, 150}), 10);
+    EXPECT_EQ(r.GetDist({100, 100}), -1);
 
-    EXPECT_TRUE(r.Intersect(CRect(260, 0, 400, 240)));
-    EXPECT_EQ(r.GetRect(), CRect(260, 220, 300, 240));
-    EXPECT_FALSE(r.Intersect(CRect(0, 0, 400, 400)));
-
-    Rect d;
+    CRectangleTracker d;
     EXPECT_TRUE(d.Intersect(CRect(50, 50, 150, 150)));
     EXPECT_EQ(d.GetRect(), CRect(50, 50, 150, 150));
     EXPECT_EQ(d.GetHandle(1), CPoint(150, 50));
-    d.Intersect(CRect(400, 400, 500, 500));
-    EXPECT_TRUE(d.GetRect().IsRectEmpty()) << "entirely outside: collapsed onto the limit";
-}
+    EXPECT_FALSE(d.Intersect(CRect(0, 0, 400, 400)));
+    d.SetRect(CRect(10, 10, 200, 200));
+    d.SetMarker({105, 105});
+    d.SetRect(CRect(0, 0, 100, 1000));
+    EXPECT_EQ(d.GetMarker(), CPoint(50, 500)) << "the marker keeps its fractions";
+    d.MoveToCenter({0, 0});
+    EXPECT_EQ(d.GetRect(), CRect(-50, -500, 50, 500));
 
-TEST(RectangleTracker, InsideSelectionMovesTheWhole) {
-    Rect r;
-    EXPECT_EQ(r.GetDist({30, 100}), 20) << "nearest side";
-    EXPECT_EQ(r.GetDist({11, 11}), 2) << "handle distance on a corner";
-    EXPECT_EQ(r.GetDist({5, 100}), -1);
-
-    EXPECT_TRUE(r.Select({100, 100}, false));
-    EXPECT_TRUE(r.IsSelected() && r.IsInsideSelected() && !r.IsMoving());
-    EXPECT_FALSE(r.Drag({120, 120})) << "selected is not grabbed";
-    EXPECT_TRUE(r.Select({100, 100}, true));
-    EXPECT_TRUE(r.Drag({130, 90}));
-    EXPECT_EQ(r.GetRect(), CRect(40, 0, 230, 190));
-    EXPECT_TRUE(r.IsDragging());
-    EXPECT_TRUE(r.Drop());
-    EXPECT_FALSE(r.IsMoving() || r.IsDragging());
-    EXPECT_TRUE(r.DeSelect());
-    EXPECT_FALSE(r.DeSelect());
-
-    // A handle takes precedence over the inside; a fixed rectangle ignores
-    // drags, a non-resizable one its handles.
-    EXPECT_TRUE(r.Select({230, 190}, true));
-    EXPECT_FALSE(r.IsInsideSelected());
-    r.Movable(false);
-    EXPECT_FALSE(r.Drag({0, 0}));
-    r.Movable(true);
-    r.Drop();
-    r.DeSelect();
-    r.Resizable(false);
-    EXPECT_FALSE(r.Select({230, 190}, true)) << "on the corner square, outside the rectangle";
-    EXPECT_FALSE(r.Select({228, 188}, true)) << "inside, but on a handle";
-    EXPECT_TRUE(r.Select({100, 100}, true) && r.IsMoving());
-    r.EnableTracker(false);
-    EXPECT_FALSE(r.Drag({0, 0}) || r.Select({100, 100}, true));
-    EXPECT_EQ(r.GetDist({100, 100}), -1);
-}
-
-TEST(RectangleTracker, MarkerAndCentre) {
-    Rect r;
-    r.SetMarker({105, 105});
-    EXPECT_EQ(r.GetMarker(), CPoint(105, 105));
-    r.SetRect(CRect(10, 10, 200, 200));
-    r.SetMarker({48, 200});
-    r.SetRect(CRect(0, 0, 100, 1000));
-    EXPECT_EQ(r.GetMarker(), CPoint(20, 1000)) << "(0.2, 1.0) of the new size";
-    r.IsModified();
-    r.MoveToCenter({0, 0});
-    EXPECT_TRUE(r.IsModified());
-    EXPECT_EQ(r.GetRect(), CRect(-50, -500, 50, 500));
-    r.MoveToCenter({0, 0});
-    EXPECT_TRUE(r.IsModified()) << "set even when nothing moved";
-    r.SetRect(CRect(5, 5, 5, 9));
-    r.SetMarker({7, 7});
-    EXPECT_EQ(r.GetMarker(), CPoint(5, 7)) << "no width: the marker stays on the left side";
-}
-
-TEST(ParallelTracker, CentreStaysTheMidpointOfBothPairs) {
-    Parallel p;
+    CParallelTracker p;
     EXPECT_EQ(p.GetTopLeft(), CPoint(30, 20));
-    EXPECT_EQ(p.GetTopRight(), CPoint(230, 20));
-    EXPECT_EQ(p.GetBottomLeft(), CPoint(30, 40));
     EXPECT_EQ(p.GetBottomRight(), CPoint(230, 40));
     EXPECT_EQ(p.GetBoundRect(), CRect(30, 20, 230, 40));
-
     EXPECT_TRUE(p.SetPosition(1, {50, 30}));
-    EXPECT_EQ(p.GetHandle(0), CPoint(140, 30));
-    EXPECT_EQ(p.GetHandle(2), CPoint(140, 20));
-    EXPECT_EQ(p.GetHandle(4), CPoint(140, 40));
-    EXPECT_EQ(p.GetBoundRect(), CRect(50, 20, 230, 40));
-    EXPECT_FALSE(p.SetPosition(5, {0, 0}));
-    EXPECT_FALSE(p.SetPosition(-1, {0, 0}));
-
-    // The centre carries the whole shape.
-    p.Select({140, 30}, true);
-    EXPECT_TRUE(p.Drag({150, 60}));
-    EXPECT_EQ(p.GetBoundRect(), CRect(60, 50, 240, 70));
-    p.Drop();
-    // A side handle rotates and stretches the shape about the new centre.
-    p.Select({150, 50}, true);
-    EXPECT_EQ(p.GetGrabbedHandle(), 2);
-    EXPECT_TRUE(p.Drag({170, 40}));
-    p.Drop();
-    EXPECT_EQ(p.GetHandle(0), CPoint(160, 55));
-    EXPECT_EQ(p.GetHandle(4), CPoint(150, 70));
-    p.ExpectConsistent();
-
-    EXPECT_TRUE(p.SetPosition({0, 10}, {10, 0}, {20, 10}, {10, 20}));
-    EXPECT_EQ(p.GetHandle(0), CPoint(10, 10));
-    EXPECT_EQ(p.GetBoundRect(), CRect(0, 0, 20, 20));
-    p.SetPosition(3, {40, 10}); // centre (20, 10)
-    p.Put(3, {50, 16});
-    p.SetOposite(3);
-    EXPECT_EQ(p.GetHandle(1), CPoint(-10, 4)) << "mirrored through the centre";
-    p.SetPosition(0, {20, 10});
-
-    // Random edits keep the invariant.
+    EXPECT_EQ(Handles(p), (std::vector<CPoint>{{140, 30}, {50, 30}, {140, 20}, {230, 30}, {140, 40}}));
+    // Random edits keep the centre on both midpoints (rounded down) and the
+    // corners derived from the handles.
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> coord(-100, 640), handle(0, 4);
+    auto mid = [](CPoint a, CPoint b) { return CPoint(int(std::floor((a.x + b.x) / 2.0)), int(std::floor((a.y + b.y) / 2.0))); };
     for (int i = 0; i < 300; ++i) {
         const int h = handle(rng);
-        const CPoint to(coord(rng), coord(rng));
-        if (i % 2) {
-            p.SetPosition(h, to);
-        } else {
-            p.Select(p.GetHandle(h), true);
-            p.Drag(to);
-            p.Drop();
+        if (i % 2) p.SetPosition(h, CPoint(coord(rng), coord(rng)));
+        else Move(p, p.GetHandle(h), CPoint(coord(rng), coord(rng)));
+        const std::vector<CPoint> v = Handles(p);
+        ASSERT_EQ(v[0], mid(v[1], v[3])) << "edit " << i;
+        ASSERT_EQ(v[0], mid(v[2], v[4])) << "edit " << i;
+        ASSERT_EQ(p.GetTopRight(), CPoint(v[3].x + v[2].x - v[0].x, v[3].y + v[2].y - v[0].y)) << "edit " << i;
+    }
+}
+
+TEST(ShapeTrackers, PolygonAndPerspectiveGeometry) {
+    CPolygonTracker p;
+    EXPECT_EQ(Handles(p), (std::vector<CPoint>{{300, 200}, {150, 286}, {149, 113}}));
+    EXPECT_EQ(p.GetBoundRect(), CRect(149, 113, 300, 286));
+    EXPECT_EQ(p.GetHandle(3), CPoint(0, 0));
+    p.InitHandles(2);
+    EXPECT_EQ(p.GetHandleCount(), 3);
+    p.InitHandles(4);
+    EXPECT_EQ(Handles(p), (std::vector<CPoint>{{0, 0}, {100, 0}, {100, 100}, {0, 100}}));
+    p.Select({0, 100}, false);
+    EXPECT_TRUE(p.AddHandleRight());
+    EXPECT_EQ(p.GetHandle(0), CPoint(0, 50)) << "after the last: the midpoint with the first, at the front";
+    p.Select({100, 100}, false);
+    EXPECT_TRUE(p.RemoveHandle());
+    EXPECT_EQ(Handles(p), (std::vector<CPoint>{{0, 50}, {0, 0}, {100, 0}, {0, 100}}));
+    EXPECT_FALSE(p.RemoveHandle()) << "no handle selected any more";
+    Move(p, {20, 40}, {30, 45}); // inside: the whole polygon
+    EXPECT_EQ(p.GetBoundRect(), CRect(10, 5, 110, 105));
+    EXPECT_EQ(p.GetRLC().GetHitID({15, 20}), 1) << "the region follows";
+    Poly triangle({{10, 10}, {90, 20}, {40, 70}});
+    triangle.Select({40, 70}, false);
+    EXPECT_FALSE(triangle.RemoveHandle()) << "three remain";
+    ASSERT_TRUE(triangle.MakeRLC(true));
+    Move(triangle, {40, 70}, {40, 90});
+    EXPECT_TRUE(triangle.GetRLC().IsSwapped()) << "a transposed region stays transposed";
+    EXPECT_TRUE(triangle.HitTest({40, 80}) && !triangle.HitTest({80, 60}));
+
+    CPerspectiveCorrection ground;
+    ASSERT_TRUE(ground.Init(CPoint(100, 50), CPoint(300, 40), CPoint(380, 250), CPoint(10, 240)));
+    CPerspectiveTracker t;
+    EXPECT_FALSE(t.UsePerspective(nullptr));
+    t.Select({100, 100}, true);
+    EXPECT_FALSE(t.Drag({150, 150})) << "no perspective";
+    ASSERT_TRUE(t.UsePerspective(&ground));
+    EXPECT_TRUE(t.Drag({150, 150}));
+    CMPoint x, y;
+    ASSERT_TRUE(ground.OrthoX(x, CMPoint(0, 0), CMPoint(150, 150)) && ground.OrthoY(y, CMPoint(0, 0), CMPoint(150, 150)));
+    EXPECT_EQ(t.GetHandle(1), CPoint(int(x.x), int(x.y)));
+    EXPECT_EQ(t.GetHandle(3), CPoint(int(y.x), int(y.y)));
+    EXPECT_EQ(t.GetBoundRect(), CRect(0, 0, 100, 100)) << "the drag leaves the box";
+    t.Drop();
+    EXPECT_EQ(t.GetBoundRect().bottom, std::max(150, std::max(t.GetHandle(1).y, t.GetHandle(3).y))) << "the drop rebuilds it";
+    t.DeSelect();
+    CPerspectiveCorrection other;
+    ASSERT_TRUE(other.Init(CPoint(0, 0), CPoint(200, 20), CPoint(220, 200), CPoint(-10, 190)));
+    t.UsePerspective(&other);
+    t.Update();
+    ASSERT_TRUE(other.OrthoX(x, CMPoint(0, 0), CMPoint(150, 150)));
+    EXPECT_EQ(t.GetHandle(1), CPoint(int(x.x), int(x.y))) << "re-derived from the new perspective";
+    EXPECT_FALSE(t.IsSelected());
+}
+
+TEST(ShapeTrackers, PolygonRegionMatchesPointInPolygon) {
+    std::mt19937 rng(2024);
+    int geometric = 0;
+    for (int round = 0; round < 150; ++round) {
+        const std::vector<CPoint> points = RandomPolygon(rng, round % 3);
+        Poly p(points);
+        int maxX = 0, maxY = 0;
+        for (const CPoint& q : points) maxX = std::max(maxX, q.x), maxY = std::max(maxY, q.y);
+        ASSERT_EQ(p.GetRLC().GetImageSize(), CSize(maxX + 1, maxY + 1));
+        for (int y = -1; y <= maxY + 1; ++y) {
+            const bool vertexRow = std::any_of(points.begin(), points.end(), [y](CPoint q) { return q.y == y; });
+            for (int x = -1; x <= maxX + 1; ++x) {
+                const bool inRegion = x >= 0 && y >= 0 && x <= maxX && y <= maxY;
+                const int expected = !inRegion ? -1 : InsideByRule(points, x, y) ? 1 : 0;
+                ASSERT_EQ(p.GetRLC().GetHitID({x, y}), expected) << "(" << x << ", " << y << ") of polygon " << round;
+                ASSERT_EQ(p.HitTest({x, y}), expected == 1);
+                // Away from the outline and off the vertex rows, the rule
+                // is the geometric answer.
+                if (!vertexRow && DistanceToOutline(points, x, y) > 1.5) {
+                    ASSERT_EQ(expected == 1, InsideGeometric(points, x, y)) << "(" << x << ", " << y << ")";
+                    ++geometric;
+                }
+            }
         }
-        p.ExpectConsistent();
-        if (HasFailure()) FAIL() << "after edit " << i;
     }
+    EXPECT_GT(geometric, 500000);
 }
 
-TEST(LineTracker, EndsAndGrab) {
-    CLineTracker l;
-    EXPECT_EQ(l.GetStart(), CPoint(0, 0));
-    EXPECT_EQ(l.GetEnd(), CPoint(100, 100));
-    l.Select({100, 100}, true);
-    l.Drag({40, 70});
-    EXPECT_EQ(l.GetEnd(), CPoint(40, 70));
-    CLineTracker copy(l);
-    EXPECT_EQ(copy.GetEnd(), CPoint(40, 70));
-}
-
-// --- drawing ----------------------------------------------------------------------
-
-TEST(ShapeDrawing, RectangleStates) {
-    Rect r;
-    r.SetRect(CRect(20, 40, 120, 100));
-    r.SetColor(kRed, 1);
-    r.SetColor(kBlue, 2);
-    // Normal: a solid red outline and red corner squares.
-    {
-        Canvas c(160, 120);
-        c.dc.SetBkMode(OPAQUE);
-        ASSERT_TRUE(r.Draw(&c.dc, 1.0));
-        EXPECT_EQ(RowCount(c, 40, 24, 117, kRed), 117 - 24);
-        EXPECT_EQ(RowCount(c, 99, 24, 117, kRed), 0) << "bottom edge is y = 100";
-        EXPECT_EQ(RowCount(c, 100, 24, 117, kRed), 117 - 24);
-        EXPECT_EQ(c.At(20, 70), kRed);
-        EXPECT_EQ(c.At(120, 70), kRed);
-        EXPECT_EQ(c.At(17, 37), kRed) << "corner square";
-        EXPECT_EQ(c.Ink(), CRect(17, 37, 123, 103));
-        EXPECT_EQ(c.dc.GetBkMode(), OPAQUE) << "mode restored";
-        c.dc.MoveTo(0, 0);
-        c.dc.LineTo(10, 0);
-        EXPECT_EQ(c.At(5, 0), 0u) << "the DC's own (black) pen is back";
+// Each shape drawn normal, highlighted (visible and hidden blink phase) and
+// while edited, checked along a straight stretch of its outline.
+TEST(ShapeTrackers, DrawingStates) {
+    CRectangleTracker rect;
+    rect.SetRect(CRect(20, 40, 120, 100));
+    Poly poly({{20, 30}, {100, 30}, {100, 80}, {20, 80}});
+    CLineTracker line;
+    CParallelTracker par;
+    CPerspectiveTracker persp;
+    struct Case {
+        const char* name;
+        CHandleTracker* t;
+        CPoint from, step;
+        int length;
+        CPoint square;         // a pixel of a handle square, off the outline
+        bool outlineHighlight; // the outline shows the highlight colour
+        CPoint editAt;         // Select here (grab for the line) makes the outline dotted
+    } cases[] = {{"rectangle", &rect, {24, 40}, {1, 0}, 93, {17, 37}, true, {70, 70}},
+                 {"polygon", &poly, {24, 30}, {1, 0}, 73, {17, 27}, true, {60, 60}},
+                 {"line", &line, {10, 10}, {1, 1}, 80, {97, 100}, false, {100, 100}},
+                 {"parallelogram", &par, {40, 40}, {1, 0}, 80, {127, 30}, false, {230, 30}},
+                 {"perspective", &persp, {10, 100}, {1, 0}, 80, {97, 99}, true, {50, 50}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.t->SetColor(kRed, 1);
+        c.t->SetColor(kBlue, 2);
+        auto draw = [&](COLORREF outline, COLORREF square, bool dotted) {
+            Canvas canvas(250, 130);
+            canvas.dc.SetBkMode(OPAQUE);
+            ASSERT_TRUE(c.t->Draw(&canvas.dc, 1.0));
+            EXPECT_EQ(canvas.dc.GetBkMode(), OPAQUE) << "mode restored";
+            int on = 0, untouched = 0;
+            for (int i = 0; i < c.length; ++i) {
+                const COLORREF px = canvas.At(c.from.x + i * c.step.x, c.from.y + i * c.step.y);
+                on += px == outline;
+                untouched += px == kWhite;
+            }
+            if (dotted) {
+                EXPECT_TRUE(on > c.length / 4 && on < c.length * 3 / 4) << on << " of " << c.length;
+                EXPECT_EQ(on + untouched, c.length) << "gaps left as they were";
+            } else {
+                EXPECT_EQ(on, c.length);
+            }
+            EXPECT_EQ(canvas.At(c.square.x, c.square.y), square);
+        };
+        draw(kRed, kRed, false);
+        c.t->EnableHighlight(true);
+        c.t->Highlight(true);
+        draw(c.outlineHighlight ? kBlue : kRed, kBlue, false);
+        c.t->Blink(); // hidden phase
+        draw(kRed, kRed, false);
+        c.t->Blink();
+        c.t->Highlight(false);
+        c.t->Select(c.editAt, true);
+        draw(kRed, kRed, true);
+        c.t->EnableTracker(false);
+        Canvas canvas(250, 130);
+        EXPECT_FALSE(c.t->Draw(&canvas.dc, 1.0));
+        EXPECT_EQ(canvas.Ink(), CRect());
     }
-    // Highlighted: the highlight colour in the visible blink phase only.
-    r.EnableHighlight(true);
-    r.Highlight(true);
-    for (COLORREF expected : {kBlue, kRed}) {
-        Canvas c(160, 120);
-        r.Draw(&c.dc, 1.0);
-        EXPECT_EQ(RowCount(c, 40, 24, 117, expected), 117 - 24);
-        r.Blink();
-    }
-    r.Highlight(false);
-    // Selected: dotted, with the gaps left as they were (transparent mode).
-    {
-        r.Select({70, 70}, false);
-        Canvas c(160, 120);
-        c.dc.SetBkMode(OPAQUE);
-        c.dc.SetBkColor(kGreen);
-        r.Draw(&c.dc, 1.0);
-        const int on = RowCount(c, 40, 24, 117, kRed);
-        EXPECT_GT(on, 30);
-        EXPECT_LT(on, 63);
-        EXPECT_EQ(RowCount(c, 40, 24, 117, kWhite), 117 - 24 - on);
-        r.DeSelect();
-    }
-    // Zoom, name and marker.
-    {
-        r.SetName("Brama");
-        r.SetNameFont(r.Font(), kBlue);
-        r.SetMarker({70, 70});
-        r.Resizable(false);
-        Canvas c(320, 240);
-        r.Draw(&c.dc, 2.0);
-        EXPECT_EQ(RowCount(c, 80, 41, 239, kRed), 239 - 41) << "outline at (40, 80, 240, 200)";
-        EXPECT_EQ(c.At(38, 78), kWhite) << "no handle squares when not resizable";
-        EXPECT_EQ(c.At(140, 140), kRed);
-        EXPECT_EQ(c.At(144, 140), kRed) << "marker cross at (70, 70) x 2";
-        const CRect text = InkIn(c, CRect(0, 0, 320, 80));
-        EXPECT_GE(text.left, 42) << "name starts 2 pixels right of the box";
-        EXPECT_GE(text.top, 80 - 15);
-        EXPECT_GT(text.Width(), 30);
-        int blue = 0;
-        for (int y = text.top; y < text.bottom; ++y) blue += RowCount(c, y, text.left, text.right, kBlue);
-        EXPECT_GT(blue, 10) << "the name is written in the name colour";
-    }
-    r.EnableTracker(false);
-    Canvas c(160, 120);
-    EXPECT_FALSE(r.Draw(&c.dc, 1.0));
-    EXPECT_FALSE(Rect().Draw(nullptr, 1.0));
-    EXPECT_EQ(c.Ink(), CRect());
-}
 
-TEST(ShapeDrawing, LineAndParallelogramUseTheColour) {
-    CLineTracker l;
-    l.SetColor(kRed, 1);
-    l.SetColor(kBlue, 2);
-    l.EnableHighlight(true);
-    l.Highlight(true);
-    Canvas a(110, 110);
-    ASSERT_TRUE(l.Draw(&a.dc, 1.0));
-    EXPECT_EQ(a.At(50, 50), kRed) << "the line in the colour, not the highlight";
-    EXPECT_EQ(a.At(97, 100), kBlue) << "end square in the highlight colour";
-    l.Select({100, 100}, true);
-    Canvas b(110, 110);
-    l.Draw(&b.dc, 1.0);
-    int on = 0;
-    for (int i = 10; i < 90; ++i) on += b.At(i, i) == kRed;
-    EXPECT_GT(on, 20);
-    EXPECT_LT(on, 60) << "dotted while a handle is grabbed";
-
-    Parallel p;
-    p.SetColor(kRed, 0);
-    Canvas c(260, 60);
-    ASSERT_TRUE(p.Draw(&c.dc, 1.0));
-    EXPECT_EQ(c.Ink(), CRect(27, 17, 233, 43));
-    EXPECT_EQ(RowCount(c, 40, 40, 120, kRed), 80) << "bottom side, solid";
-    p.Select({230, 30}, false);
-    Canvas d(260, 60);
-    p.Draw(&d.dc, 1.0);
-    EXPECT_LT(RowCount(d, 40, 40, 120, kRed), 60) << "dotted while a handle is selected";
-}
-
-TEST(ShapeCursors, ShapesSetTheirCursor) {
-    Rect r;
-    SetCursor(LoadCursor(nullptr, IDC_ARROW));
-    EXPECT_FALSE(r.SetCursor(nullptr, HTCLIENT)) << "nothing selected";
-    r.Select({200, 10}, false);
-    EXPECT_FALSE(r.SetCursor(nullptr, 0)) << "not in the client area";
-    EXPECT_TRUE(r.SetCursor(nullptr, HTCLIENT));
-    EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_SIZENESW));
-    r.Select({100, 100}, false); // leaves the handle
-    r.Select({100, 100}, false); // takes the inside
-    EXPECT_TRUE(r.SetCursor(nullptr, HTCLIENT));
-    EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_SIZEALL));
-
-    Parallel p;
-    p.Select({130, 30}, false);
-    EXPECT_TRUE(p.SetCursor(nullptr, HTCLIENT));
-    EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_SIZEALL));
-    CLineTracker l;
-    l.Select({0, 0}, false);
-    EXPECT_TRUE(l.SetCursor(nullptr, HTCLIENT));
-    EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_CROSS));
-}
-
-// --- settings files ---------------------------------------------------------------------
-
-TEST(ShapeExchange, DamagedEntriesLoadWhatIsValid) {
-    zep3test::TempDir dir;
-    const std::string path = dir.file("shapes.ini");
-    {
-        CIniFile ini(path.c_str(), false);
-        Rect r;
-        r.SetRect(CRect(30, 40, 90, 120));
-        r.SetName("Box");
-        Parallel p;
-        p.SetPosition(1, {10, 30});
-        CIniFile rv(&ini, "R"), pv(&ini, "P");
-        EXPECT_TRUE(r.Exchange(&rv, 1));
-        EXPECT_TRUE(p.Exchange(&pv, 1));
-        ASSERT_TRUE(ini.WriteIniFile(false));
-    }
-    std::string text = zep3test::readFile(path);
-    for (const char* key : {"R\\Handles\\[3]\\Y=120", "R\\Name=Box", "R\\ViewIndex=-1", "P\\Handles\\[4]\\X=120"})
-        EXPECT_NE(text.find(key), std::string::npos) << key;
-
-    auto edit = [&](const std::string& from, const std::string& to) {
-        const size_t at = text.find(from);
-        ASSERT_NE(at, std::string::npos) << from;
-        text.replace(at, from.size(), to);
-    };
-    // One corner moved off the rectangle, one beyond any picture, one side
-    // handle off its pair; the names' items gone.
-    edit("R\\Handles\\[1]\\X=90", "R\\Handles\\[1]\\X=95");
-    edit("R\\Handles\\[2]\\Y=120", "R\\Handles\\[2]\\Y=99999999");
-    edit("R\\Name=Box", "R\\Nam=Box");
-    edit("P\\Handles\\[1]\\X=10", "P\\Handles\\[1]\\X=20");
-    ASSERT_TRUE(zep3test::writeFile(path, text));
-    // Without its backup the hand-edited file is read as it stands.
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        if (entry.path() != path) std::filesystem::remove(entry.path());
-
-    CIniFile ini(path.c_str(), true);
-    CIniFile rv(&ini, "R"), pv(&ini, "P");
-    Rect r;
-    r.SetName("Old");
-    EXPECT_FALSE(r.Exchange(&rv, 0));
-    EXPECT_EQ(r.GetRect(), CRect(30, 40, 200, 200)) << "the corner out of range kept its place";
-    EXPECT_EQ(r.GetHandle(1), CPoint(200, 40)) << "rebuilt as a rectangle from corners 0 and 2";
-    EXPECT_EQ(r.GetHandle(3), CPoint(30, 200));
-    EXPECT_EQ(r.GetName(), CString("Old"));
-    EXPECT_EQ(r.GetHitHandle({30, 40}), 0) << "squares follow the read";
-
-    Parallel p;
-    EXPECT_TRUE(p.Exchange(&pv, 0));
-    p.ExpectConsistent();
-    EXPECT_EQ(p.GetHandle(0), CPoint(120, 30));
-    EXPECT_EQ(p.GetHandle(1), CPoint(15, 30)) << "the pair shifted to have the centre as midpoint";
-    EXPECT_EQ(p.GetHandle(3), CPoint(225, 30));
-
-    CLineTracker l;
-    CIniFile lv(&ini, "R");
-    EXPECT_FALSE(l.Exchange(&lv, 0)) << "no name item";
-    EXPECT_EQ(l.GetEnd(), CPoint(95, 40));
-    EXPECT_FALSE(l.Exchange(nullptr, 0) || r.Exchange(nullptr, 0) || p.Exchange(nullptr, 0));
+    // Zoom and the name, right above the box in the name colour.
+    poly.EnableTracker(true);
+    poly.DeSelect();
+    poly.SetName("Strefa");
+    LOGFONT font{};
+    font.lfHeight = -15;
+    std::strcpy(font.lfFaceName, "Arial");
+    poly.SetNameFont(font, kBlue);
+    poly.NoHandleSquares();
+    Canvas canvas(240, 200);
+    ASSERT_TRUE(poly.Draw(&canvas.dc, 2.0));
+    EXPECT_EQ(canvas.At(100, 60), kRed) << "outline at twice the size";
+    int blue = 0;
+    CRect text;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 240; ++x)
+            if (canvas.At(x, y) != kWhite) blue += canvas.At(x, y) == kBlue, text |= CRect(x, y, x + 1, y + 1);
+    EXPECT_GT(blue, 10);
+    EXPECT_TRUE(text.top >= 60 - 15 && text.left >= 42) << text.left << ", " << text.top;
+    EXPECT_FALSE(poly.Draw(nullptr, 1.0));
 }

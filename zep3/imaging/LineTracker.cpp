@@ -27,7 +27,7 @@ bool CLineTracker::Exchange(CIniFile* ini, int mode) {
 
 bool CLineTracker::Draw(CDC* dc, double zoom) {
     if (!CHandleTracker::Draw(dc, zoom)) return false;
-    OutlinePen pen(dc, m_Color, m_nGrabbedHandle != -1);
+    OutlinePen pen(dc, m_Color, OutlineStyle(m_nGrabbedHandle != -1));
     dc->MoveTo(ZoomPoint(HandlePoint(0), zoom));
     dc->LineTo(ZoomPoint(HandlePoint(1), zoom));
     return true;

@@ -138,7 +138,7 @@ bool CParallelTracker::SetPosition(const CPoint& p1, const CPoint& p2, const CPo
 
 bool CParallelTracker::Draw(CDC* dc, double zoom) {
     if (!CHandleTracker::Draw(dc, zoom)) return false;
-    OutlinePen pen(dc, m_Color, m_nSelectedHandle != -1);
+    OutlinePen pen(dc, m_Color, OutlineStyle(m_nSelectedHandle != -1));
     dc->MoveTo(ZoomPoint(m_TopLeft, zoom));
     for (const CPoint* p : {&m_BottomLeft, &m_BottomRight, &m_TopRight, &m_TopLeft}) dc->LineTo(ZoomPoint(*p, zoom));
     return true;

@@ -149,7 +149,7 @@ bool CRectangleTracker::SetCursor(CWnd*, UINT hitCode) {
 bool CRectangleTracker::Draw(CDC* dc, double zoom) {
     if (!m_bEnabled || !dc) return false;
     if (m_bResizable && !CHandleTracker::Draw(dc, zoom)) return false;
-    OutlinePen pen(dc, GetFrameColor(), m_bMoving || IsSelected());
+    OutlinePen pen(dc, GetFrameColor(), OutlineStyle(m_bMoving || IsSelected()));
     DrawClosedOutline(dc, m_Handles.GetData(), GetHandleCount(), zoom);
     if (m_MarkerX != 0.0 || m_MarkerY != 0.0) {
         const CPoint m = ZoomPoint(GetMarker(), zoom);

@@ -12,5 +12,7 @@
 #include <zep3/imaging/LineTracker.h>
 #include <zep3/imaging/ParallelTracker.h>
 #include <zep3/imaging/PerspectiveCorrection.h>
+#include <zep3/imaging/PerspectiveTracker.h>
+#include <zep3/imaging/PolygonTracker.h>
 #include <zep3/imaging/RectangleTracker.h>
 #include <zep3/imaging/SystemTime.h>

@@ -9,6 +9,8 @@ zep3_sources(
   LineTracker.cpp
   ParallelTracker.cpp
   PerspectiveCorrection.cpp
+  PerspectiveTracker.cpp
+  PolygonTracker.cpp
   RectangleTracker.cpp
   SystemTime.cpp
   detail/JpegCodec.cpp

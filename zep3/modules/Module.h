@@ -47,7 +47,7 @@ public:
     enum { MOUSE_MOVE = 0, MOUSE_DOWN = 1, MOUSE_UP = 2 };
     enum { BUTTON_LEFT = 1 };
     // The template id that asks CreateCustomPanel not to create the dialog.
-    static const unsigned int kNoTemplate = 0xFFFFFFFFu;
+    static constexpr unsigned int kNoTemplate = 0xFFFFFFFFu;
 
     // No trackers, no features, not initialised.
     CModule();

@@ -40,24 +40,6 @@ BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, LPCSTR text) {
     return TRUE;
 }
 
-BOOL CMenu::InsertMenu(UINT position, UINT flags, UINT_PTR id, LPCSTR text) {
-    if (!m_hMenu) return FALSE;
-    int at = find(position, flags);
-    if (at < 0) {
-        if (!(flags & MF_BYPOSITION)) return FALSE;
-        at = int(m_Items.size());
-    }
-    m_Items.insert(m_Items.begin() + at, Item{flags & ~MF_BYPOSITION, flags & MF_SEPARATOR ? 0 : id, text ? text : ""});
-    return TRUE;
-}
-
-BOOL CMenu::DeleteMenu(UINT position, UINT flags) {
-    const int at = find(position, flags);
-    if (!m_hMenu || at < 0) return FALSE;
-    m_Items.erase(m_Items.begin() + at);
-    return TRUE;
-}
-
 UINT CMenu::GetMenuItemCount() const { return m_hMenu ? UINT(m_Items.size()) : kNotFound; }
 
 UINT CMenu::GetMenuItemID(int position) const {
@@ -74,24 +56,6 @@ int CMenu::GetMenuString(UINT item, CString& text, UINT flags) const {
 UINT CMenu::GetMenuState(UINT item, UINT flags) const {
     const int at = find(item, flags);
     return at < 0 ? kNotFound : m_Items[size_t(at)].flags;
-}
-
-UINT CMenu::CheckMenuItem(UINT item, UINT check) {
-    const int at = find(item, check);
-    if (at < 0) return kNotFound;
-    UINT& f = m_Items[size_t(at)].flags;
-    const UINT previous = f & MF_CHECKED;
-    f = (f & ~MF_CHECKED) | (check & MF_CHECKED);
-    return previous;
-}
-
-UINT CMenu::EnableMenuItem(UINT item, UINT enable) {
-    const int at = find(item, enable);
-    if (at < 0) return kNotFound;
-    UINT& f = m_Items[size_t(at)].flags;
-    const UINT previous = f & (MF_GRAYED | MF_DISABLED);
-    f = (f & ~(MF_GRAYED | MF_DISABLED)) | (enable & (MF_GRAYED | MF_DISABLED));
-    return previous;
 }
 
 BOOL CMenu::TrackPopupMenu(UINT, int, int, CWnd*, LPCRECT) { return 0; }

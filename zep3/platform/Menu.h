@@ -45,25 +45,15 @@ public:
     // Adds an item at the end (MF_SEPARATOR items have no id or text).
     // FALSE without a menu.
     BOOL AppendMenu(UINT flags, UINT_PTR id = 0, LPCSTR text = nullptr);
-    // Inserts before the item at `position` (by position with MF_BYPOSITION,
-    // else before the item with that command id); a position past the end
-    // appends. FALSE without a menu or when the id is not found.
-    BOOL InsertMenu(UINT position, UINT flags, UINT_PTR id = 0, LPCSTR text = nullptr);
-    BOOL DeleteMenu(UINT position, UINT flags);
-    BOOL RemoveMenu(UINT position, UINT flags) { return DeleteMenu(position, flags); }
-
     // Number of items; -1 (as UINT) without a menu.
     UINT GetMenuItemCount() const;
     // The item's command id; 0 for a separator, -1 (as UINT) out of range.
     UINT GetMenuItemID(int position) const;
-    // The item's text into `text`; its length, 0 when not found.
+    // The text of the item at `position` (MF_BYPOSITION) or of the item with
+    // that command id; its length, 0 when not found.
     int GetMenuString(UINT item, CString& text, UINT flags) const;
-    // The item's MF_ flags; -1 (as UINT) when not found.
+    // The MF_ flags of the item; -1 (as UINT) when not found.
     UINT GetMenuState(UINT item, UINT flags) const;
-    // Set MF_CHECKED / MF_GRAYED, MF_DISABLED; return the previous state of
-    // that flag, -1 (as UINT) when the item is not found.
-    UINT CheckMenuItem(UINT item, UINT check);
-    UINT EnableMenuItem(UINT item, UINT enable);
 
     // Headless: no popup is shown and the answer is 0 (nothing chosen).
     BOOL TrackPopupMenu(UINT flags, int x, int y, CWnd* owner, LPCRECT rect = nullptr);

@@ -62,12 +62,15 @@ inline CPoint ZoomPoint(const CPoint& p, double zoom) {
     return CPoint(ZoomCoordinate(p.x, zoom), ZoomCoordinate(p.y, zoom));
 }
 
-// Selects a one-pixel pen (dotted or solid) in transparent background mode
-// for the lifetime of the object, then restores the previous pen and mode.
+// The outline of a shape is dotted while it is being edited.
+inline int OutlineStyle(bool dotted) { return dotted ? PS_DOT : PS_SOLID; }
+
+// Selects a one-pixel pen of `style` in transparent background mode for the
+// lifetime of the object, then restores the previous pen and mode.
 class OutlinePen {
 public:
-    OutlinePen(CDC* dc, COLORREF color, bool dotted)
-        : m_dc(dc), m_pen(dotted ? PS_DOT : PS_SOLID, 0, color), m_oldPen(dc->SelectObject(&m_pen)),
+    OutlinePen(CDC* dc, COLORREF color, int style)
+        : m_dc(dc), m_pen(style, 0, color), m_oldPen(dc->SelectObject(&m_pen)),
           m_oldMode(dc->SetBkMode(TRANSPARENT)) {}
     ~OutlinePen() {
         m_dc->SetBkMode(m_oldMode);

@@ -8,3 +8,6 @@ target_include_directories(bench_imaging SYSTEM PRIVATE ${OpenCV_INCLUDE_DIRS})
 # Perspective correction against cv::remap on the same map.
 zep3_add_bench(perspective SOURCES imaging/PerspectiveBench.cpp LIBS ${OpenCV_LIBS})
 target_include_directories(bench_perspective SYSTEM PRIVATE ${OpenCV_INCLUDE_DIRS})
+# Run-length regions: thresholding and labelling against OpenCV's.
+zep3_add_bench(rlc SOURCES imaging/RLCBench.cpp LIBS ${OpenCV_LIBS})
+target_include_directories(bench_rlc SYSTEM PRIVATE ${OpenCV_INCLUDE_DIRS})

@@ -16,7 +16,8 @@ bool FrameStore::report(const std::string& path, bool ok) {
     std::error_code ec;
     if (ok) {
         ++m_Files;
-        std::printf("  wrote %-44s %8ju bytes\n", path.c_str(), std::uintmax_t(std::filesystem::file_size(path, ec)));
+        std::printf("  wrote %-44s %8ju bytes\n", path.c_str(),
+                    std::uintmax_t(std::filesystem::file_size(path, ec)));
     } else {
         std::printf("  FAILED %s\n", path.c_str());
     }
@@ -26,6 +27,11 @@ bool FrameStore::report(const std::string& path, bool ok) {
 bool FrameStore::SaveBmp(const std::string& name, const CImageBuffer& image) {
     const std::string path = m_Folder + "/" + name;
     return report(path, CBmpFile::WriteImage(path.c_str(), &image));
+}
+
+bool FrameStore::SaveSurface(const std::string& name, const CPixelSurface& surface) {
+    const std::string path = m_Folder + "/" + name;
+    return report(path, surface.SaveBMP(path.c_str()));
 }
 
 bool FrameStore::SaveJpeg(const std::string& name, const CImageBuffer& image, int quality) {

@@ -17,6 +17,8 @@ public:
     bool SaveJpeg(const std::string& name, const CImageBuffer& image, int quality);
     // A 24-bit frame through CJpeg's in-memory coder (bottom-up bitmap rows).
     bool SaveBitmapJpeg(const std::string& name, const CImageBuffer& image, int quality);
+    // A drawing surface as a 24-bit BMP.
+    bool SaveSurface(const std::string& name, const CPixelSurface& surface);
     int FilesWritten() const { return m_Files; }
 
 private:

@@ -1,96 +1,14 @@
 #include "Canvas.h"
+#include "XvfbServer.h"
 
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
-#include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <string>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
-
-bool Exists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-// An Xvfb server on a free display number, stopped at the end of the test.
-class Xvfb {
-public:
-    Xvfb() {
-        if (!Exists("/usr/bin/Xvfb")) return;
-        for (int n = 90 + getpid() % 50; n < 200 && m_pid <= 0; ++n) {
-            if (Exists("/tmp/.X11-unix/X" + std::to_string(n)) || Exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-            m_display = ":" + std::to_string(n);
-            m_pid = fork();
-            if (m_pid == 0) {
-                execl("/usr/bin/Xvfb", "Xvfb", m_display.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset",
-                      static_cast<char*>(nullptr));
-                _exit(127);
-            }
-            // Up to ten seconds for the server to answer.
-            for (int i = 0; i < 200; ++i) {
-                if (Display* d = XOpenDisplay(m_display.c_str())) {
-                    XCloseDisplay(d);
-                    m_ready = true;
-                    return;
-                }
-                int status;
-                if (waitpid(m_pid, &status, WNOHANG) == m_pid) { m_pid = -1; break; }
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
-        }
-    }
-    ~Xvfb() {
-        if (m_pid <= 0) return;
-        kill(m_pid, SIGTERM);
-        for (int i = 0; i < 100; ++i) {
-            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-    }
-    bool Ready() const { return m_ready; }
-    bool Installed() const { return Exists("/usr/bin/Xvfb"); }
-    const std::string& Name() const { return m_display; }
-
-private:
-    pid_t m_pid = -1;
-    bool m_ready = false;
-    std::string m_display;
-};
-
-// The window's pixels as a surface, read back through a connection of the test's own.
-CPixelSurface Grab(const std::string& display, unsigned long window, int w, int h) {
-    CPixelSurface out;
-    Display* d = XOpenDisplay(display.c_str());
-    if (!d) return out;
-    XImage* image = XGetImage(d, window, 0, 0, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
-    if (image) {
-        out.Create(w, h);
-        auto channel = [](unsigned long pixel, unsigned long mask) {
-            int shift = 0;
-            while (mask && !(mask >> shift & 1)) ++shift;
-            return BYTE((pixel & mask) >> shift);
-        };
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const unsigned long p = XGetPixel(image, x, y);
-                out.SetPixel(x, y, RGB(channel(p, image->red_mask), channel(p, image->green_mask), channel(p, image->blue_mask)));
-            }
-        XDestroyImage(image);
-    }
-    XCloseDisplay(d);
-    return out;
-}
 
 // A picture with lines, figures and text.
 void Paint(CDC& dc) {
@@ -137,7 +55,7 @@ TEST(Presenter, HeadlessWithoutDisplay) {
 }
 
 TEST(Presenter, WindowShowsTheSurfacePixels) {
-    Xvfb server;
+    xvfbtest::Xvfb server;
     if (!server.Installed()) GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
     ASSERT_TRUE(server.Ready()) << "Xvfb did not start";
     const char* saved = std::getenv("DISPLAY");
@@ -154,7 +72,7 @@ TEST(Presenter, WindowShowsTheSurfacePixels) {
         ASSERT_TRUE(presenter.Present(*canvas.surface));
         while (presenter.WaitEvent(nullptr, 100)) {
         }
-        const CPixelSurface shown = Grab(server.Name(), presenter.GetWindowId(), w, h);
+        const CPixelSurface shown = xvfbtest::Grab(server.Name(), presenter.GetWindowId(), w, h);
         ASSERT_EQ(shown.GetWidth(), w);
         EXPECT_TRUE(shown.IsEqual(*canvas.surface));
 
@@ -169,7 +87,7 @@ TEST(Presenter, WindowShowsTheSurfacePixels) {
             exposed = presenter.WaitEvent(&event, 250) && event.type == PresenterEvent::Exposed;
         XCloseDisplay(d);
         EXPECT_TRUE(exposed);
-        EXPECT_TRUE(Grab(server.Name(), presenter.GetWindowId(), w, h).IsEqual(*canvas.surface));
+        EXPECT_TRUE(xvfbtest::Grab(server.Name(), presenter.GetWindowId(), w, h).IsEqual(*canvas.surface));
     }
     if (saved) setenv("DISPLAY", keep.c_str(), 1);
     else unsetenv("DISPLAY");

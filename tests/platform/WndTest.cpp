@@ -173,11 +173,13 @@ TEST(Wnd, OnePaintPerBurstOfInvalidations) {
     EXPECT_EQ(seen, CRect(10, 10, 100, 60)) << "union, clipped to the client area";
     EXPECT_FALSE(wnd.GetUpdateRect(nullptr));
 
-    // An invalidation made while painting is not lost.
+    // An invalidation made while painting (after BeginPaint) is not lost.
     paints = 0;
     wnd.handler = [&](UINT m, WPARAM, LPARAM, LRESULT&) {
-        if (m == WM_PAINT && ++paints == 1) wnd.Invalidate();
-        return false;
+        if (m != WM_PAINT || ++paints > 1) return false;
+        CPaintDC dc(&wnd);
+        wnd.Invalidate();
+        return true;
     };
     wnd.Invalidate();
     DrainMessages();

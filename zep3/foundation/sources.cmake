@@ -1,5 +1,6 @@
 zep3_sources(
   Counter.cpp
+  CrashHandler.cpp
   ExchangeObject.cpp
   FileUtils.cpp
   IniFile.cpp
@@ -9,8 +10,11 @@ zep3_sources(
   LogFile.cpp
   Memory.cpp
   ShutdownBackend.cpp
+  ThreadManager.cpp
   Utilities.cpp
   detail/IniFileIO.cpp
   detail/IniTable.cpp
+  detail/MemoryMap.cpp
+  detail/SignalStack.cpp
   detail/ValueText.cpp
 )

@@ -1,10 +1,13 @@
 #include <zep3/imaging/ImageBuffer.h>
 
+#include <zep3/imaging/DravolinBitmap.h>
+
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <utility>
 
 namespace {
@@ -226,14 +229,27 @@ bool CImageBuffer::IsSameType(const CImageBuffer& other) const {
            m_PaddingBytes == other.m_PaddingBytes;
 }
 
-bool CImageBuffer::CreateBitmap(CDC*) {
+bool CImageBuffer::CreateBitmap(CDC* dc) {
     DestroyBitmap();
-    return false;
+    m_pBitmap = new (std::nothrow) CDravolinBitmap;
+    if (!m_pBitmap) return false;
+    m_pBitmap->CreateBitmap(this, dc);
+    return true;
 }
 
-void CImageBuffer::DestroyBitmap() { m_pBitmap = nullptr; }
+void CImageBuffer::DestroyBitmap() {
+    delete m_pBitmap;
+    m_pBitmap = nullptr;
+}
 
-bool CImageBuffer::StretchBitmap(CDC*, int, int, double, double, CRect, COLORADJUSTMENT*) const { return false; }
+bool CImageBuffer::StretchBitmap(CDC* dc, int x, int y, double zoomX, double zoomY, CRect clip,
+                                 COLORADJUSTMENT* adjustment) const {
+    if (!m_pBitmap) return false;
+    // A bitmap left pointing at pixels this buffer no longer has is not drawn.
+    if (m_pBitmap->GetBitmapInfo() && !m_pBitmap->HasPrivateCopy() && m_pBitmap->GetBits() != m_pPixelBuffer)
+        return false;
+    return m_pBitmap->StretchBitmap(dc, x, y, zoomX, zoomY, clip, adjustment);
+}
 
 int GetBitCount(int colorMode) {
     switch (colorMode) {

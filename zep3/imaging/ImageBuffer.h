@@ -102,11 +102,19 @@ public:
     // Same bit count, width, height and padding.
     bool IsSameType(const CImageBuffer& other) const;
 
-    // Display bitmap. It arrives with the drawing layer; until then no bitmap
-    // can be made: CreateBitmap and StretchBitmap return false.
+    // Display bitmap (CDravolinBitmap): CreateBitmap replaces any previous
+    // one with a description of this buffer's pixels for `dc` (may be null)
+    // and returns true (false only without memory). The bitmap may point
+    // straight into the pixels: make it again after they move (Create1 to
+    // another type, CreateCopy, Assign). Destroy, Assign and destruction
+    // delete it.
     bool CreateBitmap(CDC* dc);
     void DestroyBitmap();
     bool IsBitmapValid() const { return m_pBitmap != nullptr; }
+    // The bitmap's StretchBitmap: draws the image at (x, y) zoomed (percent;
+    // zoomY 0 means zoomX), limited to `clip` when the zoomed image does
+    // not fit in it. False without a bitmap or a DC, and when the bitmap
+    // points at pixels the buffer no longer has (it was not made again).
     bool StretchBitmap(CDC* dc, int x, int y, double zoomX, double zoomY, CRect clip,
                        COLORADJUSTMENT* adjustment) const;
 

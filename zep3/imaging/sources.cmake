@@ -1,6 +1,9 @@
 zep3_sources(
   BmpFile.cpp
   ColorValueHSV.cpp
+  Contour.cpp
+  DIB.cpp
+  DravolinBitmap.cpp
   HandleTracker.cpp
   ImageBuffer.cpp
   ImageConvert.cpp
@@ -12,6 +15,9 @@ zep3_sources(
   PerspectiveTracker.cpp
   PolygonTracker.cpp
   RectangleTracker.cpp
+  RLC.cpp
+  RLCAnalysis.cpp
+  SegObject.cpp
   SystemTime.cpp
   detail/JpegCodec.cpp
 )

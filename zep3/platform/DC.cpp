@@ -36,6 +36,14 @@ CDC::Impl* DCFromHandle(HDC hdc) {
     auto* impl = reinterpret_cast<CDC::Impl*>(hdc);
     return LiveDCs().count(impl) ? impl : nullptr;
 }
+
+void SetDeviceArea(CDC* dc, POINT origin, const RECT& bounds) {
+    CDC::Impl* impl = dc ? DCFromHandle(dc->GetSafeHdc()) : nullptr;
+    if (!impl) return;
+    impl->origin = origin;
+    impl->bounds = bounds;
+    impl->bounded = true;
+}
 }  // namespace zep3gdi
 
 CPixelSurface* CDC::Impl::Surface() const {
@@ -49,6 +57,12 @@ Target CDC::Impl::GetTarget() const {
     if (!s || s->IsEmpty()) return t;
     t.surface = s;
     t.clip = RECT{0, 0, s->GetWidth(), s->GetHeight()};
+    if (bounded) {
+        t.clip.left = std::max(t.clip.left, bounds.left);
+        t.clip.top = std::max(t.clip.top, bounds.top);
+        t.clip.right = std::min(t.clip.right, bounds.right);
+        t.clip.bottom = std::min(t.clip.bottom, bounds.bottom);
+    }
     if (state.clipped) {
         t.clip.left = std::max(t.clip.left, state.clip.left);
         t.clip.top = std::max(t.clip.top, state.clip.top);
@@ -111,6 +125,8 @@ BOOL CDC::DeleteDC() {
     }
     m_impl->created = false;
     m_impl->attached = nullptr;
+    m_impl->origin = POINT{0, 0};
+    m_impl->bounded = false;
     m_impl->state = Impl::State();
     m_impl->saved.clear();
     m_hDC = nullptr;
@@ -314,7 +330,11 @@ CPoint CDC::OffsetWindowOrg(int nWidth, int nHeight) {
 CPoint CDC::GetWindowOrg() const { return m_impl->state.windowOrg; }
 
 void CDC::LPtoDP(LPPOINT lpPoints, int nCount) const {
-    for (int i = 0; lpPoints && i < nCount; ++i) lpPoints[i] = m_impl->ToDevice(lpPoints[i]);
+    const Impl::State& s = m_impl->state;
+    for (int i = 0; lpPoints && i < nCount; ++i) {
+        lpPoints[i].x += s.viewportOrg.x - s.windowOrg.x;
+        lpPoints[i].y += s.viewportOrg.y - s.windowOrg.y;
+    }
 }
 
 void CDC::DPtoLP(LPPOINT lpPoints, int nCount) const {
@@ -355,6 +375,10 @@ int CDC::SelectClipRgn(CRgn* pRgn) {
     }
     RECT box;
     if (pRgn->GetRgnBox(&box) == RGN_ERROR) return RGN_ERROR;
+    box.left += m_impl->origin.x;
+    box.right += m_impl->origin.x;
+    box.top += m_impl->origin.y;
+    box.bottom += m_impl->origin.y;
     s.clip = box;
     s.clipped = true;
     return CRect(box).IsRectEmpty() ? NULLREGION : SIMPLEREGION;
@@ -367,7 +391,8 @@ int CDC::GetClipBox(LPRECT lpRect) const {
         *lpRect = RECT{0, 0, 0, 0};
         return RGN_ERROR;
     }
-    POINT corners[2] = {{t.clip.left, t.clip.top}, {t.clip.right, t.clip.bottom}};
+    const POINT o = m_impl->origin;
+    POINT corners[2] = {{t.clip.left - o.x, t.clip.top - o.y}, {t.clip.right - o.x, t.clip.bottom - o.y}};
     DPtoLP(corners, 2);
     *lpRect = RECT{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
     return CRect(t.clip).IsRectEmpty() ? NULLREGION : SIMPLEREGION;

@@ -10,7 +10,8 @@
 ZEP3_API HGDIOBJ GetStockObject(int nIndex);
 // Frees a GDI object handle; false for null, stale or stock handles.
 ZEP3_API BOOL DeleteObject(HGDIOBJ hObject);
-// Copies the object's description, as CGdiObject::GetObject.
+// Copies the object's description, as CGdiObject::GetObject; a DIB section
+// gives a whole DIBSECTION when nCount is at least its size.
 ZEP3_API int GetObject(HGDIOBJ hObject, int nCount, LPVOID lpObject);
 // OBJ_PEN, OBJ_BRUSH, ... or 0.
 ZEP3_API DWORD GetObjectType(HGDIOBJ hObject);
@@ -48,3 +49,21 @@ ZEP3_API UINT SetDIBColorTable(HDC hdc, UINT iStartIndex, UINT cEntries, const R
 ZEP3_API UINT GetSystemPaletteEntries(HDC hdc, UINT iStartIndex, UINT nEntries, PALETTEENTRY* lppe);
 // Index of the palette entry nearest to the colour; CLR_INVALID for a bad handle.
 ZEP3_API UINT GetNearestPaletteIndex(HPALETTE hpal, COLORREF crColor);
+
+#define IMAGE_BITMAP 0
+#define IMAGE_ICON 1
+#define IMAGE_CURSOR 2
+#define LR_DEFAULTCOLOR 0x0000u
+#define LR_LOADFROMFILE 0x0010u
+#define LR_CREATEDIBSECTION 0x2000u
+
+// Loads a bitmap (IMAGE_BITMAP only): with LR_LOADFROMFILE `name` is the path
+// of a BMP file, otherwise the RT_BITMAP resource `name` (a text or
+// MAKEINTRESOURCE id) of `instance` (null: the executable), kept as a packed
+// DIB (info header, colours, rows). Uncompressed 1, 4, 8, 16, 24 and 32-bit
+// bitmaps (BI_BITFIELDS for 16 and 32 bits), bottom-up or top-down, with
+// info headers of 40 to 124 bytes. LR_CREATEDIBSECTION gives a DIB section
+// in the bitmap's own format and colours, otherwise a 32-bit device bitmap.
+// cx and cy must be 0 or the bitmap's size (no stretching on load). Returns
+// an HBITMAP owned by the caller (DeleteObject), or null.
+ZEP3_API HANDLE LoadImage(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT flags);

@@ -539,6 +539,13 @@ int GetObject(HGDIOBJ hObject, int nCount, LPVOID lpObject) {
             bm.bmBitsPixel = WORD(b->declaredBits);
             bm.bmWidthBytes = ((bm.bmWidth * bm.bmBitsPixel + 15) / 16) * 2;
         }
+        if (b->dibSection && lpObject && nCount >= int(sizeof(DIBSECTION))) {
+            DIBSECTION ds{};
+            ds.dsBm = bm;
+            ds.dsBmih = b->header;
+            std::copy(b->masks, b->masks + 3, ds.dsBitfields);
+            return copyOut(&ds, sizeof ds);
+        }
         return copyOut(&bm, sizeof bm);
     }
     case Kind::Region: return 0;

@@ -77,10 +77,13 @@ struct RGBQUAD {
 };
 static_assert(sizeof(RGBQUAD) == 4, "RGBQUAD is 4 bytes");
 
+typedef BITMAPINFOHEADER* LPBITMAPINFOHEADER;
+
 struct BITMAPINFO {
     BITMAPINFOHEADER bmiHeader;
     RGBQUAD bmiColors[1];
 };
+typedef BITMAPINFO* LPBITMAPINFO;
 
 // A GDI bitmap's description.
 struct BITMAP {
@@ -91,4 +94,13 @@ struct BITMAP {
     WORD bmPlanes;
     WORD bmBitsPixel;
     LPVOID bmBits;
+};
+
+// A DIB section's description (GetObject with sizeof(DIBSECTION)).
+struct DIBSECTION {
+    BITMAP dsBm;
+    BITMAPINFOHEADER dsBmih;
+    DWORD dsBitfields[3];
+    HANDLE dshSection;
+    DWORD dsOffset;
 };

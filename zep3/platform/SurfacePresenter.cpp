@@ -7,6 +7,7 @@
 #include <X11/Xutil.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -54,7 +55,7 @@ struct CSurfacePresenter::Impl {
         image = nullptr;
     }
 
-    // Converts the kept surface into an XImage of the window's visual.
+    // Makes an XImage of the window's visual at the kept surface's size.
     bool BuildImage() {
         FreeImage();
         const int w = shown.GetWidth(), h = shown.GetHeight();
@@ -69,15 +70,21 @@ struct CSurfacePresenter::Impl {
         }
         // The image is in this machine's byte order; Xlib converts for the server.
         image->byte_order = LSBFirst;
+        return true;
+    }
+
+    // Converts [x0, x1) x [y0, y1) of the kept surface into the image.
+    void Convert(int x0, int y0, int x1, int y1) {
         const Channel r(visual->red_mask), g(visual->green_mask), b(visual->blue_mask);
         const bool direct = depth >= 24 && r.shift == 16 && g.shift == 8 && b.shift == 0 && r.bits == 8;
-        for (int y = 0; y < h; ++y) {
+        const bool wide = image->bits_per_pixel == 32;
+        for (int y = y0; y < y1; ++y) {
             const DWORD* src = shown.GetRow(y);
             char* row = image->data + size_t(y) * image->bytes_per_line;
-            for (int x = 0; x < w; ++x) {
+            for (int x = x0; x < x1; ++x) {
                 const DWORD p = src[x];
                 const unsigned long v = direct ? (p & 0xFFFFFF) : (r.Put(p >> 16 & 0xFF) | g.Put(p >> 8 & 0xFF) | b.Put(p & 0xFF));
-                if (bpp == 32) {
+                if (wide) {
                     uint32_t v32 = uint32_t(v);
                     std::memcpy(row + 4 * x, &v32, 4);
                 } else {
@@ -86,7 +93,6 @@ struct CSurfacePresenter::Impl {
                 }
             }
         }
-        return true;
     }
 
     void Draw(int x, int y, int w, int h) {
@@ -110,6 +116,17 @@ bool CSurfacePresenter::IsDisplayAvailable() {
     if (!name || !*name) return false;
     Display* d = XOpenDisplay(nullptr);
     if (!d) return false;
+    XCloseDisplay(d);
+    return true;
+}
+
+bool CSurfacePresenter::GetScreenSize(int* width, int* height) {
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name) return false;
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) return false;
+    if (width) *width = DisplayWidth(d, DefaultScreen(d));
+    if (height) *height = DisplayHeight(d, DefaultScreen(d));
     XCloseDisplay(d);
     return true;
 }
@@ -195,12 +212,24 @@ bool CSurfacePresenter::Resize(int width, int height) {
     return true;
 }
 
-bool CSurfacePresenter::Present(const CPixelSurface& surface) {
+bool CSurfacePresenter::Present(const CPixelSurface& surface, const RECT* area) {
     Impl& p = *m_impl;
     if (!p.window) return false;
-    p.shown = surface;
-    if (!p.BuildImage()) return false;
-    p.Draw(0, 0, p.image->width, p.image->height);
+    const int w = surface.GetWidth(), h = surface.GetHeight();
+    if (!area || !p.image || w != p.shown.GetWidth() || h != p.shown.GetHeight()) {
+        p.shown = surface;
+        if (!p.BuildImage()) return false;
+        p.Convert(0, 0, w, h);
+        p.Draw(0, 0, w, h);
+    } else {
+        const int x0 = std::max(0, int(area->left)), x1 = std::min(w, int(area->right));
+        const int y0 = std::max(0, int(area->top)), y1 = std::min(h, int(area->bottom));
+        if (x0 >= x1 || y0 >= y1) return true;
+        for (int y = y0; y < y1; ++y)
+            std::memcpy(p.shown.GetRow(y) + x0, surface.GetRow(y) + x0, size_t(x1 - x0) * sizeof(DWORD));
+        p.Convert(x0, y0, x1, y1);
+        p.Draw(x0, y0, x1 - x0, y1 - y0);
+    }
     XSync(p.display, False);
     return true;
 }
@@ -224,12 +253,14 @@ bool CSurfacePresenter::PollEvent(PresenterEvent* event) {
             out.y = e.xbutton.y;
             out.button = int(e.xbutton.button);
             out.state = e.xbutton.state;
+            out.time = e.xbutton.time;
             break;
         case MotionNotify:
             out.type = PresenterEvent::Motion;
             out.x = e.xmotion.x;
             out.y = e.xmotion.y;
             out.state = e.xmotion.state;
+            out.time = e.xmotion.time;
             break;
         case KeyPress:
         case KeyRelease:

@@ -27,6 +27,7 @@ struct PresenterEvent {
     int button = 0;              // 1 left, 2 middle, 3 right, 4/5 wheel
     unsigned state = 0;          // X modifier and button mask at the event
     unsigned long keysym = 0;    // X key symbol (KeyDown, KeyUp)
+    unsigned long time = 0;      // server time in ms (input events)
 };
 
 class ZEP3_API CSurfacePresenter {
@@ -38,6 +39,8 @@ public:
 
     // True when an X display can be opened (DISPLAY set and answering).
     static bool IsDisplayAvailable();
+    // The default screen's size in pixels; false without a display.
+    static bool GetScreenSize(int* width, int* height);
 
     // Opens the display and maps a window of that client size and title
     // (8-bit text in the system code page). Waits up to two seconds for the
@@ -51,8 +54,10 @@ public:
     bool Resize(int width, int height);
 
     // Copies the surface to the window (at its top-left corner) and flushes.
-    // The copy is kept for repainting exposed parts. False when not open.
-    bool Present(const CPixelSurface& surface);
+    // The copy is kept for repainting exposed parts. With `area`, only that
+    // rectangle is copied and sent, when the size is the one presented last
+    // (otherwise the whole surface). False when not open.
+    bool Present(const CPixelSurface& surface, const RECT* area = nullptr);
     // Reads the next pending event without waiting; false when there is none.
     bool PollEvent(PresenterEvent* event);
     // Waits up to timeoutMs for an event (PollEvent's rules).

@@ -1,4 +1,5 @@
 #include <zep3/platform/MessagePump.h>
+#include <zep3/platform/PaintDC.h>
 #include <zep3/platform/WinThread.h>
 #include <zep3/platform/Wnd.h>
 #include <zep3/platform/detail/WindowSurface.h>
@@ -179,8 +180,27 @@ thread_local MessageFrame* tlsMessage = nullptr;
 
 // --- invalidation --------------------------------------------------------
 
-void InvalidateWindow(HWND h, const RECT* rect, bool erase) {
-    std::shared_ptr<ThreadQueue> q;
+// Adds area (client coordinates of h, already inside it) to h's update
+// region and, with `children`, to the visible children it covers: a parent
+// paints under its children, so they must repaint over it.
+void AddUpdate(WindowTable& t, WindowRecord* r, const CRect& area, bool erase, bool children,
+               std::vector<std::shared_ptr<ThreadQueue>>& woken) {
+    r->update.UnionRect(r->update, area);
+    r->erase = r->erase || erase;
+    ++r->generation;
+    if (std::find(woken.begin(), woken.end(), r->queue) == woken.end()) woken.push_back(r->queue);
+    if (!children) return;
+    for (HWND c : r->children) {
+        WindowRecord* cr = Find(t, c);
+        CRect part;
+        if (!cr || !cr->visible || !part.IntersectRect(area, cr->rect)) continue;
+        part.OffsetRect(-cr->rect.left, -cr->rect.top);
+        AddUpdate(t, cr, part, erase, true, woken);
+    }
+}
+
+void InvalidateWindow(HWND h, const RECT* rect, bool erase, bool children = true) {
+    std::vector<std::shared_ptr<ThreadQueue>> woken;
     {
         WindowTable& t = Table();
         std::lock_guard<std::mutex> hold(t.lock);
@@ -189,13 +209,12 @@ void InvalidateWindow(HWND h, const RECT* rect, bool erase) {
         CRect area(0, 0, r->rect.Width(), r->rect.Height());
         if (rect && !area.IntersectRect(area, *rect)) return;
         if (area.IsRectEmpty()) return;
-        r->update.UnionRect(r->update, area);
-        r->erase = r->erase || erase;
-        ++r->generation;
-        q = r->queue;
+        AddUpdate(t, r, area, erase, children, woken);
     }
-    q->paintHint = true;
-    q->Wake();
+    for (auto& q : woken) {
+        q->paintHint = true;
+        q->Wake();
+    }
 }
 
 void ValidateWindow(HWND h, const RECT* rect) {
@@ -477,6 +496,38 @@ bool TakeUpdateRegion(HWND h, RECT* update, bool* erase) {
     });
 }
 
+bool LocateInTopLevel(HWND h, HWND* top, POINT* origin, RECT* visible) {
+    WindowTable& t = Table();
+    std::lock_guard<std::mutex> hold(t.lock);
+    WindowRecord* r = Find(t, h);
+    if (!r) return false;
+    // Walk up to the top-level window, moving the visible area into each
+    // parent's client coordinates and cutting it to that client area.
+    CRect area(0, 0, r->rect.Width(), r->rect.Height());
+    CPoint offset;
+    HWND at = h;
+    for (WindowRecord* p; r->parent && (p = Find(t, r->parent)); r = p) {
+        offset += r->rect.TopLeft();
+        area.OffsetRect(r->rect.TopLeft());
+        if (!area.IntersectRect(area, CRect(0, 0, p->rect.Width(), p->rect.Height()))) area.SetRectEmpty();
+        at = r->parent;
+    }
+    if (top) *top = at;
+    if (origin) *origin = offset;
+    if (visible) *visible = area;
+    return true;
+}
+
+HWND MouseTarget(HWND h, POINT clientPoint) {
+    std::shared_ptr<ThreadQueue> q = QueueOfWindow(h);
+    HWND captured = q ? q->capture.load() : nullptr;
+    WindowTable& t = Table();
+    std::lock_guard<std::mutex> hold(t.lock);
+    if (!Find(t, h)) return nullptr;
+    if (Find(t, captured)) return captured;
+    return ChildAt(t, h, clientPoint);
+}
+
 std::shared_ptr<void> GetWindowAttachment(HWND h) {
     return Read<std::shared_ptr<void>>(h, nullptr, [](WindowTable&, WindowRecord& r) { return r.attachment; });
 }
@@ -701,7 +752,8 @@ BOOL CWnd::RedrawWindow(LPCRECT rect, CRgn* region, UINT flags) {
         CRect local;
         if (area) local = CRect(*area) + target.second;
         const RECT* part = area ? &local : nullptr;
-        if (flags & RDW_INVALIDATE) InvalidateWindow(target.first, part, (flags & RDW_ERASE) != 0);
+        if (flags & RDW_INVALIDATE)
+            InvalidateWindow(target.first, part, (flags & RDW_ERASE) != 0, !(flags & RDW_NOCHILDREN));
         if (flags & RDW_VALIDATE) ValidateWindow(target.first, part);
     }
     if (flags & RDW_UPDATENOW)
@@ -762,7 +814,12 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         ::SetCursor(cursor);
         return TRUE;
     }
+    case WM_PAINT: {
+        CPaintDC dc(this); // validates, and erases with the class background
+        return 0;
+    }
     case WM_ERASEBKGND: return Observer().EraseBackground(this, reinterpret_cast<CDC*>(wParam));
+    case WM_ZEP3_SYNCDISPLAY: Observer().SyncDisplay(this); return 0;
     default: return 0;
     }
 }

@@ -1,14 +1,20 @@
 #pragma once
 // CWnd: a window, named by an HWND and owned by the thread that created it.
 //
-// Windows here have no display of their own: each is a rectangle in its
-// parent's client area (a top-level window's rectangle is in screen
-// coordinates), with no frame, so the client area is the whole window. They
-// keep the state the applications rely on -- parent and children, geometry,
-// visibility, enabled state, an update region, timers, mouse capture -- and
-// receive their messages through the owning thread's queue exactly as on
-// Windows. A window's pixels are the drawing layer's business; it hooks in
-// without the loop knowing (see docs/platform-runtime.md).
+// Each window is a rectangle in its parent's client area (a top-level
+// window's rectangle is in screen coordinates), with no frame, so the client
+// area is the whole window. Windows keep the state the applications rely on
+// -- parent and children, geometry, visibility, enabled state, an update
+// region, timers, mouse capture -- and receive their messages through the
+// owning thread's queue exactly as on Windows.
+//
+// Pixels: a top-level window owns a 32-bit surface of its size; its child
+// windows paint into their part of it (CPaintDC, CClientDC), parents under
+// their children. Headless, that is all. When an X display is there (DISPLAY
+// set and answering, and ZEP3_HEADLESS not set to 1), a visible top-level
+// window is also shown in an X window: what each paint changed is sent there,
+// and the X window's mouse, resize and close events arrive as WM_ messages
+// through the owning thread's loop (see docs/platform-runtime.md).
 //
 // The framework's message maps are replaced by virtual functions: WindowProc
 // decodes the messages below and calls the matching On... handler, whose base
@@ -27,6 +33,7 @@
 #include <zep3/platform/String.h>
 
 class CDC;
+class CPixelSurface;
 class CRgn;
 struct CCreateContext;
 
@@ -220,6 +227,12 @@ public:
     BOOL RedrawWindow(LPCRECT rect = nullptr, CRgn* region = nullptr,
                       UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
 
+    // A DC on the client area (see ::GetDC); give it back with ReleaseDC.
+    CDC* GetDC();
+    CDC* GetWindowDC();
+    // 1 when released, 0 for a DC that did not come from GetDC.
+    int ReleaseDC(CDC* dc);
+
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr);
     BOOL KillTimer(UINT_PTR id);
     // Captures the mouse of this thread for the window; returns the window
@@ -241,7 +254,9 @@ protected:
     // Decodes the message and calls its handler; unknown messages go to DefWindowProc.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // Default processing: WM_CLOSE destroys, WM_SETCURSOR asks the parent and
-    // then sets the class cursor, WM_ERASEBKGND goes to the drawing layer; 0 otherwise.
+    // then sets the class cursor, WM_PAINT begins and ends a paint (erasing
+    // the background), WM_ERASEBKGND fills with the class background brush;
+    // 0 otherwise.
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // DefWindowProc of the message being handled.
     LRESULT Default();
@@ -288,6 +303,26 @@ ZEP3_API HWND GetParent(HWND window);
 ZEP3_API BOOL GetClientRect(HWND window, LPRECT rect);
 ZEP3_API BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 ZEP3_API BOOL UpdateWindow(HWND window);
+// Device contexts outside painting. GetDC(window) draws into the window's
+// client area (clipped to what its parents leave visible); GetDC(NULL) is the
+// screen's DC: a surface of the X screen's size when windows are shown on a
+// display, of 1024 x 768 otherwise, which shows nothing by itself. Null for a
+// window that does not exist. ReleaseDC shows what was drawn and frees the
+// DC; it answers 1, or 0 for a DC that GetDC did not give for that window.
+ZEP3_API HDC GetDC(HWND window);
+ZEP3_API HDC GetWindowDC(HWND window);
+ZEP3_API int ReleaseDC(HWND window, HDC dc);
+
+// The pixels a window paints into: the surface of its top-level window
+// (child windows paint into their part of it), with the window's client
+// origin on that surface in *clientOrigin. Null when it is not a window.
+// Valid until the top-level window is destroyed; read it on the window's
+// thread. Tests and screenshots use it (CPixelSurface::SaveBMP).
+ZEP3_API CPixelSurface* GetWindowSurface(HWND window, LPPOINT clientOrigin = nullptr);
+
+// Two clicks within this many milliseconds (and 4 x 4 pixels) make a double click.
+ZEP3_API UINT GetDoubleClickTime();
+
 // The id of the window's thread (and 0 as process id through processId); 0 for a bad handle.
 ZEP3_API DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 

@@ -4,6 +4,7 @@
 #include <zep3/platform/ArrayEx.h>
 #include <zep3/platform/Bitmap.h>
 #include <zep3/platform/Brush.h>
+#include <zep3/platform/ClientDC.h>
 #include <zep3/platform/Clock.h>
 #include <zep3/platform/CodePage.h>
 #include <zep3/platform/CriticalSection.h>
@@ -11,6 +12,7 @@
 #include <zep3/platform/DC.h>
 #include <zep3/platform/Dialog.h>
 #include <zep3/platform/DWordArray.h>
+#include <zep3/platform/DrawDib.h>
 #include <zep3/platform/Event.h>
 #include <zep3/platform/Export.h>
 #include <zep3/platform/FdNotifier.h>
@@ -33,6 +35,7 @@
 #include <zep3/platform/MessagePump.h>
 #include <zep3/platform/Messages.h>
 #include <zep3/platform/Module.h>
+#include <zep3/platform/PaintDC.h>
 #include <zep3/platform/Palette.h>
 #include <zep3/platform/Pen.h>
 #include <zep3/platform/PixelSurface.h>
@@ -43,6 +46,7 @@
 #include <zep3/platform/Registry.h>
 #include <zep3/platform/Resource.h>
 #include <zep3/platform/Rgn.h>
+#include <zep3/platform/RuntimeClass.h>
 #include <zep3/platform/SingleLock.h>
 #include <zep3/platform/Size.h>
 #include <zep3/platform/StdioFile.h>
@@ -56,4 +60,5 @@
 #include <zep3/platform/Wait.h>
 #include <zep3/platform/WinThread.h>
 #include <zep3/platform/WinTypes.h>
+#include <zep3/platform/WindowDC.h>
 #include <zep3/platform/Wnd.h>

@@ -8,6 +8,7 @@ zep3_sources(
   DCDraw.cpp
   DCText.cpp
   Dialog.cpp
+  DrawDib.cpp
   FdNotifier.cpp
   File.cpp
   FileDialog.cpp
@@ -16,6 +17,7 @@ zep3_sources(
   GdiObject.cpp
   Kernel.cpp
   LastError.cpp
+  LoadImage.cpp
   LoopBackendEpoll.cpp
   Menu.cpp
   MessageBox.cpp
@@ -32,6 +34,7 @@ zep3_sources(
   Thread.cpp
   Time.cpp
   WinThread.cpp
+  WindowPaint.cpp
   Wnd.cpp
   detail/FontEngine.cpp
   detail/Raster.cpp

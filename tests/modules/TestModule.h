@@ -56,6 +56,5 @@ public:
 
     using CModule::GetHighlightedTracker;
     using CModule::GetNearestTracker;
-    using CModule::HighlightTracker;
     using CModule::SelectTrackerHandle;
 };

@@ -1,8 +1,10 @@
 // The ZEP3 demo station. For now it runs a synthetic 16-bit camera, turns
 // each frame into the other colour modes and stores it as BMP and JPEG files,
 // then finds the bright objects of the grey frame and stores a picture of
-// them (outlines, boxes and centres).
+// them (outlines, boxes and centres). Its analysis module lists the objects
+// inside a zone set in analysis.ini and draws its shapes over the frame.
 //   zep3-demo [output folder]     (default ./zep3-demo-out)
+#include "AnalysisModule.h"
 #include "FrameStore.h"
 #include "ObjectFinder.h"
 #include "RunLog.h"
@@ -59,13 +61,16 @@ int main(int argc, char** argv) {
     SyntheticCamera camera(640, 480, 2);
     CImageBuffer frame;
     ObjectFinder finder(kThreshold);
-    bool ok = true;
+    AnalysisModule analysis(store.Folder());
+    bool ok = analysis.Load();
     for (int i = 0; i < kFrames; ++i) {
         if (!camera.Grab(frame)) return 1;
         printStamp(frame);
         ok = storeFrame(store, finder, frame) && ok;
+        ok = analysis.AnalyseFrame(store, frame) && ok;
         log.Add(CString("stored frame ") + std::to_string(frame.GetImageTag()).c_str());
     }
+    ok = analysis.Save() && ok;
     CrashIfAsked(log);
     std::printf("%d files in %s\n", store.FilesWritten(), store.Folder().c_str());
     return ok ? 0 : 1;

@@ -9,7 +9,12 @@ zep3_sources(
   ImageConvert.cpp
   Jpeg.cpp
   JpegFile.cpp
+  LineTracker.cpp
+  ParallelTracker.cpp
   PerspectiveCorrection.cpp
+  PerspectiveTracker.cpp
+  PolygonTracker.cpp
+  RectangleTracker.cpp
   RLC.cpp
   RLCAnalysis.cpp
   SegObject.cpp

@@ -10,6 +10,7 @@
 #include <zep3/platform/CriticalSection.h>
 #include <zep3/platform/Cursor.h>
 #include <zep3/platform/DC.h>
+#include <zep3/platform/Dialog.h>
 #include <zep3/platform/DWordArray.h>
 #include <zep3/platform/DrawDib.h>
 #include <zep3/platform/Event.h>
@@ -29,6 +30,7 @@
 #include <zep3/platform/LastError.h>
 #include <zep3/platform/List.h>
 #include <zep3/platform/Map.h>
+#include <zep3/platform/Menu.h>
 #include <zep3/platform/MessageBox.h>
 #include <zep3/platform/MessagePump.h>
 #include <zep3/platform/Messages.h>
@@ -38,6 +40,7 @@
 #include <zep3/platform/Pen.h>
 #include <zep3/platform/PixelSurface.h>
 #include <zep3/platform/Point.h>
+#include <zep3/platform/PropertyPage.h>
 #include <zep3/platform/PtrArray.h>
 #include <zep3/platform/Rect.h>
 #include <zep3/platform/Registry.h>

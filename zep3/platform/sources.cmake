@@ -7,6 +7,7 @@ zep3_sources(
   DCBlit.cpp
   DCDraw.cpp
   DCText.cpp
+  Dialog.cpp
   DrawDib.cpp
   FdNotifier.cpp
   File.cpp
@@ -18,6 +19,7 @@ zep3_sources(
   LastError.cpp
   LoadImage.cpp
   LoopBackendEpoll.cpp
+  Menu.cpp
   MessageBox.cpp
   MessagePump.cpp
   MessageQueue.cpp

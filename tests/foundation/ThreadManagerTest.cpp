@@ -114,12 +114,10 @@ TEST(ThreadManager, TerminateEndsAndUnregisters) {
     const unsigned int id = thread->m_nThreadID;
     ASSERT_TRUE(WaitFor([&] { return started.load(); }));
     DWORD code = 0;
-    EXPECT_EQ(CThreadManager::IsThreadAlive(id, &code), THREAD_STATE_STILL_ALIVE);
-    EXPECT_EQ(code, STILL_ACTIVE);
+    EXPECT_TRUE(CThreadManager::IsThreadAlive(id, &code) == THREAD_STATE_STILL_ALIVE && code == STILL_ACTIVE);
     EXPECT_TRUE(CThreadManager::TerminateThread(id, 55));
     EXPECT_EQ(Record(id).m_Name[0], '\0');
-    EXPECT_EQ(CThreadManager::IsThreadAlive(id, &code), THREAD_STATE_DEAD);
-    EXPECT_EQ(code, 55u);
+    EXPECT_TRUE(CThreadManager::IsThreadAlive(id, &code) == THREAD_STATE_DEAD && code == 55);
     delete thread;
 }
 

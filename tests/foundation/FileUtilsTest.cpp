@@ -27,11 +27,7 @@ const int g_noRestart = setenv("ZEP3_NO_RESTART", "1", 1);
 
 class RestartDouble : public CShutdownBackend {
 public:
-    bool Restart() override {
-        ++calls;
-        return answer;
-    }
-    int calls = 0;
+    bool Restart() override { return answer; }
     bool answer = true;
 };
 

@@ -27,4 +27,6 @@ function(zep3_add_bench name)
   cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(bench_${name} ${B_SOURCES})
   target_link_libraries(bench_${name} PRIVATE ZEP3::zep3 benchmark::benchmark ${B_LIBS})
+  # bench/support: helpers shared by the benchmark programs.
+  target_include_directories(bench_${name} PRIVATE ${PROJECT_SOURCE_DIR}/bench)
 endfunction()

@@ -7,6 +7,8 @@
 // other work disturbs less than wall time.
 #include <zep3/zep3.h>
 
+#include "support/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -17,8 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -197,28 +197,14 @@ void turboDecompressBench(benchmark::State& state, int flags) {
     tjDestroy(tj);
 }
 
-struct Pair {
-    const char* name;
-    void (*ours)(benchmark::State&);
-    const char* peerName;
-    std::function<void(benchmark::State&)> peer;
-};
-
-// Keeps each run's time per iteration, for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     cv::setNumThreads(1);
-    const Pair pairs[] = {
+    frame();
+    frame555();
+    bitmap();
+    benchsupport::RunPairs(argc, argv, {
         {"ConvertImageBuffer 24->8", oursBgrToGrey, "OpenCV cvtColor BGR2GRAY", opencvBgrToGrey},
         {"ConvertImageBuffer 16->24", oursRgb555ToBgr, "OpenCV cvtColor BGR5552BGR", opencvRgb555ToBgr},
         {"ScaleDown skip 1", oursScaleDown, "memcpy of the output", memcpyHalf},
@@ -230,23 +216,6 @@ int main(int argc, char** argv) {
          [](benchmark::State& s) { turboCompressBench(s, TJFLAG_BOTTOMUP); }},
         {"CJpeg::Decompress", oursJpegDecompress, "tjDecompress2 bottom-up",
          [](benchmark::State& s) { turboDecompressBench(s, TJFLAG_BOTTOMUP); }},
-    };
-    frame();
-    frame555();
-    bitmap();
-    for (const Pair& p : pairs) {
-        benchmark::RegisterBenchmark((std::string(p.name) + " | ours").c_str(), p.ours)->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark((std::string(p.name) + " | " + p.peerName).c_str(), p.peer)
-            ->Unit(benchmark::kMicrosecond);
-    }
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nSpeed ratio (peer time / our time; above 1 means ours is faster):\n");
-    for (const Pair& p : pairs) {
-        const double ours = reporter.times[std::string(p.name) + " | ours"];
-        const double peer = reporter.times[std::string(p.name) + " | " + p.peerName];
-        if (ours > 0 && peer > 0) std::printf("  %-26s vs %-28s %5.2fx\n", p.name, p.peerName, peer / ours);
-    }
+    });
     return 0;
 }

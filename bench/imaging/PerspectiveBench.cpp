@@ -5,6 +5,8 @@
 // speed ratio peer time / our time (above 1: ours is faster), in CPU time.
 #include <zep3/zep3.h>
 
+#include "support/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -12,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -89,15 +90,6 @@ void remapFixed(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data[0]);
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -106,21 +98,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "setup failed: the correction or the peer's picture differs\n");
         return 1;
     }
-    const char* oursName = "Correction 1920x1080 | ours";
-    const std::pair<const char*, void (*)(benchmark::State&)> peers[] = {
-        {"Correction 1920x1080 | cv::remap nearest, float map", remapFloat},
-        {"Correction 1920x1080 | cv::remap nearest, CV_16SC2 map", remapFixed},
-    };
-    benchmark::RegisterBenchmark(oursName, ours)->Unit(benchmark::kMicrosecond);
-    for (const auto& [name, fn] : peers) benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMicrosecond);
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nSpeed ratio (peer time / our time; above 1 means ours is faster):\n");
-    const double mine = reporter.times[oursName];
-    for (const auto& [name, fn] : peers) {
-        const double peer = reporter.times[name];
-        if (mine > 0 && peer > 0) std::printf("  %-58s %5.2fx\n", std::strchr(name, '|') + 2, peer / mine);
-    }
+    benchsupport::RunPairs(argc, argv, {
+        {"Correction 1920x1080", ours, "cv::remap nearest, float map", remapFloat},
+        {"Correction 1920x1080", ours, "cv::remap nearest, CV_16SC2 map", remapFixed},
+    });
     return 0;
 }

@@ -9,14 +9,14 @@
 // (above 1: ours is faster), and the component counts of both sides.
 #include <zep3/zep3.h>
 
+#include "support/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -85,48 +85,16 @@ void opencvThreshold(benchmark::State& state) {
     for (auto _ : state) cv::threshold(grey, mask, kThreshold, 255, cv::THRESH_BINARY);
 }
 
-struct Pair {
-    const char* name;
-    void (*ours)(benchmark::State&);
-    const char* peerName;
-    void (*peer)(benchmark::State&);
-};
-
-// Keeps each run's time per iteration, for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     cv::setNumThreads(1);
-    const Pair pairs[] = {
+    frame();
+    benchsupport::RunPairs(argc, argv, {
         {"Make+Segment+ObjectExtraction", oursSegmentation, "threshold+2x connectedComponentsWithStats",
          opencvSegmentation},
         {"Make", oursMake, "cv::threshold", opencvThreshold},
-    };
-    frame();
-    for (const Pair& p : pairs) {
-        benchmark::RegisterBenchmark((std::string(p.name) + " | ours").c_str(), p.ours)
-            ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark((std::string(p.name) + " | " + p.peerName).c_str(), p.peer)
-            ->Unit(benchmark::kMicrosecond);
-    }
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nSpeed ratio (peer time / our time; above 1 means ours is faster):\n");
-    for (const Pair& p : pairs) {
-        const double ours = reporter.times[std::string(p.name) + " | ours"];
-        const double peer = reporter.times[std::string(p.name) + " | " + p.peerName];
-        if (ours > 0 && peer > 0) std::printf("  %-30s vs %-42s %5.2fx\n", p.name, p.peerName, peer / ours);
-    }
+    });
     std::printf("Components of both colours: ours %d, OpenCV %d\n", oursCount, peerCount);
     return 0;
 }

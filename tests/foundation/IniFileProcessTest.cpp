@@ -65,48 +65,38 @@ bool readContent(const std::string& path, int& w, int& s, std::string& why) {
 
 // A forked process running body(fd), fd being the write end of a pipe on
 // which it reports ints. Killed and reaped when the object goes away.
-class Child {
-public:
+struct Child {
+    pid_t pid = -1;
+    int fd = -1, status = 0;
+
     template <class Body> explicit Child(Body body) {
         int pipeFds[2];
         if (::pipe(pipeFds) != 0) return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
+        if ((pid = ::fork()) == 0) {
             ::close(pipeFds[0]);
             body(pipeFds[1]);
             ::_exit(0);
         }
         ::close(pipeFds[1]);
-        m_fd = pipeFds[0];
+        fd = pipeFds[0];
     }
     ~Child() {
         Kill();
-        if (m_fd >= 0) ::close(m_fd);
+        ::close(fd);
     }
     bool Running() {
-        if (m_pid > 0 && ::waitpid(m_pid, &m_status, WNOHANG) != 0) m_pid = -1;
-        return m_pid > 0;
+        if (pid > 0 && ::waitpid(pid, &status, WNOHANG) != 0) pid = -1;
+        return pid > 0;
     }
     int Kill() { // the wait status; a child that already ended is only reaped
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, &m_status, 0);
-            m_pid = -1;
-        }
-        return m_status;
+        if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, &status, 0), pid = -1;
+        return status;
     }
     std::vector<int> Reports() { // every int sent; call once the child has ended
         std::vector<int> values;
-        int v;
-        while (::read(m_fd, &v, sizeof v) == static_cast<ssize_t>(sizeof v)) values.push_back(v);
+        for (int v; ::read(fd, &v, sizeof v) == static_cast<ssize_t>(sizeof v);) values.push_back(v);
         return values;
     }
-    bool Started() const { return m_pid > 0; }
-
-private:
-    pid_t m_pid = -1;
-    int m_fd = -1;
-    int m_status = 0;
 };
 
 void report(int fd, int value) {
@@ -135,7 +125,7 @@ TEST(CIniFileProcesses, SaverKilledAtAnyMomentLeavesOneCompleteContent) {
                 report(fd, s);
             }
         });
-        ASSERT_TRUE(saver.Started());
+        ASSERT_GT(saver.pid, 0);
         ::usleep(std::uniform_int_distribution<int>(0, 12000)(random));
         int status = saver.Kill();
         ASSERT_TRUE(WIFSIGNALED(status)) << "the saver failed on its own, status " << status;
@@ -180,7 +170,7 @@ TEST(CIniFileProcesses, RacingSaversAndAReaderNeverSeeATornOrLostSave) {
                 report(fd, ok ? s : -s);
             }
         }));
-        ASSERT_TRUE(savers.back()->Started());
+        ASSERT_GT(savers.back()->pid, 0);
     }
 
     // Meanwhile, read. A read that meets a save in progress gets the backup,

@@ -33,8 +33,6 @@ ino_t inode(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
-
 // The example configuration, stored through views as persistent objects do.
 void fillExample(CIniFile& ini) {
     put(ini, "Language", "pl_PL");
@@ -68,7 +66,7 @@ TEST(CIniFile, WritesThePlainAndCompactFormsByteForByte) {
     }
 }
 
-TEST(CIniFile, UnchangedSavesRefreshTheBackupChangedOnesRotate) {
+TEST(CIniFile, SavesRotateTheBackupAndItRepairsAHandEditedFile) {
     TempDir dir;
     std::string path = dir.file("cfg.ini"), backup = dir.file("cfg.bak");
     {
@@ -76,44 +74,34 @@ TEST(CIniFile, UnchangedSavesRefreshTheBackupChangedOnesRotate) {
         fillExample(ini);
         ASSERT_TRUE(ini.WriteIniFile(false));
     }
-    // The checksum read back is the content's: saving rewrites nothing and
-    // copies the file to the backup (a copy, so an in-place edit of the file
-    // cannot reach it).
-    CIniFile ini(path.c_str(), true);
-    ino_t before = inode(path);
-    ASSERT_TRUE(ini.WriteIniFile(false));
-    EXPECT_EQ(inode(path), before);
-    EXPECT_EQ(readFile(backup), kPlainExample);
-    EXPECT_NE(inode(backup), before);
-
-    put(ini, "Language", "en_US");
-    ASSERT_TRUE(ini.WriteIniFile(false));
-    EXPECT_EQ(readFile(backup), kPlainExample);
-    ASSERT_TRUE(ini.WriteIniFile(false)); // no read between: written again
-    EXPECT_EQ(readFile(backup), readFile(path));
-    EXPECT_FALSE(exists(dir.file("cfg.bak1")));
-}
-
-TEST(CIniFile, HandEditedFileIsReplacedByItsBackup) {
-    TempDir dir;
-    std::string path = dir.file("cfg.ini"), backup = dir.file("cfg.bak");
     {
-        CIniFile ini(path.c_str(), false);
-        fillExample(ini);
+        // The checksum read back is the content's: saving rewrites nothing and
+        // copies the file to the backup (a copy, so an in-place edit of the
+        // file cannot reach it).
+        CIniFile ini(path.c_str(), true);
+        ino_t before = inode(path);
         ASSERT_TRUE(ini.WriteIniFile(false));
+        EXPECT_EQ(inode(path), before);
+        EXPECT_EQ(readFile(backup), kPlainExample);
+        EXPECT_NE(inode(backup), before);
+
         put(ini, "Language", "de_DE");
         ASSERT_TRUE(ini.WriteIniFile(false));
+        EXPECT_EQ(readFile(backup), kPlainExample);
+        EXPECT_EQ(get(*std::make_unique<CIniFile>(path.c_str(), true), "Language"), "de_DE");
+        EXPECT_EQ(readFile(backup), kPlainExample) << "a valid file leaves the backup alone";
+        ASSERT_TRUE(ini.WriteIniFile(false)); // no read between: written again
+        EXPECT_EQ(readFile(backup), readFile(path));
+        EXPECT_FALSE(FileExists(dir.file("cfg.bak1").c_str()));
     }
-    EXPECT_EQ(get(*std::make_unique<CIniFile>(path.c_str(), true), "Language"), "de_DE");
-    EXPECT_EQ(readFile(backup), kPlainExample) << "a valid file leaves the backup alone";
-
-    std::string edited = readFile(path);
+    const std::string saved = readFile(path);
+    std::string edited = saved;
     edited.replace(edited.find("Gate"), 4, "Door");
     ASSERT_TRUE(writeFile(path, edited));
     CIniFile ini(path.c_str(), true);
-    EXPECT_EQ(get(ini, "Language") + get(ini, "Cam1\\Name"), "pl_PLGate");
-    EXPECT_EQ(readFile(path), kPlainExample);
-    EXPECT_FALSE(exists(backup));
+    EXPECT_EQ(get(ini, "Language") + get(ini, "Cam1\\Name"), "de_DEGate");
+    EXPECT_EQ(readFile(path), saved);
+    EXPECT_FALSE(FileExists(backup.c_str()));
 }
 
 TEST(CIniFile, FilesWithoutChecksumAreTakenAsTheyStand) {
@@ -123,7 +111,7 @@ TEST(CIniFile, FilesWithoutChecksumAreTakenAsTheyStand) {
     std::string fresh = dir.file("new.ini");
     CIniFile empty(fresh.c_str(), true);
     EXPECT_EQ(readFile(fresh), "");
-    EXPECT_TRUE(exists(dir.file("new.bak")));
+    EXPECT_TRUE(FileExists(dir.file("new.bak").c_str()));
     ASSERT_TRUE(empty.WriteIniFile(false));
     EXPECT_EQ(readFile(fresh), "__checksum__=0\r\n");
 
@@ -195,15 +183,15 @@ TEST(CIniFile, BackupNamesAndTheLegacyBackup) {
         ASSERT_TRUE(ini.WriteIniFile(false));
     }
     CIniFile reread(txt.c_str(), true);
-    EXPECT_TRUE(exists(txt + ".bak")) << "name.bak is the backup, not a legacy one";
+    EXPECT_TRUE(FileExists((txt + ".bak").c_str())) << "name.bak is the backup, not a legacy one";
 
     ASSERT_TRUE(writeFile(dir.file("app.ini.bak"), "Old=1\r\n"));
     CIniFile first(dir.file("app.ini").c_str(), true);
-    EXPECT_FALSE(exists(dir.file("app.ini.bak")));
+    EXPECT_FALSE(FileExists(dir.file("app.ini.bak").c_str()));
     EXPECT_EQ(readFile(dir.file("app.bak")), "Old=1\r\n");
     ASSERT_TRUE(writeFile(dir.file("app.ini.bak"), "Older=1\r\n"));
     ASSERT_TRUE(first.ReadIniFile(CString()));
-    EXPECT_FALSE(exists(dir.file("app.ini.bak")));
+    EXPECT_FALSE(FileExists(dir.file("app.ini.bak").c_str()));
     EXPECT_EQ(readFile(dir.file("app.bak")), "Old=1\r\n");
 }
 

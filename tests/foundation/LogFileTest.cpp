@@ -180,7 +180,7 @@ TEST(CLogFile, RestartContinuesInTheMostRecentlyModifiedFile) {
     EXPECT_EQ(readFile(names[2]), full);
 }
 
-TEST(CLogFile, ClosedLogWritesNothingAndStopEndsAnOpenOne) {
+TEST(CLogFile, ClosedLogsMissingFilesAndDamagedHeaders) {
     TempDir dir;
     std::string path = dir.file("closed.log");
     {
@@ -190,39 +190,33 @@ TEST(CLogFile, ClosedLogWritesNothingAndStopEndsAnOpenOne) {
         log.Close();
         EXPECT_FALSE(log.Add("after close", "", -1));
     }
-    std::string file = readFile(path);
-    EXPECT_TRUE(NewestEntryIs(file, 9, "*** Start ***")); // no Stop entry
+    EXPECT_TRUE(NewestEntryIs(readFile(path), 9, "*** Start ***")); // no Stop entry
     {
         CLogFile log;
         log.Init(path.c_str(), 200, 1);
     }
-    file = readFile(path);
+    std::string file = readFile(path);
     EXPECT_TRUE(EntryAt(file, 51, "*** Start ***"));
     EXPECT_TRUE(NewestEntryIs(file, 93, "*** Stop ***"));
 
-    // A log whose file cannot be opened reports false.
-    CLogFile log;
-    log.Init(dir.file("missing/folder.log").c_str(), 200, 1);
-    EXPECT_FALSE(log.Add("x", "", -1));
-    log.Close();
-}
+    CLogFile missing;
+    missing.Init(dir.file("missing/folder.log").c_str(), 200, 1);
+    EXPECT_FALSE(missing.Add("x", "", -1));
 
-TEST(CLogFile, DamagedHeaderNeverOverwritesTheHeader) {
-    TempDir dir;
-    std::string path = dir.file("damaged.log");
-    std::string file = emptyLog(100);
-    file[0] = 2; // points into the header
+    // A header offset pointing into the header, or a file shorter than a
+    // header, never gets the header overwritten by an entry.
+    path = dir.file("damaged.log");
+    file = emptyLog(100);
+    file[0] = 2;
     zep3test::writeFile(path, file);
     CLogFile log;
     log.Init(path.c_str(), 100, 1);
     EXPECT_TRUE(NewestEntryIs(readFile(path), 9, "*** Start ***"));
-
-    zep3test::writeFile(path, "short"); // shorter than a header
+    zep3test::writeFile(path, "short");
     log.Add("abc", "", -1);
     file = readFile(path);
     EXPECT_EQ(file.size(), 100u);
     EXPECT_TRUE(NewestEntryIs(file, 9, "abc"));
-    log.Close();
 }
 
 TEST(CLogFile, EightThreadsLoseNoLineAndInterleaveNoBytes) {

@@ -2,6 +2,7 @@
 // (CDravolinBitmap through CImageBuffer), the clip geometry of the stretch,
 // and CDIB with a palette bitmap written by ImageMagick.
 #include "ImagingTestUtil.h"
+#include "platform/Canvas.h"
 #include "support/TestSupport.h"
 
 #include <cstring>
@@ -9,29 +10,6 @@
 namespace {
 
 const COLORREF kWhite = RGB(255, 255, 255);
-
-// A memory DC over a white 32-bit bitmap.
-struct Canvas {
-    CDC dc;
-    CBitmap bitmap;
-    CBitmap* previous = nullptr;
-    Canvas(int w, int h) {
-        dc.CreateCompatibleDC(nullptr);
-        bitmap.CreateCompatibleBitmap(&dc, w, h);
-        previous = dc.SelectObject(&bitmap);
-        bitmap.GetSurface()->Fill(kWhite);
-    }
-    ~Canvas() { dc.SelectObject(previous); }
-    COLORREF At(int x, int y) const { return bitmap.GetSurface()->GetPixel(x, y); }
-    // Bounding box of the pixels that are not white.
-    CRect Ink() const {
-        CRect box;
-        for (int y = 0; y < bitmap.GetSurface()->GetHeight(); ++y)
-            for (int x = 0; x < bitmap.GetSurface()->GetWidth(); ++x)
-                if (At(x, y) != kWhite) box.UnionRect(box, CRect(x, y, x + 1, y + 1));
-        return box;
-    }
-};
 
 // The colour an image pixel shows as: grey, 5-5-5 widened by repeating the
 // top bits, or blue-green-red bytes.

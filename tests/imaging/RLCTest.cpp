@@ -472,11 +472,8 @@ TEST(RLCTracker, PolygonsLinesAndTooFewHandles) {
         ASSERT_TRUE(other.MakeFromTracker(Shape(handles), false));
         EXPECT_TRUE(other.IsSameRLC(r)) << turn;
     }
-    ASSERT_TRUE(r.MakeFromTracker(Shape({{2, 1}, {8, 1}, {8, 5}, {2, 5}}), false));
-    const Pixels p = decode(r);
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 9; ++x)
-            EXPECT_EQ(p.at(p.colour, x, y), x >= 2 && x < 8 && y >= 1) << x << "," << y;
+    // Polygons in general: against a point-in-polygon reference in the shape
+    // tracker tests.
 
     ASSERT_TRUE(r.MakeFromTracker(Shape({{7, 2}, {1, 5}}), true) &&
                 other.MakeFromLine(CPoint(7, 2), CPoint(1, 5)));

@@ -45,7 +45,7 @@ void EditFile(const zep3test::TempDir& dir, const std::string& path, const std::
 
 } // namespace
 
-TEST(Module, NearestTrackerFeaturesAndHooks) {
+TEST(Module, NearestTrackerAndFeatures) {
     TestModule m;
     EXPECT_EQ(m.GetNearestTracker({190, 60}, 0), 1) << "inside the gate";
     EXPECT_EQ(m.GetNearestTracker({190, 60}, 1), 4) << "the other view's rectangle";
@@ -68,16 +68,6 @@ TEST(Module, NearestTrackerFeaturesAndHooks) {
     m.AddFeature(-1, "Bad", 1);
     m.AddFeature(1, "Night", 0);
     EXPECT_EQ(FeatureStates(m), "Count=1;Night=0;Alarm=2;");
-
-    m.MarkInitialized();
-    EXPECT_TRUE(m.IsInitialized());
-    m.MarkForInit();
-    EXPECT_FALSE(m.IsInitialized());
-    CMenu menu;
-    menu.CreatePopupMenu();
-    int id = 100;
-    EXPECT_FALSE(m.PopupRequest(id, menu, 0, CPoint(1, 1)));
-    EXPECT_EQ(menu.GetMenuItemCount(), 0u);
 }
 
 TEST(Module, SettingsFileRoundTrip) {

@@ -379,17 +379,23 @@ LONG finish(LONG result) {
     return result;
 }
 
+// The root and full path of `subKey` under the open key `key`, for opening or
+// creating it; *result is cleared first.
+LONG subKeyPath(HKEY key, LPCSTR subKey, PHKEY result, int& root, std::string& path) {
+    if (!result) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    REGSAM parentAccess;
+    if (!resolve(key, root, path, parentAccess)) return ERROR_INVALID_HANDLE;
+    path = join(path, subKey);
+    return validPath(path) ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+}
+
 } // namespace
 
 LONG RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
     int root;
     std::string path;
-    REGSAM parentAccess;
-    if (!result) return finish(ERROR_INVALID_PARAMETER);
-    *result = nullptr;
-    if (!resolve(key, root, path, parentAccess)) return finish(ERROR_INVALID_HANDLE);
-    path = join(path, subKey);
-    if (!validPath(path)) return finish(ERROR_INVALID_PARAMETER);
+    if (LONG r = subKeyPath(key, subKey, result, root, path); r != ERROR_SUCCESS) return finish(r);
     if (!path.empty() && !keyExists(load(root), path)) return finish(ERROR_FILE_NOT_FOUND);
     *result = newHandle(root, path, access);
     return ERROR_SUCCESS;
@@ -399,12 +405,7 @@ LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
                     LPDWORD disposition) {
     int root;
     std::string path;
-    REGSAM parentAccess;
-    if (!result) return finish(ERROR_INVALID_PARAMETER);
-    *result = nullptr;
-    if (!resolve(key, root, path, parentAccess)) return finish(ERROR_INVALID_HANDLE);
-    path = join(path, subKey);
-    if (!validPath(path)) return finish(ERROR_INVALID_PARAMETER);
+    if (LONG r = subKeyPath(key, subKey, result, root, path); r != ERROR_SUCCESS) return finish(r);
     bool created = false;
     if (!path.empty()) {
         HiveLock lock(root);

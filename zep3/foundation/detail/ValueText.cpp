@@ -14,14 +14,18 @@ namespace {
 
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// Skips leading white space and one sign; true when that sign is '-'.
+bool skipToDigits(const char*& p, const char* end) {
+    while (p < end && isSpace(*p)) ++p;
+    return p < end && (*p == '+' || *p == '-') && *p++ == '-';
+}
+
 } // namespace
 
 uint32_t ParseDecimal(const char* text, size_t length) {
     const char* p = text;
     const char* end = text + length;
-    while (p < end && isSpace(*p)) ++p;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    const bool negative = skipToDigits(p, end);
     uint32_t value = 0;
     for (; p < end && *p >= '0' && *p <= '9'; ++p) value = value * 10u + static_cast<uint32_t>(*p - '0');
     return negative ? 0u - value : value;
@@ -41,9 +45,7 @@ size_t FormatFloat(char* out, double value) {
 double ParseFloat(const char* text, size_t length) {
     const char* p = text;
     const char* end = text + length;
-    while (p < end && isSpace(*p)) ++p;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    const bool negative = skipToDigits(p, end);
     double value = 0.0;
     if (p < end && *p == '-') return 0.0; // from_chars would take a second sign
     const std::from_chars_result r = std::from_chars(p, end, value, std::chars_format::general);

@@ -1,0 +1,66 @@
+#pragma once
+// Scratch files for the fuzz targets whose parsers read from a path. They
+// live in one folder per process on a memory file system when there is one,
+// so that syncs cost nothing and a run leaves no disk traffic behind.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace zep3fuzz {
+
+inline const std::string& scratchFolder() {
+    static const std::string folder = [] {
+        const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        std::string pattern = std::string(base) + "/zep3fuzz-XXXXXX";
+        if (!mkdtemp(&pattern[0])) std::abort();
+        return pattern;
+    }();
+    return folder;
+}
+
+inline std::string scratchFile(const char* name) { return scratchFolder() + "/" + name; }
+
+inline void writeFile(const std::string& path, const void* data, size_t size) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f || (size && std::fwrite(data, 1, size, f) != size)) std::abort();
+    std::fclose(f);
+}
+
+inline std::string readFile(const std::string& path) {
+    std::string bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char chunk[4096];
+        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.append(chunk, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+// Whether any frame header in the data (found by its marker alone, wherever
+// it lies) declares more than 2^22 pixels. The decoders allocate the whole
+// picture before the stream is read, which is right for real pictures but
+// lets a few bytes cost a gigabyte of sanitizer bookkeeping; the JPEG
+// targets skip such inputs to keep their pace.
+inline bool jpegMayBeHuge(const uint8_t* data, size_t size) {
+    for (size_t i = 0; i + 9 <= size; ++i) {
+        if (data[i] != 0xFF || (data[i + 1] & 0xF0) != 0xC0 || data[i + 1] == 0xC4 || data[i + 1] == 0xC8 ||
+            data[i + 1] == 0xCC)
+            continue;
+        const uint64_t height = data[i + 5] << 8 | data[i + 6], width = data[i + 7] << 8 | data[i + 8];
+        if (width * height > (1u << 22)) return true;
+    }
+    return false;
+}
+
+// Stops the run when a property of the result does not hold.
+inline void check(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "property violated: %s\n", what);
+        std::abort();
+    }
+}
+
+} // namespace zep3fuzz

@@ -1,24 +1,47 @@
 #pragma once
-// Scratch files for the fuzz targets whose parsers read from a path. They
-// live in one folder per process on a memory file system when there is one,
-// so that syncs cost nothing and a run leaves no disk traffic behind.
+// Shared by the fuzz targets: scratch files for the parsers that read from a
+// path, and the checks of their results.
+//
+// The test suites compile the targets too (with ZEP3_FUZZ_REPLAY and the
+// entry renamed, see zep3_add_fuzz_replay) to replay the kept inputs; there a
+// broken property throws instead of ending the process.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
+#include <stdexcept>
 #include <string>
 #include <unistd.h>
 
 namespace zep3fuzz {
 
-inline const std::string& scratchFolder() {
-    static const std::string folder = [] {
+// One folder per process, on a memory file system when there is one, so
+// that the stores' syncs cost nothing; removed with its files at exit.
+class ScratchFolder {
+public:
+    ScratchFolder() {
         const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string pattern = std::string(base) + "/zep3fuzz-XXXXXX";
-        if (!mkdtemp(&pattern[0])) std::abort();
-        return pattern;
-    }();
-    return folder;
+        m_path = std::string(base) + "/zep3fuzz-XXXXXX";
+        if (!mkdtemp(&m_path[0])) std::abort();
+    }
+    ~ScratchFolder() {
+        if (DIR* dir = opendir(m_path.c_str())) {
+            while (dirent* entry = readdir(dir))
+                if (entry->d_name[0] != '.') unlink((m_path + "/" + entry->d_name).c_str());
+            closedir(dir);
+        }
+        rmdir(m_path.c_str());
+    }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+inline const std::string& scratchFolder() {
+    static const ScratchFolder folder;
+    return folder.path();
 }
 
 inline std::string scratchFile(const char* name) { return scratchFolder() + "/" + name; }
@@ -57,10 +80,13 @@ inline bool jpegMayBeHuge(const uint8_t* data, size_t size) {
 
 // Stops the run when a property of the result does not hold.
 inline void check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "property violated: %s\n", what);
-        std::abort();
-    }
+    if (condition) return;
+#ifdef ZEP3_FUZZ_REPLAY
+    throw std::runtime_error(what);
+#else
+    std::fprintf(stderr, "property violated: %s\n", what);
+    std::abort();
+#endif
 }
 
 } // namespace zep3fuzz

@@ -3,7 +3,7 @@ JOBS    ?= $(shell nproc)
 CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 CTEST   := ctest --output-on-failure -j$(JOBS) --timeout 600
 
-.PHONY: all build run test bench sanitize tsan install-deps format lint clean
+.PHONY: all build run test bench fuzz sanitize tsan install-deps format lint clean
 
 all: build
 
@@ -27,6 +27,15 @@ bench:
 	cmake --build build-bench -j$(JOBS)
 	scripts/run-benchmarks build-bench
 
+# Every fuzz target for FUZZ_SECONDS (default 60) each, one at a time.
+FUZZ_SECONDS ?= 60
+fuzz:
+	scripts/install-deps --bench
+	CC=clang CXX=clang++ $(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEP3_BUILD_FUZZ=ON \
+	    -DZEP3_BUILD_TESTS=OFF -DZEP3_BUILD_EXAMPLES=OFF
+	cmake --build build-fuzz -j$(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-fuzz build-fuzz
+
 sanitize: install-deps
 	$(CMAKE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZEP3_SANITIZE=address,undefined \
 	    -DZEP3_BUILD_EXAMPLES=OFF
@@ -46,4 +55,4 @@ lint: build
 	git ls-files 'zep3/*.cpp' | xargs clang-tidy -p build --quiet
 
 clean:
-	rm -rf build build-bench build-asan build-tsan
+	rm -rf build build-bench build-asan build-tsan build-fuzz

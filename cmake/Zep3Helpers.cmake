@@ -30,3 +30,17 @@ function(zep3_add_bench name)
   # bench/support: helpers shared by the benchmark programs.
   target_include_directories(bench_${name} PRIVATE ${PROJECT_SOURCE_DIR}/bench)
 endfunction()
+
+# zep3_add_fuzz_replay(<suite> <fuzz target>...): compiles fuzz/<target>.cpp
+# into test_<suite> with its entry renamed zep3fuzz_<target>, so that the
+# suite replays the inputs kept under tests/data/fuzz/<target>/ through the
+# target's own code (see tests/support/FuzzReplay.h).
+function(zep3_add_fuzz_replay suite)
+  foreach(t ${ARGN})
+    set(src ${PROJECT_SOURCE_DIR}/fuzz/${t}.cpp)
+    target_sources(test_${suite} PRIVATE ${src})
+    set_source_files_properties(${src} PROPERTIES COMPILE_DEFINITIONS "LLVMFuzzerTestOneInput=zep3fuzz_${t}")
+  endforeach()
+  target_include_directories(test_${suite} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz)
+  target_compile_definitions(test_${suite} PRIVATE ZEP3_FUZZ_REPLAY)
+endfunction()

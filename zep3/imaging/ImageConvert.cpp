@@ -9,8 +9,9 @@
 #include <cstring>
 
 // ThreadSanitizer's runtime is not ready when the loader runs the clones'
-// resolvers, so that build keeps the baseline kernels only.
-#if defined(__SANITIZE_THREAD__)
+// resolvers, and clang does not clone templates: those builds keep the
+// baseline kernels only.
+#if defined(__SANITIZE_THREAD__) || defined(__clang__)
 #define ZEP3_KERNEL
 #else
 #define ZEP3_KERNEL __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))

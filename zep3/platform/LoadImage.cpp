@@ -5,6 +5,7 @@
 #include <zep3/platform/GdiFunctions.h>
 #include <zep3/platform/Resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -33,8 +34,10 @@ bool Split(const BYTE* data, size_t size, size_t bitsOffset, PackedDib& dib) {
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
     const bool fields = h.biCompression == BI_BITFIELDS && (bits == 16 || bits == 32);
     if (h.biCompression != BI_RGB && !fields) return false;
-    // Masks follow a 40-byte header; larger headers hold them inside.
-    size_t infoSize = h.biSize + (fields && h.biSize == sizeof h ? 12 : 0);
+    // The three masks sit at bytes 40-51 of the info: after a 40-byte header,
+    // inside a larger one. A header of 41 to 51 bytes cuts into them, and
+    // they must still be there.
+    size_t infoSize = fields ? std::max<size_t>(h.biSize, sizeof h + 12) : h.biSize;
     if (bits <= 8) infoSize += 4 * size_t(h.biClrUsed && h.biClrUsed < (1u << bits) ? h.biClrUsed : 1u << bits);
     if (infoSize > size) return false;
     const size_t start = bitsOffset ? bitsOffset : infoSize;

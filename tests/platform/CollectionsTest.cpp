@@ -38,9 +38,6 @@ TEST(CArrayEx, CopiesAreDeep) {
     EXPECT_EQ(a[0], "one");
     a = b;
     EXPECT_EQ(a[0], "two");
-    CStringArray names;
-    names.Add("x");
-    EXPECT_EQ(names.GetSize(), 1);
 }
 
 TEST(CList, PositionsWalkBothWays) {

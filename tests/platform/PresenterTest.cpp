@@ -5,9 +5,6 @@
 
 #include <X11/Xlib.h>
 
-#include <cstdlib>
-#include <string>
-
 namespace {
 
 // A picture with lines, figures and text.
@@ -42,53 +39,42 @@ void Paint(CDC& dc) {
 }  // namespace
 
 TEST(Presenter, HeadlessWithoutDisplay) {
-    const char* saved = std::getenv("DISPLAY");
-    const std::string keep = saved ? saved : "";
-    unsetenv("DISPLAY");
+    xvfbtest::ScopedEnv noDisplay("DISPLAY", nullptr);
     CSurfacePresenter presenter;
     EXPECT_FALSE(CSurfacePresenter::IsDisplayAvailable());
     EXPECT_FALSE(presenter.Open(100, 100, "x"));
     EXPECT_FALSE(presenter.Present(CPixelSurface(4, 4)));
     EXPECT_FALSE(presenter.PollEvent(nullptr));
     EXPECT_EQ(presenter.GetConnectionFd(), -1);
-    if (saved) setenv("DISPLAY", keep.c_str(), 1);
 }
 
 TEST(Presenter, WindowShowsTheSurfacePixels) {
     xvfbtest::Xvfb server;
     if (!server.Installed()) GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
     ASSERT_TRUE(server.Ready()) << "Xvfb did not start";
-    const char* saved = std::getenv("DISPLAY");
-    const std::string keep = saved ? saved : "";
-    setenv("DISPLAY", server.Name().c_str(), 1);
+    xvfbtest::ScopedEnv display("DISPLAY", server.Name().c_str());
 
     const int w = 200, h = 120;
     Canvas canvas(w, h);
     Paint(canvas.dc);
-    {
-        CSurfacePresenter presenter;
-        ASSERT_TRUE(CSurfacePresenter::IsDisplayAvailable());
-        ASSERT_TRUE(presenter.Open(w, h, "Harmonogram \xB9"));
-        ASSERT_TRUE(presenter.Present(*canvas.surface));
-        while (presenter.WaitEvent(nullptr, 100)) {
-        }
-        const CPixelSurface shown = xvfbtest::Grab(server.Name(), presenter.GetWindowId(), w, h);
-        ASSERT_EQ(shown.GetWidth(), w);
-        EXPECT_TRUE(shown.IsEqual(*canvas.surface));
-
-        // An exposed area is repainted from the kept copy.
-        Display* d = XOpenDisplay(server.Name().c_str());
-        ASSERT_NE(d, nullptr);
-        XClearArea(d, presenter.GetWindowId(), 10, 10, 80, 50, True);
-        XSync(d, False);
-        PresenterEvent event;
-        bool exposed = false;
-        for (int i = 0; i < 20 && !exposed; ++i)
-            exposed = presenter.WaitEvent(&event, 250) && event.type == PresenterEvent::Exposed;
-        XCloseDisplay(d);
-        EXPECT_TRUE(exposed);
-        EXPECT_TRUE(xvfbtest::Grab(server.Name(), presenter.GetWindowId(), w, h).IsEqual(*canvas.surface));
+    CSurfacePresenter presenter;
+    ASSERT_TRUE(CSurfacePresenter::IsDisplayAvailable());
+    ASSERT_TRUE(presenter.Open(w, h, "Harmonogram \xB9"));
+    ASSERT_TRUE(presenter.Present(*canvas.surface));
+    while (presenter.WaitEvent(nullptr, 100)) {
     }
-    if (saved) setenv("DISPLAY", keep.c_str(), 1);
-    else unsetenv("DISPLAY");
+    EXPECT_TRUE(xvfbtest::Grab(server.Name(), presenter.GetWindowId(), w, h).IsEqual(*canvas.surface));
+
+    // An exposed area is repainted from the kept copy.
+    Display* d = XOpenDisplay(server.Name().c_str());
+    ASSERT_NE(d, nullptr);
+    XClearArea(d, presenter.GetWindowId(), 10, 10, 80, 50, True);
+    XSync(d, False);
+    PresenterEvent event;
+    bool exposed = false;
+    for (int i = 0; i < 20 && !exposed; ++i)
+        exposed = presenter.WaitEvent(&event, 250) && event.type == PresenterEvent::Exposed;
+    XCloseDisplay(d);
+    EXPECT_TRUE(exposed);
+    EXPECT_TRUE(xvfbtest::Grab(server.Name(), presenter.GetWindowId(), w, h).IsEqual(*canvas.surface));
 }

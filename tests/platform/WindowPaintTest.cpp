@@ -161,14 +161,11 @@ TEST(WindowPaint, WindowDCsDrawInTheWindowOnly) {
         dc.SelectClipRgn(nullptr); // the window's limits stay
         dc.SetPixel(60, 0, RGB(9, 9, 9));
     }
-    int inside = 0;
     for (int y = 0; y < 80; ++y)
         for (int x = 0; x < 120; ++x) {
             const bool childArea = x >= 20 && x < 70 && y >= 10 && y < 50;
-            inside += childArea;
             EXPECT_EQ(tree.Pixels().GetPixel(x, y) == RGB(1, 2, 3), childArea) << x << "," << y;
         }
-    EXPECT_EQ(inside, 50 * 40);
 
     CDC* dc = tree.grandchild.GetDC();
     ASSERT_NE(dc, nullptr);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,19 +19,17 @@ TEST(MessageLoop, PostsFromFourThreadsArriveCompleteAndInOrder) {
     ScriptWnd wnd;
     ASSERT_TRUE(wnd.CreateTop(CRect(0, 0, 10, 10), 0));
     std::vector<std::vector<LPARAM>> got(kSenders);
-    wnd.Watch(WM_USER + 1, [&](WPARAM w, LPARAM l) { got.at(w).push_back(l); });
+    size_t total = 0;
+    wnd.Watch(WM_USER + 1, [&](WPARAM w, LPARAM l) {
+        got.at(w).push_back(l);
+        ++total;
+    });
     std::vector<std::thread> senders;
     for (int s = 0; s < kSenders; ++s)
         senders.emplace_back([&, s] {
             for (int i = 0; i < kEach; ++i) EXPECT_TRUE(::PostMessage(wnd.m_hWnd, WM_USER + 1, s, i));
         });
-    bool all = PumpMessagesUntil(
-        [&] {
-            size_t n = 0;
-            for (auto& g : got) n += g.size();
-            return n == size_t(kSenders) * kEach;
-        },
-        20000);
+    const bool all = PumpMessagesUntil([&] { return total == size_t(kSenders) * kEach; }, 20000);
     for (auto& t : senders) t.join();
     ASSERT_TRUE(all);
     for (auto& g : got)

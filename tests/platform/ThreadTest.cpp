@@ -166,24 +166,19 @@ bool LoopThread::failInit = false;
 
 TEST(WinThread, ThreadObjectRunsItsLoopUntilToldToEndAndDeletesItself) {
     LoopThread::deleted = 0;
-    LoopThread::failInit = false;
-    LoopThread* thread = AfxBeginThread<LoopThread>(THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    ASSERT_NE(thread, nullptr);
-    // Queued before the thread has run a single instruction.
-    EXPECT_TRUE(thread->PostThreadMessage(WM_USER, 6, 0));
-    Handle handle(OpenThread(THREAD_ALL_ACCESS, FALSE, thread->m_nThreadID));
-    ASSERT_NE(handle.h, nullptr);
-    thread->ResumeThread();
-    EXPECT_EQ(ExitCode(handle), 7u) << "ExitInstance's answer";
-    EXPECT_EQ(LoopThread::deleted, 1);
-
-    LoopThread::failInit = true;
-    thread = AfxBeginThread<LoopThread>(THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    ASSERT_NE(thread, nullptr);
-    Handle failed(OpenThread(THREAD_ALL_ACCESS, FALSE, thread->m_nThreadID));
-    thread->ResumeThread();
-    EXPECT_EQ(ExitCode(failed), 5u) << "a refused InitInstance ends the thread through ExitInstance";
-    EXPECT_EQ(LoopThread::deleted, 2);
+    // A refused InitInstance ends the thread through ExitInstance as well.
+    for (bool failInit : {false, true}) {
+        LoopThread::failInit = failInit;
+        LoopThread* thread = AfxBeginThread<LoopThread>(THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+        ASSERT_NE(thread, nullptr);
+        // Queued before the thread has run a single instruction.
+        EXPECT_TRUE(thread->PostThreadMessage(WM_USER, 6, 0));
+        Handle handle(OpenThread(THREAD_ALL_ACCESS, FALSE, thread->m_nThreadID));
+        ASSERT_NE(handle.h, nullptr);
+        thread->ResumeThread();
+        EXPECT_EQ(ExitCode(handle), failInit ? 5u : 7u) << "ExitInstance's answer";
+        EXPECT_EQ(LoopThread::deleted, failInit ? 2 : 1);
+    }
     EXPECT_FALSE(PostThreadMessage(0x7FFFFFF0, WM_USER, 0, 0)) << "no such thread";
 }
 

@@ -1,4 +1,5 @@
 #include "Canvas.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +18,9 @@ Pixels Black(const Canvas& c) {
     return p;
 }
 
-Pixels DrawLine(int x0, int y0, int x1, int y1, int size = 41) {
-    Canvas c(size, size);
+Pixels DrawLine(int x0, int y0, int x1, int y1, CPen* pen = nullptr) {
+    Canvas c(41, 41);
+    if (pen) c.dc.SelectObject(pen);
     c.dc.MoveTo(x0, y0);
     c.dc.LineTo(x1, y1);
     return Black(c);
@@ -27,7 +29,7 @@ Pixels DrawLine(int x0, int y0, int x1, int y1, int size = 41) {
 void Collect(int x, int y, LPARAM data) { reinterpret_cast<Pixels*>(data)->insert({x, y}); }
 }  // namespace
 
-TEST(Lines, ExcludeTheEndPointInEveryOctant) {
+TEST(Lines, ExcludeTheEndPointInEveryOctantAndLineDDAAgrees) {
     const int cx = 20, cy = 20;
     for (int dx = -12; dx <= 12; dx += 3) {
         for (int dy = -12; dy <= 12; dy += 4) {
@@ -36,8 +38,11 @@ TEST(Lines, ExcludeTheEndPointInEveryOctant) {
             const Pixels p = DrawLine(cx, cy, cx + dx, cy + dy);
             EXPECT_TRUE(p.count({cx, cy}));
             EXPECT_FALSE(p.count({cx + dx, cy + dy}));
+            // One pixel per step along the major axis.
             EXPECT_EQ(int(p.size()), std::max(std::abs(dx), std::abs(dy)));
-            // One pixel per step along the major axis, each a neighbour of the last.
+            Pixels visited;
+            EXPECT_TRUE(LineDDA(cx, cy, cx + dx, cy + dy, Collect, reinterpret_cast<LPARAM>(&visited)));
+            EXPECT_EQ(visited, p) << "LineDDA visits what LineTo draws";
             Pixels reverse = DrawLine(cx + dx, cy + dy, cx, cy);
             reverse.erase({cx + dx, cy + dy});
             reverse.insert({cx, cy});
@@ -53,16 +58,7 @@ TEST(Lines, PixelsOfShortLinesAndTies) {
     EXPECT_EQ(DrawLine(0, 0, 4, 1), (Pixels{{0, 0}, {1, 0}, {2, 0}, {3, 1}}));
     EXPECT_EQ(DrawLine(0, 0, 1, 4), (Pixels{{0, 0}, {0, 1}, {0, 2}, {1, 3}}));
     EXPECT_TRUE(DrawLine(5, 5, 5, 5).empty());
-}
-
-TEST(Lines, LineDDAVisitsWhatLineToDraws) {
     Pixels visited;
-    ASSERT_TRUE(LineDDA(3, 30, 37, 11, Collect, reinterpret_cast<LPARAM>(&visited)));
-    EXPECT_EQ(visited, DrawLine(3, 30, 37, 11));
-    visited.clear();
-    LineDDA(0, 0, 3, 0, Collect, reinterpret_cast<LPARAM>(&visited));
-    EXPECT_EQ(visited, (Pixels{{0, 0}, {1, 0}, {2, 0}}));
-    visited.clear();
     LineDDA(4, 4, 4, 4, Collect, reinterpret_cast<LPARAM>(&visited));
     EXPECT_TRUE(visited.empty());
     EXPECT_FALSE(LineDDA(0, 0, 1, 1, nullptr, 0));
@@ -80,14 +76,8 @@ TEST(Lines, PolylineJoinsWithoutGapsAndPositionMoves) {
 }
 
 TEST(Pens, WidthsZeroOneAndThree) {
-    EXPECT_EQ(DrawLine(2, 2, 30, 17), [] {
-        Canvas c(41, 41);
-        CPen one(PS_SOLID, 1, kBlack);
-        c.dc.SelectObject(&one);
-        c.dc.MoveTo(2, 2);
-        c.dc.LineTo(30, 17);
-        return Black(c);
-    }());
+    CPen one(PS_SOLID, 1, kBlack);
+    EXPECT_EQ(DrawLine(2, 2, 30, 17, &one), DrawLine(2, 2, 30, 17));
     Canvas c(20, 20);
     CPen wide(PS_SOLID, 3, kRed);
     c.dc.SelectObject(&wide);
@@ -183,13 +173,11 @@ TEST(Figures, EllipseStaysInBoundsTouchesThemAndIsSymmetric) {
                 const int mx = box.left + box.right - 1 - x, my = box.top + box.bottom - 1 - y;
                 EXPECT_EQ(c.At(x, y), c.At(mx, y));
                 EXPECT_EQ(c.At(x, y), c.At(x, my));
-            }
-        // The outline closes the figure: no brush pixel touches the outside.
-        for (int y = box.top; y < box.bottom; ++y)
-            for (int x = box.left; x < box.right; ++x)
+                // The outline closes the figure: no brush pixel touches the outside.
                 if (c.At(x, y) == kRed) {
                     for (auto [ox, oy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) EXPECT_NE(c.At(x + ox, y + oy), kWhite);
                 }
+            }
     }
 }
 
@@ -254,8 +242,6 @@ TEST(Rectangles, FillFrameAnd3dEdges) {
     EXPECT_EQ(s.At(9, 9), GetSysColor(COLOR_3DHIGHLIGHT));
     EXPECT_EQ(s.At(8, 8), GetSysColor(COLOR_3DLIGHT));
     EXPECT_EQ(s.At(2, 2), kBlue);
-    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(212, 208, 200));
-    EXPECT_EQ(GetSysColor(COLOR_WINDOWTEXT), kBlack);
 }
 
 TEST(RasterOps, NotAndXorTwiceRestoreThePicture) {
@@ -324,10 +310,6 @@ TEST(DeviceContext, SelectObjectReturnsThePreviousObject) {
     EXPECT_EQ(dc.SelectObject(stock), &pen);
     CBrush brush(kRed);
     EXPECT_EQ(dc.SelectObject(&brush)->GetSafeHandle(), GetStockObject(WHITE_BRUSH));
-    LOGPEN lp;
-    ASSERT_EQ(pen.GetLogPen(&lp), int(sizeof lp));
-    EXPECT_EQ(lp.lopnStyle, UINT(PS_DASH));
-    EXPECT_EQ(lp.lopnColor, kRed);
 
     // Deleting an object while it is selected is safe; the context keeps it until deselected.
     Canvas c(4, 4);
@@ -378,16 +360,12 @@ TEST(Surface, SavedAsBmpForOtherTools) {
     s.SetPixel(2, 1, kBlue);
     const std::string path = testing::TempDir() + "/surface.bmp";
     ASSERT_TRUE(s.SaveBMP(path.c_str()));
-    FILE* f = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    unsigned char b[100] = {};
-    const size_t n = std::fread(b, 1, sizeof b, f);
-    std::fclose(f);
-    ASSERT_EQ(n, size_t(54 + 2 * 12));
+    const std::string b = zep3test::readFile(path);
+    ASSERT_EQ(b.size(), size_t(54 + 2 * 12));
     EXPECT_EQ(b[0], 'B');
     EXPECT_EQ(b[28], 24);
     // Bottom row first: (2, 1) is blue, then the top row starts with red.
-    EXPECT_EQ(b[54 + 6], 255);
-    EXPECT_EQ(b[54 + 12 + 2], 255);
+    EXPECT_EQ(BYTE(b[54 + 6]), 255);
+    EXPECT_EQ(BYTE(b[54 + 12 + 2]), 255);
     EXPECT_FALSE(s.SaveBMP("/nonexistent-folder/x.bmp"));
 }

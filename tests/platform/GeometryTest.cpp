@@ -2,17 +2,10 @@
 
 #include <gtest/gtest.h>
 
-TEST(Geometry, DefaultToZero) {
-    CPoint p;
-    CSize s;
-    CRect r;
-    EXPECT_EQ(p, CPoint(0, 0));
-    EXPECT_EQ(s, CSize(0, 0));
-    EXPECT_TRUE(r.IsRectNull());
-    EXPECT_TRUE(r.IsRectEmpty());
-}
-
-TEST(Geometry, PointAndSizeArithmetic) {
+TEST(Geometry, DefaultsAreZeroAndPointSizeArithmetic) {
+    EXPECT_EQ(CPoint(), CPoint(0, 0));
+    EXPECT_EQ(CSize(), CSize(0, 0));
+    EXPECT_TRUE(CRect().IsRectNull());
     CPoint p(3, 4);
     EXPECT_EQ(p + CSize(1, 1), CPoint(4, 5));
     EXPECT_EQ(p - CPoint(1, 2), CSize(2, 2));

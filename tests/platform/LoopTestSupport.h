@@ -1,7 +1,8 @@
 #pragma once
-// Helpers of the message-loop and window tests.
+// Helpers of the thread, message-loop and window tests.
 #include <zep3/zep3.h>
 
+#include <algorithm>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -18,6 +19,15 @@ public:
     BOOL CreateTop(const RECT& rect, DWORD style = WS_VISIBLE) {
         return CreateEx(0, nullptr, "test", style, rect, nullptr, 0);
     }
+    // Calls f with each `message` before CWnd handles it.
+    void Watch(UINT message, std::function<void(WPARAM, LPARAM)> f) {
+        handler = [message, f](UINT m, WPARAM w, LPARAM l, LRESULT&) {
+            if (m == message) f(w, l);
+            return false;
+        };
+    }
+    // How many `message`s have arrived; on the window's own thread only.
+    int Count(UINT message) const { return int(std::count(received.begin(), received.end(), message)); }
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -27,6 +37,24 @@ protected:
         return CWnd::WindowProc(message, wParam, lParam);
     }
 };
+
+// Starts proc(param) on a thread object that the caller deletes; it starts
+// suspended so that m_bAutoDelete is cleared before it can end.
+inline CWinThread* StartThread(AFX_THREADPROC proc, LPVOID param = nullptr) {
+    CWinThread* thread = AfxBeginThread(proc, param, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    if (!thread) return nullptr;
+    thread->m_bAutoDelete = FALSE;
+    thread->ResumeThread();
+    return thread;
+}
+
+// Waits up to five seconds for a thread to end: its exit code, or
+// STILL_ACTIVE when it is still running.
+inline DWORD ExitCode(HANDLE thread) {
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(thread, 5000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &code);
+    return code;
+}
 
 // Reads and dispatches until the queue has nothing more (paints and due
 // timers included); returns the number of messages handled.

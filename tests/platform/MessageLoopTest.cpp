@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
-using looptest::DrainMessages;
+using looptest::ExitCode;
 using looptest::ScriptWnd;
+using looptest::StartThread;
 using looptest::WindowThread;
 
 TEST(MessageLoop, PostsFromFourThreadsArriveCompleteAndInOrder) {
@@ -19,23 +19,17 @@ TEST(MessageLoop, PostsFromFourThreadsArriveCompleteAndInOrder) {
     ScriptWnd wnd;
     ASSERT_TRUE(wnd.CreateTop(CRect(0, 0, 10, 10), 0));
     std::vector<std::vector<LPARAM>> got(kSenders);
-    wnd.handler = [&](UINT m, WPARAM w, LPARAM l, LRESULT&) {
-        if (m != WM_USER + 1) return false;
+    size_t total = 0;
+    wnd.Watch(WM_USER + 1, [&](WPARAM w, LPARAM l) {
         got.at(w).push_back(l);
-        return true;
-    };
+        ++total;
+    });
     std::vector<std::thread> senders;
     for (int s = 0; s < kSenders; ++s)
         senders.emplace_back([&, s] {
             for (int i = 0; i < kEach; ++i) EXPECT_TRUE(::PostMessage(wnd.m_hWnd, WM_USER + 1, s, i));
         });
-    bool all = PumpMessagesUntil(
-        [&] {
-            size_t n = 0;
-            for (auto& g : got) n += g.size();
-            return n == size_t(kSenders) * kEach;
-        },
-        20000);
+    const bool all = PumpMessagesUntil([&] { return total == size_t(kSenders) * kEach; }, 20000);
     for (auto& t : senders) t.join();
     ASSERT_TRUE(all);
     for (auto& g : got)
@@ -98,7 +92,7 @@ TEST(SendMessage, ThreadsSendingToEachOtherDoNotDeadlock) {
         };
     });
     b = bThread.hwnd();
-    CWinThread* aThread = AfxBeginThread([](LPVOID) -> UINT {
+    CWinThread* aThread = StartThread([](LPVOID) -> UINT {
         ScriptWnd wnd;
         wnd.CreateTop(CRect(0, 0, 10, 10), 0);
         wnd.handler = [](UINT m, WPARAM w, LPARAM, LRESULT& r) {
@@ -108,13 +102,8 @@ TEST(SendMessage, ThreadsSendingToEachOtherDoNotDeadlock) {
         };
         a = wnd.m_hWnd;
         return static_cast<UINT>(::SendMessage(b, WM_USER + 3, 20, 0));
-    }, nullptr, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    aThread->m_bAutoDelete = FALSE;
-    aThread->ResumeThread();
-    ASSERT_EQ(WaitForSingleObject(*aThread, 10000), WAIT_OBJECT_0) << "deadlocked";
-    DWORD code = 0;
-    GetExitCodeThread(*aThread, &code);
-    EXPECT_EQ(code, 41u);
+    });
+    EXPECT_EQ(ExitCode(*aThread), 41u) << "deadlocked";
     delete aThread;
 }
 
@@ -129,11 +118,9 @@ TEST(SendMessage, ReturnsZeroWhenTheOwnerEndsWithoutAnswering) {
         WaitForSingleObject(leave, 5000); // never reads its queue
     });
     ASSERT_TRUE(created.Lock(5000));
-    CWinThread* sender = AfxBeginThread([](LPVOID p) -> UINT {
+    CWinThread* sender = StartThread([](LPVOID p) -> UINT {
         return static_cast<UINT>(::SendMessage(*static_cast<HWND*>(p), WM_USER, 0, 0) + 1);
-    }, new HWND(hwnd), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    sender->m_bAutoDelete = FALSE;
-    sender->ResumeThread();
+    }, new HWND(hwnd));
     EXPECT_EQ(WaitForSingleObject(*sender, 30), WAIT_TIMEOUT) << "waits for the owner";
     leave.SetEvent();
     owner.join();
@@ -141,10 +128,7 @@ TEST(SendMessage, ReturnsZeroWhenTheOwnerEndsWithoutAnswering) {
     EXPECT_EQ(wnd->m_hWnd, nullptr);
     EXPECT_EQ(wnd->received.back(), UINT(WM_NCDESTROY));
     delete wnd;
-    ASSERT_EQ(WaitForSingleObject(*sender, 5000), WAIT_OBJECT_0);
-    DWORD code = 0;
-    GetExitCodeThread(*sender, &code);
-    EXPECT_EQ(code, 1u);
+    EXPECT_EQ(ExitCode(*sender), 1u);
     delete static_cast<HWND*>(sender->m_pThreadParams);
     delete sender;
 }
@@ -153,13 +137,10 @@ TEST(Timer, FiresInDueOrderOncePerPeriodWithoutPilingUp) {
     ScriptWnd wnd;
     ASSERT_TRUE(wnd.CreateTop(CRect(0, 0, 10, 10), 0));
     std::vector<UINT_PTR> fired;
-    wnd.handler = [&](UINT m, WPARAM w, LPARAM, LRESULT&) {
-        if (m == WM_TIMER) {
-            fired.push_back(w);
-            wnd.KillTimer(w);
-        }
-        return false;
-    };
+    wnd.Watch(WM_TIMER, [&](WPARAM w, LPARAM) {
+        fired.push_back(w);
+        wnd.KillTimer(w);
+    });
     EXPECT_EQ(wnd.SetTimer(1, 300), 1u);
     EXPECT_EQ(wnd.SetTimer(2, 100), 2u);
     EXPECT_EQ(wnd.SetTimer(3, 200), 3u);

@@ -103,22 +103,18 @@ TEST_F(RegistryTest, DamagedLinesAreSkippedAndTheRestIsRead) {
 
 TEST_F(RegistryTest, ConcurrentWritersLoseNoValue) {
     const int kThreads = 4, kValues = 25;
+    auto name = [](int t, int i) { return "v" + std::to_string(t) + "_" + std::to_string(i); };
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([t] {
-            for (int i = 0; i < kValues; ++i) {
-                char name[16];
-                std::snprintf(name, sizeof name, "v%d_%d", t, i);
-                WriteRegKey(HKEY_CURRENT_USER, "Software\\Shared", name, static_cast<unsigned long>(t * 1000 + i));
-            }
+        threads.emplace_back([t, name] {
+            for (int i = 0; i < kValues; ++i)
+                WriteRegKey(HKEY_CURRENT_USER, "Software\\Shared", name(t, i).c_str(), static_cast<unsigned long>(t * 1000 + i));
         });
     for (auto& th : threads) th.join();
     for (int t = 0; t < kThreads; ++t)
         for (int i = 0; i < kValues; ++i) {
-            char name[16];
-            std::snprintf(name, sizeof name, "v%d_%d", t, i);
             unsigned long value = 0;
-            ASSERT_TRUE(ReadRegKey(HKEY_CURRENT_USER, "Software\\Shared", name, value)) << name;
+            ASSERT_TRUE(ReadRegKey(HKEY_CURRENT_USER, "Software\\Shared", name(t, i).c_str(), value)) << name(t, i);
             EXPECT_EQ(value, static_cast<unsigned long>(t * 1000 + i));
         }
 }

@@ -8,16 +8,10 @@
 
 #include <cmath>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace {
 
 const char* kLiberation = "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
-
-bool HaveLiberation() {
-    struct stat st;
-    return ::stat(kLiberation, &st) == 0;
-}
 
 LOGFONT Arial(int height, int weight = FW_NORMAL) {
     LOGFONT lf{};
@@ -27,6 +21,14 @@ LOGFONT Arial(int height, int weight = FW_NORMAL) {
     std::strcpy(lf.lfFaceName, "Arial");
     return lf;
 }
+
+// A font made from Arial(height, weight).
+struct ArialFont : CFont {
+    explicit ArialFont(int height, int weight = FW_NORMAL) {
+        const LOGFONT lf = Arial(height, weight);
+        CreateFontIndirect(&lf);
+    }
+};
 
 // Advance widths read straight from the font file's metrics, in font units,
 // scaled to the pixel em and rounded per character.
@@ -51,11 +53,9 @@ int AdvanceFromFontFile(const char* text, int em) {
 }  // namespace
 
 TEST(Text, ArialExtentMatchesTheFontMetrics) {
-    if (!HaveLiberation()) GTEST_SKIP() << "fonts-liberation is not installed";
     Canvas c(100, 30);
-    CFont font;
-    const LOGFONT lf = Arial(-16);
-    ASSERT_TRUE(font.CreateFontIndirect(&lf));
+    ArialFont font(-16);
+    ASSERT_NE(font.GetSafeHandle(), nullptr);
     c.dc.SelectObject(&font);
     const CSize extent = c.dc.GetTextExtent("Hello", 5);
     EXPECT_EQ(extent.cx, AdvanceFromFontFile("Hello", 16));
@@ -68,17 +68,13 @@ TEST(Text, ArialExtentMatchesTheFontMetrics) {
     EXPECT_GT(tm.tmAveCharWidth, 4);
 
     // A positive height is the cell height.
-    CFont cell;
-    const LOGFONT lf20 = Arial(20);
-    cell.CreateFontIndirect(&lf20);
+    ArialFont cell(20);
     c.dc.SelectObject(&cell);
     c.dc.GetTextMetrics(&tm);
     EXPECT_EQ(tm.tmHeight, 20);
 
     // Bold takes the bold face, which is wider.
-    CFont bold;
-    const LOGFONT lfBold = Arial(-16, FW_BOLD);
-    bold.CreateFontIndirect(&lfBold);
+    ArialFont bold(-16, FW_BOLD);
     c.dc.SelectObject(&bold);
     EXPECT_GT(c.dc.GetTextExtent("Hello", 5).cx, extent.cx);
     c.dc.GetTextMetrics(&tm);
@@ -87,9 +83,7 @@ TEST(Text, ArialExtentMatchesTheFontMetrics) {
 
 TEST(Text, DrawTextCentresInsideItsRectangle) {
     Canvas c(120, 40);
-    CFont font;
-    const LOGFONT lf = Arial(-12);
-    font.CreateFontIndirect(&lf);
+    ArialFont font(-12);
     c.dc.SelectObject(&font);
     c.dc.SetBkMode(TRANSPARENT);
     CRect cell(10, 5, 110, 35);
@@ -117,9 +111,7 @@ TEST(Text, DrawTextCentresInsideItsRectangle) {
 }
 
 TEST(Text, ClippingAlignmentAndBackground) {
-    CFont font;
-    const LOGFONT lf = Arial(-14);
-    font.CreateFontIndirect(&lf);
+    ArialFont font(-14);
     // Clipped to the cell unless DT_NOCLIP.
     for (UINT extra : {0u, UINT(DT_NOCLIP)}) {
         Canvas c(80, 20);
@@ -175,9 +167,7 @@ TEST(Text, CodePageDecoding) {
 
     // Polish letters have glyphs of their own.
     Canvas c(60, 30);
-    CFont font;
-    const LOGFONT lf = Arial(-16);
-    font.CreateFontIndirect(&lf);
+    ArialFont font(-16);
     c.dc.SelectObject(&font);
     c.dc.SetBkMode(TRANSPARENT);
     c.dc.TextOut(2, 2, "\xA3");

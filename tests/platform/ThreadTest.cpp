@@ -1,12 +1,16 @@
 // Threads, events and waits: the semantics the worker threads of the library
 // build on (start gates, exit codes, auto-delete, forced ends, suspension).
-#include <zep3/zep3.h>
+#include "LoopTestSupport.h"
+
 #include <zep3/platform/detail/ThreadContext.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
+
+using looptest::ExitCode;
+using looptest::StartThread;
 
 namespace {
 
@@ -18,21 +22,12 @@ struct Handle {
     operator HANDLE() const { return h; }
 };
 
-bool WaitFor(const std::function<bool()>& cond, int ms = 5000) {
-    for (int i = 0; i < ms; ++i) {
-        if (cond()) return true;
-        Sleep(1);
-    }
-    return cond();
-}
-
 } // namespace
 
 TEST(Event, AutoAndManualReset) {
     Handle autoEvent(CreateEvent(nullptr, FALSE, TRUE, nullptr));
     EXPECT_EQ(WaitForSingleObject(autoEvent, 0), WAIT_OBJECT_0) << "created signalled";
-    EXPECT_EQ(WaitForSingleObject(autoEvent, 0), WAIT_TIMEOUT) << "a satisfied wait resets it";
-    EXPECT_EQ(WaitForSingleObject(autoEvent, 20), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(autoEvent, 20), WAIT_TIMEOUT) << "a satisfied wait resets it";
 
     CEvent manual(FALSE, TRUE);
     EXPECT_FALSE(manual.Lock(0));
@@ -40,10 +35,6 @@ TEST(Event, AutoAndManualReset) {
     EXPECT_TRUE(manual.Lock(0));
     EXPECT_TRUE(manual.Lock(0)) << "stays signalled";
     manual.ResetEvent();
-    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
-
-    // A pulse with nobody waiting leaves the event non-signalled.
-    manual.PulseEvent();
     EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
 }
 
@@ -55,7 +46,7 @@ TEST(Event, AutoResetReleasesOneWaiterPerSignal) {
     };
     std::thread a(waiter), b(waiter);
     event.SetEvent();
-    ASSERT_TRUE(WaitFor([&] { return released == 1; }));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return released == 1; }, 5000));
     // The signal went to the first waiter; the event is not left set.
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
     event.SetEvent();
@@ -64,15 +55,17 @@ TEST(Event, AutoResetReleasesOneWaiterPerSignal) {
     EXPECT_EQ(released, 2);
 }
 
-TEST(Event, PulseReleasesTheThreadsWaiting) {
+TEST(Event, PulseReleasesOnlyTheThreadsWaiting) {
     CEvent event(FALSE, TRUE);
+    event.PulseEvent();
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT) << "nobody was waiting";
     std::atomic<bool> woke{false};
     std::thread waiter([&] { woke = WaitForSingleObject(event, 5000) == WAIT_OBJECT_0; });
     // Pulse until the waiter has been caught waiting.
-    ASSERT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(PumpMessagesUntil([&] {
         event.PulseEvent();
         return woke.load();
-    }));
+    }, 5000));
     waiter.join();
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
 }
@@ -119,10 +112,10 @@ TEST(Wait, BadHandlesFail) {
 }
 
 TEST(WinThread, CreatedSuspendedRunsAfterResumeAndKeepsItsExitCode) {
-    static std::atomic<bool> ran;
-    ran = false;
+    static std::atomic<CWinThread*> seen;
+    seen = nullptr;
     CWinThread* thread = AfxBeginThread([](LPVOID p) -> UINT {
-        ran = true;
+        seen = AfxGetThread();
         return *static_cast<UINT*>(p);
     }, new UINT(42), THREAD_PRIORITY_BELOW_NORMAL, 0, CREATE_SUSPENDED);
     ASSERT_NE(thread, nullptr);
@@ -133,22 +126,19 @@ TEST(WinThread, CreatedSuspendedRunsAfterResumeAndKeepsItsExitCode) {
     EXPECT_TRUE(GetExitCodeThread(thread->m_hThread, &code));
     EXPECT_EQ(code, STILL_ACTIVE);
     EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 20), WAIT_TIMEOUT);
-    EXPECT_FALSE(ran);
+    EXPECT_EQ(seen.load(), nullptr);
 
     EXPECT_EQ(thread->ResumeThread(), 1u);
-    ASSERT_EQ(WaitForSingleObject(thread->m_hThread, 5000), WAIT_OBJECT_0);
-    EXPECT_TRUE(ran);
-    EXPECT_TRUE(GetExitCodeThread(thread->m_hThread, &code));
-    EXPECT_EQ(code, 42u);
+    EXPECT_EQ(ExitCode(*thread), 42u);
+    EXPECT_EQ(seen.load(), thread) << "AfxGetThread names the running object";
+    EXPECT_EQ(AfxGetThread(), nullptr) << "the test's own thread was not started here";
     // An ended thread can be opened by id while a handle to it is open.
     const DWORD id = thread->m_nThreadID;
-    Handle again(OpenThread(THREAD_ALL_ACCESS, FALSE, id));
-    EXPECT_TRUE(GetExitCodeThread(again, &code));
-    EXPECT_EQ(code, 42u);
+    HANDLE again = OpenThread(THREAD_ALL_ACCESS, FALSE, id);
+    EXPECT_EQ(ExitCode(again), 42u);
     delete static_cast<UINT*>(thread->m_pThreadParams);
     delete thread;
-    CloseHandle(again.h);
-    again.h = nullptr;
+    CloseHandle(again);
     EXPECT_EQ(OpenThread(THREAD_ALL_ACCESS, FALSE, id), nullptr) << "gone with its last handle";
 }
 
@@ -176,55 +166,28 @@ bool LoopThread::failInit = false;
 
 TEST(WinThread, ThreadObjectRunsItsLoopUntilToldToEndAndDeletesItself) {
     LoopThread::deleted = 0;
-    LoopThread::failInit = false;
-    LoopThread* thread = AfxBeginThread<LoopThread>(THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    ASSERT_NE(thread, nullptr);
-    // Queued before the thread has run a single instruction.
-    EXPECT_TRUE(thread->PostThreadMessage(WM_USER, 6, 0));
-    Handle handle(OpenThread(THREAD_ALL_ACCESS, FALSE, thread->m_nThreadID));
-    ASSERT_NE(handle.h, nullptr);
-    thread->ResumeThread();
-    ASSERT_EQ(WaitForSingleObject(handle, 5000), WAIT_OBJECT_0);
-    DWORD code = 0;
-    EXPECT_TRUE(GetExitCodeThread(handle, &code));
-    EXPECT_EQ(code, 7u) << "ExitInstance's answer";
-    EXPECT_EQ(LoopThread::deleted, 1);
-
-    LoopThread::failInit = true;
-    thread = AfxBeginThread<LoopThread>(THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    ASSERT_NE(thread, nullptr);
-    Handle failed(OpenThread(THREAD_ALL_ACCESS, FALSE, thread->m_nThreadID));
-    thread->ResumeThread();
-    ASSERT_EQ(WaitForSingleObject(failed, 5000), WAIT_OBJECT_0);
-    EXPECT_TRUE(GetExitCodeThread(failed, &code));
-    EXPECT_EQ(code, 5u) << "a refused InitInstance ends the thread through ExitInstance";
-    EXPECT_EQ(LoopThread::deleted, 2);
+    // A refused InitInstance ends the thread through ExitInstance as well.
+    for (bool failInit : {false, true}) {
+        LoopThread::failInit = failInit;
+        LoopThread* thread = AfxBeginThread<LoopThread>(THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+        ASSERT_NE(thread, nullptr);
+        // Queued before the thread has run a single instruction.
+        EXPECT_TRUE(thread->PostThreadMessage(WM_USER, 6, 0));
+        Handle handle(OpenThread(THREAD_ALL_ACCESS, FALSE, thread->m_nThreadID));
+        ASSERT_NE(handle.h, nullptr);
+        thread->ResumeThread();
+        EXPECT_EQ(ExitCode(handle), failInit ? 5u : 7u) << "ExitInstance's answer";
+        EXPECT_EQ(LoopThread::deleted, failInit ? 2 : 1);
+    }
     EXPECT_FALSE(PostThreadMessage(0x7FFFFFF0, WM_USER, 0, 0)) << "no such thread";
-}
-
-TEST(WinThread, AfxGetThreadNamesTheRunningObject) {
-    static std::atomic<CWinThread*> seen;
-    seen = nullptr;
-    CWinThread* thread = AfxBeginThread([](LPVOID) -> UINT {
-        seen = AfxGetThread();
-        return 0;
-    }, nullptr, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    thread->m_bAutoDelete = FALSE;
-    thread->ResumeThread();
-    ASSERT_EQ(WaitForSingleObject(*thread, 5000), WAIT_OBJECT_0);
-    EXPECT_EQ(seen.load(), thread);
-    EXPECT_EQ(AfxGetThread(), nullptr) << "the test's own thread was not started here";
-    delete thread;
 }
 
 TEST(WinThread, TerminateEndsABlockedThreadWithTheGivenCode) {
     static CEvent never;
-    CWinThread* thread = AfxBeginThread([](LPVOID) -> UINT {
+    CWinThread* thread = StartThread([](LPVOID) -> UINT {
         WaitForSingleObject(never, INFINITE);
         return 1;
-    }, nullptr, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    thread->m_bAutoDelete = FALSE;
-    thread->ResumeThread();
+    });
     EXPECT_EQ(WaitForSingleObject(*thread, 20), WAIT_TIMEOUT);
     EXPECT_TRUE(TerminateThread(*thread, 99));
     DWORD code = 0;
@@ -251,10 +214,8 @@ UINT Busy(LPVOID) {
 TEST(WinThread, SuspensionStopsABusyThreadAndCountsNest) {
     g_stop = false;
     g_progress = 0;
-    CWinThread* thread = AfxBeginThread(Busy, nullptr, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    thread->m_bAutoDelete = FALSE;
-    thread->ResumeThread();
-    ASSERT_TRUE(WaitFor([] { return g_progress > 1000; }));
+    CWinThread* thread = StartThread(Busy);
+    ASSERT_TRUE(PumpMessagesUntil([] { return g_progress > 1000; }, 5000));
 
     EXPECT_EQ(thread->SuspendThread(), 0u);
     const unsigned long stopped = g_progress;
@@ -272,7 +233,7 @@ TEST(WinThread, SuspensionStopsABusyThreadAndCountsNest) {
 
     EXPECT_EQ(thread->ResumeThread(), 1u);
     EXPECT_FALSE(zep3detail::GetSuspendedThreadContext(*thread, &context));
-    EXPECT_TRUE(WaitFor([&] { return g_progress > stopped; }));
+    EXPECT_TRUE(PumpMessagesUntil([&] { return g_progress > stopped; }, 5000));
     EXPECT_EQ(thread->ResumeThread(), 0u) << "not suspended";
 
     // A suspended thread can still be ended.
@@ -280,10 +241,7 @@ TEST(WinThread, SuspensionStopsABusyThreadAndCountsNest) {
     g_stop = true;
     EXPECT_EQ(WaitForSingleObject(*thread, 30), WAIT_TIMEOUT);
     thread->ResumeThread();
-    ASSERT_EQ(WaitForSingleObject(*thread, 5000), WAIT_OBJECT_0);
-    DWORD code = 0;
-    GetExitCodeThread(*thread, &code);
-    EXPECT_EQ(code, 3u);
+    EXPECT_EQ(ExitCode(*thread), 3u);
     EXPECT_EQ(thread->SuspendThread(), DWORD(-1)) << "ended";
     delete thread;
 }

@@ -60,10 +60,10 @@ TEST_F(TimeTest, ClocksAdvance) {
     Sleep(5);
     QueryPerformanceCounter(&c2);
     EXPECT_GE(c2.QuadPart - c1.QuadPart, 5000000);
+    EXPECT_FALSE(QueryPerformanceCounter(nullptr));
     SYSTEMTIME local, utc;
     GetLocalTime(&local);
     GetSystemTime(&utc);
-    EXPECT_LT(local.wMilliseconds, 1000);
-    EXPECT_GE(local.wYear, 2024);
-    EXPECT_FALSE(QueryPerformanceCounter(nullptr));
+    EXPECT_NEAR(double(CTime(local).GetTime()), double(time(nullptr)), 2.0);
+    EXPECT_NE(local.wHour, utc.wHour) << "Warsaw is one or two hours east of UTC";
 }

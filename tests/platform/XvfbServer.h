@@ -10,45 +10,39 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <poll.h>
 #include <string>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 namespace xvfbtest {
 
-inline bool Exists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-// An Xvfb server on a free display number, stopped at the end of the test.
+// An Xvfb server on a display number it picks itself, stopped at the end of
+// the test.
 class Xvfb {
 public:
     Xvfb() {
-        if (!Exists("/usr/bin/Xvfb")) return;
-        for (int n = 90 + getpid() % 50; n < 200 && m_pid <= 0; ++n) {
-            if (Exists("/tmp/.X11-unix/X" + std::to_string(n)) || Exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-            m_display = ":" + std::to_string(n);
-            m_pid = fork();
-            if (m_pid == 0) {
-                execl("/usr/bin/Xvfb", "Xvfb", m_display.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset",
-                      static_cast<char*>(nullptr));
-                _exit(127);
-            }
-            // Up to ten seconds for the server to answer.
-            for (int i = 0; i < 200; ++i) {
-                if (Display* d = XOpenDisplay(m_display.c_str())) {
-                    XCloseDisplay(d);
-                    m_ready = true;
-                    return;
-                }
-                int status;
-                if (waitpid(m_pid, &status, WNOHANG) == m_pid) { m_pid = -1; break; }
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+                  "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
         }
+        close(fds[1]);
+        // The server writes its display number and a line end once it takes
+        // connections (up to ten seconds); it fails if the pipe closes before.
+        pollfd ready{fds[0], POLLIN, 0};
+        std::string number;
+        char c = 0;
+        while (m_pid > 0 && poll(&ready, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        m_ready = !number.empty() && c == '\n';
+        m_display = ":" + number;
+        close(fds[0]);
     }
     ~Xvfb() {
         if (m_pid <= 0) return;
@@ -61,7 +55,6 @@ public:
         waitpid(m_pid, nullptr, 0);
     }
     bool Ready() const { return m_ready; }
-    bool Installed() const { return Exists("/usr/bin/Xvfb"); }
     const std::string& Name() const { return m_display; }
 
 private:

@@ -25,7 +25,6 @@ namespace {
 struct ThreadBlock {
     std::string line, name; // the thread line as printed, the record's name
     bool current = false;
-    unsigned id = 0;
     int priority = 0;
     std::vector<std::string> data; // hex rows, then text rows
     size_t stackRows = 0;
@@ -125,7 +124,7 @@ private:
 
     bool Thread(ThreadBlock& t) {
         if (!Match(R"(([* ]) ID: 0x([0-9A-F]+)  S: 0 +  P: (-?\d+) *  \[(.*)\]  .*)")) return false;
-        t.line = m[0], t.current = m[1] == "*", t.id = unsigned(Hex(2)), t.priority = std::stoi(m[3]), t.name = m[4];
+        t.line = m[0], t.current = m[1] == "*", t.priority = std::stoi(m[3]), t.name = m[4];
         if (!Peek(R"(Data size: (\d+))")) return true;
         ++m_next;
         for (int rows = 2 * ((std::stoi(m[1]) + 31) / 32); rows > 0 && m_next < m_lines.size(); --rows)

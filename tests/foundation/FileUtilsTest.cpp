@@ -108,11 +108,9 @@ TEST(FileUtils, LoadFromResourcesFindsRegisteredBlocks) {
     static const char kScript[] = "function f() {}";
     ASSERT_TRUE(ZEP3RegisterResource(nullptr, RT_HTML, MAKEINTRESOURCE(4900), kScript, sizeof kScript - 1));
     int size = -1;
-    void* data = LoadFromResources(size, 4900, RT_HTML, nullptr);
-    ASSERT_EQ(data, kScript);
+    EXPECT_EQ(LoadFromResources(size, 4900, RT_HTML, nullptr), kScript);
     EXPECT_EQ(size, int(sizeof kScript - 1));
-    data = LoadFromResources(size = -1, 4900, RT_HTML, AfxGetInstanceHandle());
-    EXPECT_EQ(data, kScript);
+    EXPECT_EQ(LoadFromResources(size, 4900, RT_HTML, AfxGetInstanceHandle()), kScript);
 
     size = -1;
     EXPECT_EQ(LoadFromResources(size, 4901, RT_HTML, nullptr), nullptr);

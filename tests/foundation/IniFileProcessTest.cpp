@@ -47,20 +47,26 @@ bool save(const std::string& path, int w, int s) {
     return ini.WriteIniFile(s % 2 == 1);
 }
 
-// Reads the file with a fresh store; true when it holds exactly one
-// complete content, whose (w, s) is returned.
-bool readContent(const std::string& path, int& w, int& s, std::string& why) {
+// What a fresh store reads from the file: the (w, s) of the one complete
+// content it holds, or why it holds none.
+struct Content {
+    int w = -1, s = -1;
+    std::string why;
+};
+
+Content readContent(const std::string& path) {
+    Content c;
     CIniFile ini(path.c_str(), false);
-    if (!ini.ReadIniFile(CString())) return why = "read failed", false;
-    if (!ExchangeObject(&ini, 0, "Writer", &w) || !ExchangeObject(&ini, 0, "Save", &s))
-        return why = "no tag", false;
-    for (int i = 0; i <= itemCount(s); ++i) {
+    if (!ini.ReadIniFile(CString())) return c.why = "read failed", c;
+    if (!ExchangeObject(&ini, 0, "Writer", &c.w) || !ExchangeObject(&ini, 0, "Save", &c.s))
+        return c.why = "no tag", c;
+    for (int i = 0; i <= itemCount(c.s); ++i) {
         CString value;
         bool present = ExchangeObject(&ini, 0, itemKey(i), &value);
-        if (i == itemCount(s) ? present : !present || value != itemValue(w, s, i))
-            return why = "item " + std::to_string(i) + " is '" + value.str() + "'", false;
+        if (i == itemCount(c.s) ? present : !present || value != itemValue(c.w, c.s, i))
+            return c.why = "item " + std::to_string(i) + " is '" + value.str() + "'", c;
     }
-    return true;
+    return c;
 }
 
 // A forked process running body(fd), fd being the write end of a pipe on
@@ -110,11 +116,9 @@ TEST(CIniFileProcesses, SaverKilledAtAnyMomentLeavesOneCompleteContent) {
     const std::string path = dir.file("crash.ini");
     ASSERT_TRUE(save(path, 0, 0));
     std::mt19937 random(12345);
-    int lastSaved = 0; // the newest save known to be complete
-    int nextSave = 1;
-    int inFlightDone = 0;
+    // lastSaved: the newest save known to be complete.
+    int lastSaved = 0, nextSave = 1, inFlightDone = 0, kills = 0;
     const auto deadline = Clock::now() + std::chrono::seconds(45);
-    int kills = 0;
     for (; kills < 200 && Clock::now() < deadline; ++kills) {
         const int first = nextSave;
         Child saver([&](int fd) {
@@ -135,13 +139,12 @@ TEST(CIniFileProcesses, SaverKilledAtAnyMomentLeavesOneCompleteContent) {
 
         // Either the newest completed save, or the one in flight if it got
         // as far as its rename; never an older one, never a mixture.
-        int w = -1, s = -1;
-        std::string why;
-        ASSERT_TRUE(readContent(path, w, s, why)) << "after kill " << kills << ": " << why;
-        ASSERT_TRUE(s == lastSaved || s == inFlight)
-            << "after kill " << kills << ": save " << s << ", expected " << lastSaved << " or " << inFlight;
-        inFlightDone += s == inFlight;
-        lastSaved = s;
+        const Content c = readContent(path);
+        ASSERT_EQ(c.why, "") << "after kill " << kills;
+        ASSERT_TRUE(c.s == lastSaved || c.s == inFlight)
+            << "after kill " << kills << ": save " << c.s << ", expected " << lastSaved << " or " << inFlight;
+        inFlightDone += c.s == inFlight;
+        lastSaved = c.s;
         nextSave = inFlight + 1;
     }
     EXPECT_EQ(kills, 200) << "ran out of time";
@@ -178,9 +181,7 @@ TEST(CIniFileProcesses, RacingSaversAndAReaderNeverSeeATornOrLostSave) {
     int reads = 0;
     const auto deadline = Clock::now() + std::chrono::seconds(30);
     while ((savers[0]->Running() || savers[1]->Running()) && Clock::now() < deadline) {
-        int w = -1, s = -1;
-        std::string why;
-        ASSERT_TRUE(readContent(path, w, s, why)) << "torn read: " << why;
+        ASSERT_EQ(readContent(path).why, "") << "torn read";
         ++reads;
     }
     ASSERT_FALSE(savers[0]->Running() || savers[1]->Running()) << "savers did not finish in time";
@@ -192,10 +193,9 @@ TEST(CIniFileProcesses, RacingSaversAndAReaderNeverSeeATornOrLostSave) {
         }
 
     // The file holds the last successful save of one of the savers.
-    int w = -1, s = -1;
-    std::string why;
-    ASSERT_TRUE(readContent(path, w, s, why)) << why;
-    EXPECT_EQ(s, lastSuccess[w]) << "a save reported as done was lost";
+    const Content last = readContent(path);
+    ASSERT_EQ(last.why, "");
+    EXPECT_EQ(last.s, lastSuccess[last.w]) << "a save reported as done was lost";
     EXPECT_GT(refusals, 0) << "the savers never met";
     EXPECT_GT(lastSuccess[1] * lastSuccess[2], 0) << "one saver never got through";
     std::printf("[ info ] %d reads, %d refused saves, last saves %d and %d\n", reads, refusals, lastSuccess[1],

@@ -52,7 +52,7 @@ const char kCompactExample[] =
 
 } // namespace
 
-TEST(CIniFile, WritesThePlainAndCompactFormsByteForByte) {
+TEST(CIniFile, ExamplesByteForByteThenSavesRotateTheBackupThatRepairsAHandEdit) {
     TempDir dir;
     for (bool compact : {false, true}) {
         std::string path = dir.file(compact ? "compact.ini" : "plain.ini");
@@ -64,16 +64,8 @@ TEST(CIniFile, WritesThePlainAndCompactFormsByteForByte) {
         EXPECT_EQ(get(back, "Cam1\\Name") + get(back, "\\Cam1\\Trk\\Left"), "Gate10");
         EXPECT_EQ(get(back, "__checksum__"), "<absent>");
     }
-}
 
-TEST(CIniFile, SavesRotateTheBackupAndItRepairsAHandEditedFile) {
-    TempDir dir;
-    std::string path = dir.file("cfg.ini"), backup = dir.file("cfg.bak");
-    {
-        CIniFile ini(path.c_str(), false);
-        fillExample(ini);
-        ASSERT_TRUE(ini.WriteIniFile(false));
-    }
+    std::string path = dir.file("plain.ini"), backup = dir.file("plain.bak");
     {
         // The checksum read back is the content's: saving rewrites nothing and
         // copies the file to the backup (a copy, so an in-place edit of the
@@ -87,12 +79,11 @@ TEST(CIniFile, SavesRotateTheBackupAndItRepairsAHandEditedFile) {
 
         put(ini, "Language", "de_DE");
         ASSERT_TRUE(ini.WriteIniFile(false));
-        EXPECT_EQ(readFile(backup), kPlainExample);
         EXPECT_EQ(get(*std::make_unique<CIniFile>(path.c_str(), true), "Language"), "de_DE");
         EXPECT_EQ(readFile(backup), kPlainExample) << "a valid file leaves the backup alone";
         ASSERT_TRUE(ini.WriteIniFile(false)); // no read between: written again
         EXPECT_EQ(readFile(backup), readFile(path));
-        EXPECT_FALSE(FileExists(dir.file("cfg.bak1").c_str()));
+        EXPECT_FALSE(FileExists(dir.file("plain.bak1").c_str()));
     }
     const std::string saved = readFile(path);
     std::string edited = saved;
@@ -104,7 +95,7 @@ TEST(CIniFile, SavesRotateTheBackupAndItRepairsAHandEditedFile) {
     EXPECT_FALSE(FileExists(backup.c_str()));
 }
 
-TEST(CIniFile, FilesWithoutChecksumAreTakenAsTheyStand) {
+TEST(CIniFile, FilesWithoutChecksumAndBackupNames) {
     TempDir dir;
     // Missing: created empty, with an empty backup; the first save of an
     // empty table is the checksum line alone.
@@ -124,6 +115,27 @@ TEST(CIniFile, FilesWithoutChecksumAreTakenAsTheyStand) {
     ASSERT_TRUE(ini.WriteIniFile(false));
     EXPECT_EQ(readFile(path).substr(0, 23), "A=1\r\nB=2\r\n__checksum__=");
     EXPECT_EQ(readFile(dir.file("cfg.bak")), "A=1\r\nB=2\r\n");
+
+    // Other names get name.bak; name.ini.bak is an older form of app.bak,
+    // taken over when the file is read.
+    std::string txt = dir.file("cfg.txt");
+    {
+        CIniFile text(txt.c_str(), false);
+        put(text, "A", "1");
+        ASSERT_TRUE(text.WriteIniFile(false));
+        ASSERT_TRUE(text.WriteIniFile(false));
+    }
+    CIniFile reread(txt.c_str(), true);
+    EXPECT_TRUE(FileExists((txt + ".bak").c_str())) << "name.bak is the backup, not a legacy one";
+
+    ASSERT_TRUE(writeFile(dir.file("app.ini.bak"), "Old=1\r\n"));
+    CIniFile first(dir.file("app.ini").c_str(), true);
+    EXPECT_FALSE(FileExists(dir.file("app.ini.bak").c_str()));
+    EXPECT_EQ(readFile(dir.file("app.bak")), "Old=1\r\n");
+    ASSERT_TRUE(writeFile(dir.file("app.ini.bak"), "Older=1\r\n"));
+    ASSERT_TRUE(first.ReadIniFile(CString()));
+    EXPECT_FALSE(FileExists(dir.file("app.ini.bak").c_str()));
+    EXPECT_EQ(readFile(dir.file("app.bak")), "Old=1\r\n");
 }
 
 TEST(CIniFile, ReadsLinesAsTheFormatDefinesThem) {
@@ -171,28 +183,6 @@ TEST(CIniFile, SortsPlainKeysFirstAndAbbreviatesOnlyWholeSections) {
     ino_t before = inode(path);
     ASSERT_TRUE(back.WriteIniFile(true));
     EXPECT_EQ(inode(path), before) << "the file's checksum was accepted";
-}
-
-TEST(CIniFile, BackupNamesAndTheLegacyBackup) {
-    TempDir dir;
-    std::string txt = dir.file("cfg.txt");
-    {
-        CIniFile ini(txt.c_str(), false);
-        put(ini, "A", "1");
-        ASSERT_TRUE(ini.WriteIniFile(false));
-        ASSERT_TRUE(ini.WriteIniFile(false));
-    }
-    CIniFile reread(txt.c_str(), true);
-    EXPECT_TRUE(FileExists((txt + ".bak").c_str())) << "name.bak is the backup, not a legacy one";
-
-    ASSERT_TRUE(writeFile(dir.file("app.ini.bak"), "Old=1\r\n"));
-    CIniFile first(dir.file("app.ini").c_str(), true);
-    EXPECT_FALSE(FileExists(dir.file("app.ini.bak").c_str()));
-    EXPECT_EQ(readFile(dir.file("app.bak")), "Old=1\r\n");
-    ASSERT_TRUE(writeFile(dir.file("app.ini.bak"), "Older=1\r\n"));
-    ASSERT_TRUE(first.ReadIniFile(CString()));
-    EXPECT_FALSE(FileExists(dir.file("app.ini.bak").c_str()));
-    EXPECT_EQ(readFile(dir.file("app.bak")), "Old=1\r\n");
 }
 
 TEST(CIniFile, ViewsResolveKeysAndOwnTheirRemovalFlags) {

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
+#include <regex>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -17,9 +20,8 @@ namespace {
 using zep3test::readFile;
 using zep3test::TempDir;
 
-// Every entry starts with a time stamp of this shape ('#': a digit).
-const std::string kStampShape = "####-##-##  ##:##:##.###:  ";
-const size_t kStampLength = 27;      // stamp, dot, milliseconds, colon, two spaces
+// Every entry starts with a time stamp, "YYYY-MM-DD  hh:mm:ss.mmm:  ".
+const size_t kStampLength = 27;
 const size_t kFrame = kStampLength + 4; // plus CR LF and the YY marker
 
 uint32_t storedOffset(const std::string& file) {
@@ -29,12 +31,9 @@ uint32_t storedOffset(const std::string& file) {
 }
 
 bool hasStampAt(const std::string& file, size_t offset) {
-    if (offset + kStampLength > file.size()) return false;
-    for (size_t i = 0; i < kStampLength; ++i) {
-        char c = file[offset + i];
-        if (kStampShape[i] == '#' ? (c < '0' || c > '9') : c != kStampShape[i]) return false;
-    }
-    return true;
+    static const std::regex stamp(R"(\d{4}-\d\d-\d\d  \d\d:\d\d:\d\d\.\d{3}:  )");
+    auto at = file.begin() + static_cast<std::ptrdiff_t>(std::min(offset, file.size()));
+    return offset + kStampLength <= file.size() && std::regex_match(at, at + kStampLength, stamp);
 }
 
 // The entry "<stamp>body\r\n" at offset.
@@ -77,15 +76,15 @@ std::string emptyLog(size_t size) {
 
 } // namespace
 
-TEST(CLogFile, NewFileHasHeaderStartEntryAndBothLineForms) {
+TEST(CLogFile, HeaderStartAndStopEntriesAndBothLineForms) {
     TempDir dir;
     std::string path = dir.file("app.log");
     CLogFile log;
+    EXPECT_FALSE(log.Add("before init", "", -1));
     ASSERT_TRUE(log.Init(path.c_str(), 1000, 1));
     std::string file = readFile(path);
     ASSERT_EQ(file.size(), 1000u);
     EXPECT_TRUE(NewestEntryIs(file, 9, "*** Start ***"));
-    EXPECT_EQ(storedOffset(file), 51u);
     EXPECT_EQ(file.substr(53), std::string(947, '\0'));
 
     // line -1 ignores the file name; line 0 already gives the long form.
@@ -95,6 +94,16 @@ TEST(CLogFile, NewFileHasHeaderStartEntryAndBothLineForms) {
     EXPECT_TRUE(EntryAt(file, 51, "first"));
     EXPECT_TRUE(NewestEntryIs(file, 51 + kFrame + 5 - 2, "second   [File: main.cpp, line: 0]"));
     EXPECT_EQ(file.size(), 1000u);
+
+    // Close writes no Stop entry; a log that goes away open does.
+    log.Close();
+    EXPECT_FALSE(log.Add("after close", "", -1));
+    EXPECT_EQ(readFile(path), file);
+    const size_t end = storedOffset(file);
+    std::make_unique<CLogFile>()->Init(path.c_str(), 1000, 1); // opened and gone
+    file = readFile(path);
+    EXPECT_TRUE(EntryAt(file, end, "*** Start ***"));
+    EXPECT_TRUE(NewestEntryIs(file, end + kFrame - 2 + 13, "*** Stop ***"));
 }
 
 TEST(CLogFile, EntryThatDoesNotFitStartsAgainAtOffsetNine) {
@@ -134,9 +143,7 @@ TEST(CLogFile, RingOfThreeMovesOnAndWrapsToTheFirstFile) {
     for (const char* t : texts) log.Add(t, "", -1);
     std::string f0 = readFile(dir.file("app00.log")), f1 = readFile(dir.file("app01.log")),
                 f2 = readFile(dir.file("app02.log"));
-    ASSERT_EQ(f0.size(), 100u);
-    ASSERT_EQ(f1.size(), 100u);
-    ASSERT_EQ(f2.size(), 100u);
+    ASSERT_TRUE(f0.size() == 100 && f1.size() == 100 && f2.size() == 100);
     EXPECT_TRUE(EntryAt(f0, 9, "*** Start ***"));
     EXPECT_TRUE(NewestEntryIs(f0, 51, "abc"));
     EXPECT_TRUE(EntryAt(f1, 9, "def"));
@@ -180,33 +187,16 @@ TEST(CLogFile, RestartContinuesInTheMostRecentlyModifiedFile) {
     EXPECT_EQ(readFile(names[2]), full);
 }
 
-TEST(CLogFile, ClosedLogsMissingFilesAndDamagedHeaders) {
+TEST(CLogFile, MissingFoldersAndDamagedHeaders) {
     TempDir dir;
-    std::string path = dir.file("closed.log");
-    {
-        CLogFile log;
-        EXPECT_FALSE(log.Add("before init", "", -1));
-        log.Init(path.c_str(), 200, 1);
-        log.Close();
-        EXPECT_FALSE(log.Add("after close", "", -1));
-    }
-    EXPECT_TRUE(NewestEntryIs(readFile(path), 9, "*** Start ***")); // no Stop entry
-    {
-        CLogFile log;
-        log.Init(path.c_str(), 200, 1);
-    }
-    std::string file = readFile(path);
-    EXPECT_TRUE(EntryAt(file, 51, "*** Start ***"));
-    EXPECT_TRUE(NewestEntryIs(file, 93, "*** Stop ***"));
-
     CLogFile missing;
     missing.Init(dir.file("missing/folder.log").c_str(), 200, 1);
     EXPECT_FALSE(missing.Add("x", "", -1));
 
     // A header offset pointing into the header, or a file shorter than a
     // header, never gets the header overwritten by an entry.
-    path = dir.file("damaged.log");
-    file = emptyLog(100);
+    std::string path = dir.file("damaged.log");
+    std::string file = emptyLog(100);
     file[0] = 2;
     zep3test::writeFile(path, file);
     CLogFile log;
@@ -241,21 +231,15 @@ TEST(CLogFile, EightThreadsLoseNoLineAndInterleaveNoBytes) {
     size_t end = storedOffset(file);
     ASSERT_LT(end, file.size());
     ASSERT_EQ(file.substr(end, 2), "YY");
+    ASSERT_TRUE(EntryAt(file, 9, "*** Start ***"));
     std::vector<int> next(kThreads, 0);
-    size_t pos = 9, lines = 0;
-    ASSERT_TRUE(EntryAt(file, pos, "*** Start ***"));
-    pos += kFrame - 2 + 13;
-    while (pos < end) {
-        size_t eol = file.find("\r\n", pos);
-        ASSERT_TRUE(hasStampAt(file, pos)) << "line " << lines;
-        ASSERT_NE(eol, std::string::npos);
+    size_t pos = 9 + kFrame - 2 + 13, lines = 0;
+    for (; pos < end; pos = file.find("\r\n", pos) + 2, ++lines) {
         int t = -1, i = -1;
+        ASSERT_TRUE(hasStampAt(file, pos)) << "line " << lines;
         ASSERT_EQ(std::sscanf(file.c_str() + pos + kStampLength, "T%d #%d\r", &t, &i), 2) << "line " << lines;
-        ASSERT_TRUE(t >= 0 && t < kThreads);
-        ASSERT_EQ(i, next[t]) << "thread " << t;
-        ++next[t];
-        ++lines;
-        pos = eol + 2;
+        ASSERT_TRUE(t >= 0 && t < kThreads) << "line " << lines;
+        ASSERT_EQ(i, next[t]++) << "thread " << t;
     }
     EXPECT_EQ(pos, end);
     EXPECT_EQ(lines, size_t(kThreads * kLines));

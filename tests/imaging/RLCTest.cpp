@@ -335,37 +335,7 @@ TEST(RLCContour, LimitsDegenerateComponentsAndABlankPicture) {
             }
 }
 
-TEST(RLCChange, ErosionAndDilationMatchTheirPixelDefinitions) {
-    std::mt19937 rng(3);
-    for (CSize s : kShapes)
-        for (double density : kDensities)
-            for (int n : {0, 1, 2, 5}) {
-                CImageBuffer image = noise(s.cx, s.cy, density, rng);
-                const Pixels before = decode(segmented(image));
-                for (bool erode : {true, false}) {
-                    CRLC r = segmented(image);
-                    ASSERT_TRUE(r.ErodeX(n, erode));
-                    const Pixels after = decode(r);
-                    for (int y = 0; y < s.cy; ++y)
-                        for (int x = 0; x < s.cx; ++x) {
-                            int all = 1, any = 0; // over [x - n, x + n], outside the row is background
-                            for (int k = x - n; k <= x + n; ++k) {
-                                const int c = k >= 0 && k < s.cx ? before.at(before.colour, k, y) : 0;
-                                all &= c, any |= c;
-                            }
-                            ASSERT_EQ(after.at(after.colour, x, y), erode ? all : any) << x << "," << y;
-                            ASSERT_EQ(after.at(after.id, x, y), -1);
-                        }
-                }
-            }
-    CImageBuffer row = greyImage(12, 1);
-    px(row, 5, 0) = px(row, 6, 0) = 200;
-    CRLC r = segmented(row);
-    ASSERT_TRUE(r.ErodeX(1, false));
-    EXPECT_EQ(pairsOf(r, 0), (Pairs{{-1, 4}, {-1, 8}, {-1, 12}}));
-}
-
-TEST(RLCChange, IntersectionAndTransposeMatchPixels) {
+TEST(RLCChange, ErosionDilationTransposeAndIntersectionMatchPixels) {
     std::mt19937 rng(9);
     for (CSize s : kShapes) {
         for (double density : kDensities) {
@@ -375,6 +345,23 @@ TEST(RLCChange, IntersectionAndTransposeMatchPixels) {
             ASSERT_TRUE(ra.Make(&a, 100, CRect(0, 0, 999, 999), true) &&
                         rb.Make(&b, 100, CRect(0, 0, 999, 999), false));
             const Pixels pa = decode(ra), pb = decode(rb);
+
+            for (int n : {0, 1, 2, 5})
+                for (bool erode : {true, false}) {
+                    CRLC r(ra);
+                    ASSERT_TRUE(r.ErodeX(n, erode));
+                    const Pixels after = decode(r);
+                    for (int y = 0; y < s.cy; ++y)
+                        for (int x = 0; x < s.cx; ++x) {
+                            int all = 1, any = 0; // over [x - n, x + n], outside the row is background
+                            for (int k = x - n; k <= x + n; ++k) {
+                                const int c = k >= 0 && k < s.cx ? pa.at(pa.colour, k, y) : 0;
+                                all &= c, any |= c;
+                            }
+                            ASSERT_EQ(after.at(after.colour, x, y), erode ? all : any) << n << " at " << x << "," << y;
+                            ASSERT_EQ(after.at(after.id, x, y), -1);
+                        }
+                }
 
             CRLC swapped(ra), loose(ra);
             ASSERT_TRUE(swapped.SwapRLCXY(true) && loose.SwapRLCXY(false));
@@ -402,6 +389,12 @@ TEST(RLCChange, IntersectionAndTransposeMatchPixels) {
             EXPECT_EQ(ps.colour, pa.colour);
         }
     }
+    // After a dilation: the run widened by one on each side, no identifiers.
+    CImageBuffer row = greyImage(12, 1);
+    px(row, 5, 0) = px(row, 6, 0) = 200;
+    CRLC r = segmented(row);
+    ASSERT_TRUE(r.ErodeX(1, false));
+    EXPECT_EQ(pairsOf(r, 0), (Pairs{{-1, 4}, {-1, 8}, {-1, 12}}));
 }
 
 TEST(RLCChange, LinesCopiesAndIteration) {

@@ -120,13 +120,13 @@ TEST(Module, DamagedSettingsLoadWhatIsValid) {
     a.Exchange(&writtenView, 1);
     // A count no polygon has, a colour beyond 24 bits, a font height no
     // name needs, a negative handle size, a coordinate beyond any picture.
-    CIniFile zone(&writtenView, "Zone"), corner(&writtenView, "Gate\\Handles\\[2]");
-    Put(&zone, "HandleCount", 1000000);
-    Put(&zone, "ColorHigh", 0x01000000u);
+    CIniFile badZone(&writtenView, "Zone"), corner(&writtenView, "Gate\\Handles\\[2]");
+    Put(&badZone, "HandleCount", 1000000);
+    Put(&badZone, "ColorHigh", 0x01000000u);
     LOGFONT huge{};
     huge.lfHeight = -400000;
-    Put(&zone, "NameFont", huge);
-    Put(&zone, "Size", -3);
+    Put(&badZone, "NameFont", huge);
+    Put(&badZone, "Size", -3);
     Put(&corner, "X", 2000000000);
     ASSERT_TRUE(written.WriteIniFile(false));
     EditFile(dir, path, "M\\Tracker(2)\\Name=\r\n", "");          // missing
@@ -144,14 +144,13 @@ TEST(Module, DamagedSettingsLoadWhatIsValid) {
     EXPECT_EQ(b.lane.GetHandle(3), CPoint(340, 160));
     EXPECT_EQ(b.far.GetHandle(0), CPoint(0, 10)) << "unreadable text reads as 0";
 
-    // Each tracker reports its own damage; the lane finds no handles in the
-    // module's own view.
-    const std::pair<CHandleTracker*, const char*> damaged[] = {
-        {&c.zone, "Zone"}, {&c.gate, "Gate"}, {&c.line, "Tracker(2)"}, {&c.floor, "Floor"}, {&c.lane, ""}};
-    for (auto [tracker, key] : damaged) {
-        CIniFile trackerView(&view, key);
-        EXPECT_FALSE(tracker->Exchange(&trackerView, 0)) << key;
-    }
+    // Each tracker reports its own damage.
+    CIniFile zone(&view, "Zone"), gate(&view, "Gate"), line(&view, "Tracker(2)"), floor(&view, "Floor");
+    EXPECT_FALSE(c.zone.Exchange(&zone, 0));
+    EXPECT_FALSE(c.gate.Exchange(&gate, 0));
+    EXPECT_FALSE(c.line.Exchange(&line, 0));
+    EXPECT_FALSE(c.floor.Exchange(&floor, 0));
+    EXPECT_FALSE(c.lane.Exchange(&view, 0)) << "no handles in the module's own view";
 }
 
 TEST(Module, PanelsFromAHostOnAnotherThread) {

@@ -30,13 +30,9 @@ COLORREF Shown(const CImageBuffer& image, int x, int y) {
 // A 40 x 30 colour image whose pixel (x, y) is RGB(x, y, 77): every pixel tells where it came from.
 CImageBuffer Numbered() {
     CImageBuffer image(CSize(40, 30), 24);
+    BYTE* p = image.GetPixelBuffer();
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x) {
-            BYTE* p = image.GetPixelBuffer() + (y * 40 + x) * 3;
-            p[0] = 77;
-            p[1] = BYTE(y);
-            p[2] = BYTE(x);
-        }
+        for (int x = 0; x < 40; ++x, p += 3) p[0] = 77, p[1] = BYTE(y), p[2] = BYTE(x);
     return image;
 }
 
@@ -125,7 +121,6 @@ TEST(DisplayBitmap, DescriptionAndItsPrivateCopy) {
     EXPECT_EQ(bitmap.GetColorUsage(), DIB_RGB_COLORS);
     const RGBQUAD* table = bitmap.GetBitmapInfo()->bmiColors;
     for (int i = 0; i < 256; ++i) ASSERT_TRUE(table[i].rgbRed == i && table[i].rgbGreen == i && table[i].rgbBlue == i);
-    EXPECT_EQ(bitmap.GetSize(), CSize(6, 2));
     bitmap.Destroy();
     EXPECT_EQ(bitmap.GetBitmapInfo(), nullptr);
     EXPECT_FALSE(bitmap.StretchBitmap(&canvas.dc, 0, 0, 100, 100, CRect(), nullptr));
@@ -179,19 +174,15 @@ TEST(DIB, LoadsAnImageMagickPaletteBitmapAndDrawsIt) {
 
     for (BOOL drawDib : {TRUE, FALSE}) {
         SCOPED_TRACE(drawDib ? "DrawDib" : "block copy");
-        const CRect at(2, 3, 9, 8), twice(0, 0, 14, 10), partDst(0, 0, 6, 4), partSrc(4, 2, 7, 4);
+        const CRect at(2, 3, 9, 8), partDst(0, 0, 6, 4), partSrc(4, 2, 7, 4);
         Canvas canvas(30, 20);
         ASSERT_TRUE(dib.Draw(canvas.dc, &at, nullptr, drawDib));
         EXPECT_EQ(canvas.Ink(), CRect(2, 3, 9, 8));
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 7; ++x) ASSERT_EQ(canvas.At(2 + x, 3 + y), expected(x, y)) << x << "," << y;
-        // Twice the size, and a part of the picture.
-        Canvas stretched(30, 20);
-        ASSERT_TRUE(dib.Draw(stretched.dc, &twice, nullptr, drawDib, nullptr, FALSE));
-        for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 14; ++x) ASSERT_EQ(stretched.At(x, y), expected(x / 2, y / 2)) << x << "," << y;
+        // A part of the picture at twice its size.
         Canvas part(30, 20);
-        ASSERT_TRUE(dib.Draw(part.dc, &partDst, &partSrc, drawDib));
+        ASSERT_TRUE(dib.Draw(part.dc, &partDst, &partSrc, drawDib, nullptr, FALSE));
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 6; ++x) ASSERT_EQ(part.At(x, y), expected(4 + x / 2, 2 + y / 2)) << x << "," << y;
     }

@@ -1,6 +1,7 @@
 #include "ImagingTestUtil.h"
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <sstream>
@@ -11,6 +12,12 @@ namespace imgtest {
 std::string tool(const char* name) {
     const std::string path = std::string("/usr/bin/") + name;
     return access(path.c_str(), X_OK) == 0 ? path : std::string();
+}
+
+CImageBuffer greyImage(int width, int height, BYTE value, int padding) {
+    CImageBuffer image(CSize(width, height), 8, padding);
+    std::fill_n(image.GetPixelBuffer(), size_t(width + padding) * height, value);
+    return image;
 }
 
 CImageBuffer makeFrame(int width, int height) {

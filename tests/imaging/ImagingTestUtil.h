@@ -17,6 +17,8 @@ std::string tool(const char* name);
     const std::string var = imgtest::tool(name); \
     if (var.empty()) GTEST_SKIP() << name << " is missing: install the Debian package " package
 
+// An 8-bit image of one value, `padding` bytes after each row.
+CImageBuffer greyImage(int width, int height, BYTE value = 0, int padding = 0);
 // A camera-like 24-bit frame: gradients with a disc.
 CImageBuffer makeFrame(int width, int height);
 // Pseudo-random bytes over the whole memory of the buffer.

@@ -1,15 +1,11 @@
-#include <zep3/zep3.h>
-
+#include "ImagingTestUtil.h"
 #include "platform/Canvas.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
-#include <cstring>
 #include <memory>
-#include <ostream>
-#include <string>
 #include <tuple>
+
+using imgtest::greyImage;
 
 namespace {
 
@@ -44,80 +40,67 @@ struct Homography {
 
 BYTE BoardColour(int i, int j) { return (i + j) % 2 ? 200 : 40; }
 
-CImageBuffer Grey(int w, int h, BYTE value) {
-    CImageBuffer image(CSize(w, h), 8);
-    std::memset(image.GetPixelBuffer(), value, size_t(w) * h);
-    return image;
-}
-
-struct View {
-    const char* name;
-    CPoint q[4];
-    bool firstValid, secondValid;
-};
-void PrintTo(const View& view, std::ostream* os) { *os << view.name; }
-
-class Rectify : public ::testing::TestWithParam<View> {};
-
 const CPoint kTrapezoid[4] = {{120, 50}, {280, 50}, {370, 270}, {30, 270}};
 
 } // namespace
 
-INSTANTIATE_TEST_SUITE_P(Views, Rectify,
-                         ::testing::Values(View{"oblique", {{100, 40}, {300, 55}, {385, 285}, {15, 260}}, true, true},
-                                           View{"topBottomParallel", {{120, 50}, {280, 50}, {370, 270}, {30, 270}},
-                                                false, true},
-                                           View{"sidesParallel", {{40, 60}, {340, 20}, {340, 290}, {40, 250}}, true,
-                                                false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+TEST(PerspectiveCorrection, CheckerboardComesBackSquare) {
+    const struct {
+        const char* name;
+        CPoint q[4];
+        bool firstValid, secondValid;
+    } views[] = {{"oblique", {{100, 40}, {300, 55}, {385, 285}, {15, 260}}, true, true},
+                 {"top and bottom parallel", {{120, 50}, {280, 50}, {370, 270}, {30, 270}}, false, true},
+                 {"sides parallel", {{40, 60}, {340, 20}, {340, 290}, {40, 250}}, true, false}};
+    for (const auto& view : views) {
+        SCOPED_TRACE(view.name);
+        const Homography hom(view.q);
+        CImageBuffer source = greyImage(400, 300, 128);
+        BYTE* s = source.GetPixelBuffer();
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 400; ++x) {
+                const CMPoint p = Homography::Apply(hom.inv, x + 0.5, y + 0.5);
+                if (p.x >= 0 && p.x < kSide && p.y >= 0 && p.y < kSide)
+                    s[y * 400 + x] = BoardColour(int(p.x) / kSquare, int(p.y) / kSquare);
+            }
+        CImageBuffer destination = greyImage(140, 120, kUntouched);
+        const CRect area(20, 10, 20 + kSide, 10 + kSide);
 
-TEST_P(Rectify, CheckerboardComesBackSquare) {
-    const View& view = GetParam();
-    const Homography hom(view.q);
-    CImageBuffer source = Grey(400, 300, 128);
-    for (int y = 0; y < 300; ++y)
-        for (int x = 0; x < 400; ++x) {
-            const CMPoint s = Homography::Apply(hom.inv, x + 0.5, y + 0.5);
-            if (s.x >= 0 && s.x < kSide && s.y >= 0 && s.y < kSide)
-                source.GetPixelBuffer()[y * 400 + x] = BoardColour(int(s.x) / kSquare, int(s.y) / kSquare);
-        }
-    CImageBuffer destination = Grey(140, 120, kUntouched);
-    const CRect area(20, 10, 20 + kSide, 10 + kSide);
+        CPerspectiveCorrection pc;
+        ASSERT_TRUE(pc.Init(view.q[0], view.q[1], view.q[2], view.q[3]));
+        EXPECT_EQ(pc.IsFirstVanishingPointValid(), view.firstValid);
+        EXPECT_EQ(pc.IsSecondVanishingPointValid(), view.secondValid);
+        ASSERT_TRUE(pc.Prepare(CMPoint(view.q[0].x, view.q[0].y), CMPoint(view.q[2].x, view.q[2].y), &source,
+                               &destination, area));
+        ASSERT_TRUE(pc.Correction(&source, &destination));
 
-    CPerspectiveCorrection pc;
-    ASSERT_TRUE(pc.Init(view.q[0], view.q[1], view.q[2], view.q[3]));
-    EXPECT_EQ(pc.IsFirstVanishingPointValid(), view.firstValid);
-    EXPECT_EQ(pc.IsSecondVanishingPointValid(), view.secondValid);
-    ASSERT_TRUE(pc.Prepare(CMPoint(view.q[0].x, view.q[0].y), CMPoint(view.q[2].x, view.q[2].y), &source,
-                           &destination, area));
-    ASSERT_TRUE(pc.Correction(&source, &destination));
+        // Every square less a one-pixel border has its colour (squares equal
+        // within one pixel), and nothing outside the area is written.
+        const BYTE* d = destination.GetPixelBuffer();
+        int wrong = 0;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 140; ++x) {
+                const int u = x - area.left, v = y - area.top;
+                if (!area.PtInRect(CPoint(x, y)))
+                    wrong += d[y * 140 + x] != kUntouched;
+                else if (u % kSquare && (u + 1) % kSquare && v % kSquare && (v + 1) % kSquare)
+                    wrong += d[y * 140 + x] != BoardColour(u / kSquare, v / kSquare);
+            }
+        EXPECT_EQ(wrong, 0);
 
-    // Every square less a one-pixel border has its colour (squares equal
-    // within one pixel), and nothing outside the area is written.
-    const BYTE* d = destination.GetPixelBuffer();
-    int wrong = 0;
-    for (int y = 0; y < 120; ++y)
-        for (int x = 0; x < 140; ++x) {
-            const int u = x - area.left, v = y - area.top;
-            if (!area.PtInRect(CPoint(x, y)))
-                wrong += d[y * 140 + x] != kUntouched;
-            else if (u % kSquare && (u + 1) % kSquare && v % kSquare && (v + 1) % kSquare)
-                wrong += d[y * 140 + x] != BoardColour(u / kSquare, v / kSquare);
-        }
-    EXPECT_EQ(wrong, 0);
-
-    // TransformPoint inverts the mapping at the grid points: the exact image
-    // of the surface point (destination row r samples surface row r + 1),
-    // and the source pixel that Correction copied there.
-    for (int u = 0; u < kSide; u += 10)
-        for (int v = 0; v < kSide; v += 10) {
-            CMPoint p;
-            ASSERT_TRUE(pc.TransformPoint(CMPoint(area.left + u, area.top + v), p));
-            const CMPoint expected = Homography::Apply(hom.m, u, v + 1);
-            EXPECT_NEAR(p.x, expected.x, 1e-6);
-            EXPECT_NEAR(p.y, expected.y, 1e-6);
-            EXPECT_EQ(d[(area.top + v) * 140 + area.left + u], source.GetPixelBuffer()[int(p.y) * 400 + int(p.x)]);
-        }
+        // TransformPoint inverts the mapping at the grid points: the exact
+        // image of the surface point (destination row r samples surface row
+        // r + 1), and the source pixel that Correction copied there.
+        for (int u = 0; u < kSide; u += 10)
+            for (int v = 0; v < kSide; v += 10) {
+                CMPoint p;
+                ASSERT_TRUE(pc.TransformPoint(CMPoint(area.left + u, area.top + v), p));
+                const CMPoint expected = Homography::Apply(hom.m, u, v + 1);
+                EXPECT_NEAR(p.x, expected.x, 1e-6);
+                EXPECT_NEAR(p.y, expected.y, 1e-6);
+                EXPECT_EQ(d[(area.top + v) * 140 + area.left + u], s[int(p.y) * 400 + int(p.x)]);
+            }
+    }
 }
 
 TEST(PerspectiveCorrection, InitFindsVanishingPointsOrRefuses) {
@@ -138,8 +121,8 @@ TEST(PerspectiveCorrection, InitFindsVanishingPointsOrRefuses) {
 
 TEST(PerspectiveCorrection, BadImagesAndAreasAreRefused) {
     const CMPoint a(120, 50), b(370, 270);
-    CImageBuffer source = Grey(400, 300, 9), destination = Grey(100, 100, 0), empty;
-    CImageBuffer colour(CSize(100, 100), 24), wider = Grey(401, 300, 9), small = Grey(99, 100, 0);
+    CImageBuffer source = greyImage(400, 300, 9), destination = greyImage(100, 100, 0), empty;
+    CImageBuffer colour(CSize(100, 100), 24), wider = greyImage(401, 300, 9), small = greyImage(99, 100, 0);
     const CRect area(0, 0, 100, 100);
     CPerspectiveCorrection pc;
     CMPoint p;
@@ -162,7 +145,7 @@ TEST(PerspectiveCorrection, BadImagesAndAreasAreRefused) {
 }
 
 TEST(PerspectiveCorrection, OutsideTheSourceClampingAndCopies) {
-    CImageBuffer source = Grey(400, 300, 9), destination = Grey(100, 100, 0);
+    CImageBuffer source = greyImage(400, 300, 9), destination = greyImage(100, 100, 0);
     source.GetPixelBuffer()[0] = kFirst;
     CPerspectiveCorrection pc;
     ASSERT_TRUE(pc.Init(kTrapezoid[0], kTrapezoid[1], kTrapezoid[2], kTrapezoid[3]));
@@ -187,7 +170,7 @@ TEST(PerspectiveCorrection, OutsideTheSourceClampingAndCopies) {
 }
 
 TEST(PerspectiveCorrection, DrawSurfaceShowsEvery50thLine) {
-    CImageBuffer source = Grey(300, 200, 0), destination = Grey(120, 80, 0);
+    CImageBuffer source = greyImage(300, 200, 0), destination = greyImage(120, 80, 0);
     CPerspectiveCorrection pc;
     Canvas canvas(300, 200);
     ASSERT_TRUE(pc.Init({60, 20}, {220, 20}, {290, 190}, {10, 190}));

@@ -2,11 +2,8 @@
 // here: a direct threshold, a flood fill, and pixel definitions of erosion,
 // intersection and transposition, on random images of several densities
 // and shapes (one pixel wide, one row, widths around the 64-pixel blocks).
+#include "ImagingTestUtil.h"
 #include "support/TestSupport.h"
-
-#include <zep3/zep3.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -54,18 +51,14 @@ std::vector<std::pair<int, int>> pairsOf(const CRLC& r, int row) {
 }
 using Pairs = std::vector<std::pair<int, int>>;
 
-CImageBuffer greyImage(int w, int h, int padding = 0) {
-    CImageBuffer image(CSize(w, h), 8, padding);
-    std::fill_n(image.GetPixelBuffer(), size_t(w + padding) * h, BYTE(0));
-    return image;
-}
+using imgtest::greyImage;
 BYTE& px(CImageBuffer& image, int x, int y) {
     return image.GetPixelBuffer()[size_t(y) * (image.GetSize().cx + image.GetPaddingBytes()) + x];
 }
 
 // Noise: a pixel is 200 (foreground at threshold 100) with probability `density`, else 50.
 CImageBuffer noise(int w, int h, double density, std::mt19937& rng, int padding = 0) {
-    CImageBuffer image = greyImage(w, h, padding);
+    CImageBuffer image = greyImage(w, h, 0, padding);
     std::bernoulli_distribution on(density);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) px(image, x, y) = on(rng) ? 200 : 50;
@@ -88,7 +81,7 @@ TEST(RLCMake, AgreesWithADirectThresholdInsideClippedAreas) {
     std::mt19937 rng(7);
     for (CSize s : kShapes) {
         for (int padding : {0, 3}) {
-            CImageBuffer image = greyImage(s.cx, s.cy, padding);
+            CImageBuffer image = greyImage(s.cx, s.cy, 0, padding);
             for (int y = 0; y < s.cy; ++y)
                 for (int x = 0; x < s.cx; ++x) px(image, x, y) = BYTE(rng());
             for (int k = 0; k < 6; ++k) {
@@ -216,6 +209,13 @@ TEST(RLCSegment, ComponentsMatchAFloodFill) {
                 ASSERT_EQ(o.GetColor(), ref.colour == 1);
                 ASSERT_NEAR(o.GetGravity().x, ref.gx / ref.runs, 1e-9);
                 ASSERT_NEAR(o.GetGravity().y, ref.gy / ref.runs, 1e-9);
+                // Every outline walk ends, inside its component.
+                for (bool clockwise : {true, false}) {
+                    CContour c;
+                    ASSERT_TRUE(r.GetContour(c, o.GetID(), clockwise, -1));
+                    ASSERT_LE(c.GetSize(), 8 * o.GetMass());
+                    for (int i = 0; i < c.GetSize(); ++i) ASSERT_EQ(r.GetHitID(c.GetPoint(i)), o.GetID());
+                }
             }
         }
     }
@@ -297,7 +297,7 @@ TEST(RLCContour, FilledShapesHaveClosedOutlines) {
                              {1, 2}, {1, 3}, {2, 3}, {3, 3}, {3, 2}, {3, 1}, {2, 1}, {1, 1}}));
 }
 
-TEST(RLCContour, LimitsAndDegenerateComponents) {
+TEST(RLCContour, LimitsDegenerateComponentsAndABlankPicture) {
     CImageBuffer image = greyImage(12, 8);
     for (int y = 2; y < 7; ++y)
         for (int x = 3; x < 9; ++x) px(image, x, y) = 200;
@@ -318,73 +318,24 @@ TEST(RLCContour, LimitsAndDegenerateComponents) {
         EXPECT_TRUE(r.GetContour(copy, id, false, -1));
         EXPECT_TRUE(copy.GetSize() == 0 && !copy.IsClosed() && copy.GetPoints() == nullptr) << id;
     }
-}
 
-TEST(RLCContour, EveryWalkEnds) {
     // The background of an empty picture starts at column 0: its first step
     // goes diagonally inwards, and the walk then circles the border without
     // coming back to that state. It stops at the first repeated state: one
     // round of the 16 border pixels, (2, 0) seen from two directions.
     CImageBuffer blank = greyImage(6, 4);
-    CContour c;
-    ASSERT_TRUE(segmented(blank).GetContour(c, 0, true, -1));
-    EXPECT_TRUE(c.GetSize() == 18 && !c.IsClosed() && c.GetStart() == CPoint(1, 1));
-    const auto walked = points(c);
+    ASSERT_TRUE(segmented(blank).GetContour(copy, 0, true, -1));
+    EXPECT_TRUE(copy.GetSize() == 18 && !copy.IsClosed() && copy.GetStart() == CPoint(1, 1));
+    const auto walked = points(copy);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 6; ++x)
             if (x % 5 == 0 || y % 3 == 0) {
                 EXPECT_EQ(std::count(walked.begin(), walked.end(), std::make_pair(x, y)),
                           1 + (x == 2 && y == 0));
             }
-
-    std::mt19937 rng(5);
-    for (int round = 0; round < 60; ++round) {
-        const int w = 1 + int(rng() % 30), h = 1 + int(rng() % 20);
-        CImageBuffer image = round == 0 ? greyImage(w, h) : noise(w, h, kDensities[round % 4], rng);
-        CRLC r = segmented(image);
-        CArrayEx<CSegObject, const CSegObject&> objects;
-        r.ObjectExtraction(objects, 0);
-        for (const CSegObject& o : objects)
-            for (bool clockwise : {true, false}) {
-                CContour c;
-                ASSERT_TRUE(r.GetContour(c, o.GetID(), clockwise, -1));
-                ASSERT_LE(c.GetSize(), 8 * o.GetMass());
-                for (int i = 0; i < c.GetSize(); ++i) ASSERT_EQ(r.GetHitID(c.GetPoint(i)), o.GetID());
-            }
-    }
 }
 
-TEST(RLCChange, ErosionAndDilationMatchTheirPixelDefinitions) {
-    std::mt19937 rng(3);
-    for (CSize s : kShapes)
-        for (double density : kDensities)
-            for (int n : {0, 1, 2, 5}) {
-                CImageBuffer image = noise(s.cx, s.cy, density, rng);
-                const Pixels before = decode(segmented(image));
-                for (bool erode : {true, false}) {
-                    CRLC r = segmented(image);
-                    ASSERT_TRUE(r.ErodeX(n, erode));
-                    const Pixels after = decode(r);
-                    for (int y = 0; y < s.cy; ++y)
-                        for (int x = 0; x < s.cx; ++x) {
-                            int all = 1, any = 0; // over [x - n, x + n], outside the row is background
-                            for (int k = x - n; k <= x + n; ++k) {
-                                const int c = k >= 0 && k < s.cx ? before.at(before.colour, k, y) : 0;
-                                all &= c, any |= c;
-                            }
-                            ASSERT_EQ(after.at(after.colour, x, y), erode ? all : any) << x << "," << y;
-                            ASSERT_EQ(after.at(after.id, x, y), -1);
-                        }
-                }
-            }
-    CImageBuffer row = greyImage(12, 1);
-    px(row, 5, 0) = px(row, 6, 0) = 200;
-    CRLC r = segmented(row);
-    ASSERT_TRUE(r.ErodeX(1, false));
-    EXPECT_EQ(pairsOf(r, 0), (Pairs{{-1, 4}, {-1, 8}, {-1, 12}}));
-}
-
-TEST(RLCChange, IntersectionAndTransposeMatchPixels) {
+TEST(RLCChange, ErosionDilationTransposeAndIntersectionMatchPixels) {
     std::mt19937 rng(9);
     for (CSize s : kShapes) {
         for (double density : kDensities) {
@@ -394,6 +345,23 @@ TEST(RLCChange, IntersectionAndTransposeMatchPixels) {
             ASSERT_TRUE(ra.Make(&a, 100, CRect(0, 0, 999, 999), true) &&
                         rb.Make(&b, 100, CRect(0, 0, 999, 999), false));
             const Pixels pa = decode(ra), pb = decode(rb);
+
+            for (int n : {0, 1, 2, 5})
+                for (bool erode : {true, false}) {
+                    CRLC r(ra);
+                    ASSERT_TRUE(r.ErodeX(n, erode));
+                    const Pixels after = decode(r);
+                    for (int y = 0; y < s.cy; ++y)
+                        for (int x = 0; x < s.cx; ++x) {
+                            int all = 1, any = 0; // over [x - n, x + n], outside the row is background
+                            for (int k = x - n; k <= x + n; ++k) {
+                                const int c = k >= 0 && k < s.cx ? pa.at(pa.colour, k, y) : 0;
+                                all &= c, any |= c;
+                            }
+                            ASSERT_EQ(after.at(after.colour, x, y), erode ? all : any) << n << " at " << x << "," << y;
+                            ASSERT_EQ(after.at(after.id, x, y), -1);
+                        }
+                }
 
             CRLC swapped(ra), loose(ra);
             ASSERT_TRUE(swapped.SwapRLCXY(true) && loose.SwapRLCXY(false));
@@ -421,6 +389,12 @@ TEST(RLCChange, IntersectionAndTransposeMatchPixels) {
             EXPECT_EQ(ps.colour, pa.colour);
         }
     }
+    // After a dilation: the run widened by one on each side, no identifiers.
+    CImageBuffer row = greyImage(12, 1);
+    px(row, 5, 0) = px(row, 6, 0) = 200;
+    CRLC r = segmented(row);
+    ASSERT_TRUE(r.ErodeX(1, false));
+    EXPECT_EQ(pairsOf(r, 0), (Pairs{{-1, 4}, {-1, 8}, {-1, 12}}));
 }
 
 TEST(RLCChange, LinesCopiesAndIteration) {
@@ -484,7 +458,7 @@ TEST(RLCTracker, PolygonsLinesAndTooFewHandles) {
 }
 
 TEST(RLCGravity, GreyWeightedCentre) {
-    CImageBuffer image = greyImage(10, 6, 2), colour(CSize(10, 6), 24);
+    CImageBuffer image = greyImage(10, 6, 0, 2), colour(CSize(10, 6), 24);
     for (int x = 0; x < 10; ++x) px(image, x, 3) = 60;
     px(image, 2, 3) = 110;
     px(image, 6, 3) = 70;
@@ -508,7 +482,6 @@ TEST(SegObject, MergingRoundingAndExchange) {
     // Run statistics are checked against the flood fill above; here what
     // ObjectExtraction does not reach.
     CSegObject o, other, empty;
-    EXPECT_TRUE(o.GetID() == -1 && o.GetGravity() == CMPoint());
     o.Add(3, 2, 6, true);
     other.Add(9, 10, 12, false);
     o.Add(other);

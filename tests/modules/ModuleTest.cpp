@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -73,20 +72,17 @@ TEST(Module, NearestTrackerAndFeatures) {
 TEST(Module, SettingsFileRoundTrip) {
     zep3test::TempDir dir;
     const std::string path = dir.file("station.ini");
-    TestModule a;
-    {
-        CIniFile ini(path.c_str(), false);
-        CIniFile view(&ini, "Modules\\Test");
-        Put(&view, "Alarm", true);
-        a.Exchange(&view, 0);
-        EXPECT_EQ(FeatureStates(a), "Count=1;=0;Alarm=1;") << "taken from the file";
-        TestModule::Move(a.gate, CPoint(150, 30), CPoint(10, 200));
-        TestModule::Move(a.zone, CPoint(60, 70), CPoint(80, 90));
-        a.zone.SetColor(0x123456, 1);
-        a.lane.SetPosition(3, CPoint(390, 170));
-        EXPECT_TRUE(a.Exchange(&view, 1));
-        ASSERT_TRUE(ini.WriteIniFile(false));
-    }
+    TestModule a, b;
+    CIniFile written(path.c_str(), false), writtenView(&written, "Modules\\Test");
+    Put(&writtenView, "Alarm", true);
+    a.Exchange(&writtenView, 0);
+    EXPECT_EQ(FeatureStates(a), "Count=1;=0;Alarm=1;") << "taken from the file";
+    TestModule::Move(a.gate, CPoint(150, 30), CPoint(10, 200));
+    TestModule::Move(a.zone, CPoint(60, 70), CPoint(80, 90));
+    a.zone.SetColor(0x123456, 1);
+    a.lane.SetPosition(3, CPoint(390, 170));
+    EXPECT_TRUE(a.Exchange(&writtenView, 1));
+    ASSERT_TRUE(written.WriteIniFile(false));
     const std::string text = zep3test::readFile(path);
     for (const char* key : {"Gate\\Handles\\[0]\\Y=190", "Tracker(2)\\Handles\\[1]\\Y=60", "Lane\\Handles\\[3]\\X=390",
                             "Zone\\HandleCount=4", "Zone\\Color=1193046", "Zone\\ColorHigh=65280", "Zone\\Size=6",
@@ -95,9 +91,7 @@ TEST(Module, SettingsFileRoundTrip) {
         EXPECT_NE(text.find("Modules\\Test\\" + std::string(key) + "\r\n"), std::string::npos) << key << " in\n" << text;
     EXPECT_EQ(text.find("\\Test\\Count="), std::string::npos) << "features with a fixed state are not stored";
 
-    TestModule b;
-    CIniFile ini(path.c_str(), true);
-    CIniFile view(&ini, "Modules\\Test");
+    CIniFile ini(path.c_str(), true), view(&ini, "Modules\\Test");
     EXPECT_TRUE(b.Exchange(&view, 0));
     for (int i = 0; i < a.GetTrackerCount(); ++i) {
         EXPECT_EQ(Handles(*a.GetTracker(i)), Handles(*b.GetTracker(i))) << "tracker " << i;
@@ -121,31 +115,26 @@ TEST(Module, SettingsFileRoundTrip) {
 TEST(Module, DamagedSettingsLoadWhatIsValid) {
     zep3test::TempDir dir;
     const std::string path = dir.file("station.ini");
-    TestModule a;
-    {
-        CIniFile ini(path.c_str(), false);
-        CIniFile view(&ini, "M");
-        a.Exchange(&view, 1);
-        // A count no polygon has, a colour beyond 24 bits, a font height no
-        // name needs, a negative handle size, a coordinate beyond any picture.
-        CIniFile zone(&view, "Zone"), corner(&view, "Gate\\Handles\\[2]");
-        Put(&zone, "HandleCount", 1000000);
-        Put(&zone, "ColorHigh", 0x01000000u);
-        LOGFONT huge{};
-        huge.lfHeight = -400000;
-        Put(&zone, "NameFont", huge);
-        Put(&zone, "Size", -3);
-        Put(&corner, "X", 2000000000);
-        ASSERT_TRUE(ini.WriteIniFile(false));
-    }
+    TestModule a, b, c;
+    CIniFile written(path.c_str(), false), writtenView(&written, "M");
+    a.Exchange(&writtenView, 1);
+    // A count no polygon has, a colour beyond 24 bits, a font height no
+    // name needs, a negative handle size, a coordinate beyond any picture.
+    CIniFile badZone(&writtenView, "Zone"), corner(&writtenView, "Gate\\Handles\\[2]");
+    Put(&badZone, "HandleCount", 1000000);
+    Put(&badZone, "ColorHigh", 0x01000000u);
+    LOGFONT huge{};
+    huge.lfHeight = -400000;
+    Put(&badZone, "NameFont", huge);
+    Put(&badZone, "Size", -3);
+    Put(&corner, "X", 2000000000);
+    ASSERT_TRUE(written.WriteIniFile(false));
     EditFile(dir, path, "M\\Tracker(2)\\Name=\r\n", "");          // missing
     EditFile(dir, path, "M\\Floor\\ColorHigh=65280\r\n", "");     // missing
     EditFile(dir, path, "M\\Lane\\Handles\\[1]\\X=250", "M\\Lane\\Handles\\[1]\\X=270"); // off its pair
     EditFile(dir, path, "M\\Tracker(4)\\Handles\\[0]\\X=10", "M\\Tracker(4)\\Handles\\[0]\\X=x"); // unreadable
 
-    CIniFile ini(path.c_str(), true);
-    CIniFile view(&ini, "M");
-    TestModule b;
+    CIniFile ini(path.c_str(), true), view(&ini, "M");
     TestModule::Move(b.gate, CPoint(240, 100), CPoint(300, 150));
     EXPECT_TRUE(b.Exchange(&view, 0)) << "the module reports true whatever its trackers say";
     EXPECT_EQ(Handles(b.zone), Handles(a.zone)) << "count kept, handles read";
@@ -156,7 +145,6 @@ TEST(Module, DamagedSettingsLoadWhatIsValid) {
     EXPECT_EQ(b.far.GetHandle(0), CPoint(0, 10)) << "unreadable text reads as 0";
 
     // Each tracker reports its own damage.
-    TestModule c;
     CIniFile zone(&view, "Zone"), gate(&view, "Gate"), line(&view, "Tracker(2)"), floor(&view, "Floor");
     EXPECT_FALSE(c.zone.Exchange(&zone, 0));
     EXPECT_FALSE(c.gate.Exchange(&gate, 0));

@@ -42,19 +42,22 @@ struct Info8 {
 }  // namespace
 
 TEST(StretchDIBits, FullSizeCopiesExactlyAndDoubleSizeDoubles) {
-    for (bool topDown : {true, false}) {
-        const Dib dib(5, 4, topDown);
-        Canvas c(12, 10);
-        EXPECT_EQ(c.dc.StretchDIBits(1, 2, 5, 4, 0, 0, 5, 4, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY), 4);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 5; ++x) EXPECT_EQ(c.At(1 + x, 2 + y), Dib::Color(x, y)) << x << "," << y;
-        EXPECT_EQ(c.Ink(), CRect(1, 2, 6, 6));
+    // 23 columns take the four-pixel steps of the 24-bit reader and its tail.
+    for (int w : {5, 23})
+        for (bool topDown : {true, false}) {
+            const Dib dib(w, 4, topDown);
+            Canvas c(w + 7, 10);
+            EXPECT_EQ(c.dc.StretchDIBits(1, 2, w, 4, 0, 0, w, 4, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
+                      4);
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < w; ++x) EXPECT_EQ(c.At(1 + x, 2 + y), Dib::Color(x, y)) << x << "," << y;
+            EXPECT_EQ(c.Ink(), CRect(1, 2, 1 + w, 6));
 
-        Canvas d(12, 10);
-        d.dc.StretchDIBits(0, 0, 10, 8, 0, 0, 5, 4, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 10; ++x) EXPECT_EQ(d.At(x, y), Dib::Color(x / 2, y / 2)) << x << "," << y;
-    }
+            Canvas d(2 * w + 2, 10);
+            d.dc.StretchDIBits(0, 0, 2 * w, 8, 0, 0, w, 4, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 2 * w; ++x) EXPECT_EQ(d.At(x, y), Dib::Color(x / 2, y / 2)) << x << "," << y;
+        }
 }
 
 TEST(StretchDIBits, SourceYCountsFromTheBottomForBothRowOrders) {

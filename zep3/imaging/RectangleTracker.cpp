@@ -97,20 +97,14 @@ bool CRectangleTracker::Drag(const CPoint& point) {
     const CPoint p0 = HandlePoint(0), p1 = HandlePoint(1), p2 = HandlePoint(2), p3 = HandlePoint(3);
     switch (m_nGrabbedHandle) {
     case 0:
+    case 2: // the opposite corners 0 and 2 fix the other two
         SetHandlePosition(1, CPoint(p2.x, p0.y));
         SetHandlePosition(3, CPoint(p0.x, p2.y));
         break;
     case 1:
-        SetHandlePosition(0, CPoint(p3.x, p1.y));
-        SetHandlePosition(2, CPoint(p1.x, p3.y));
-        break;
-    case 2:
-        SetHandlePosition(3, CPoint(p0.x, p2.y));
-        SetHandlePosition(1, CPoint(p2.x, p0.y));
-        break;
     case 3:
-        SetHandlePosition(2, CPoint(p1.x, p3.y));
         SetHandlePosition(0, CPoint(p3.x, p1.y));
+        SetHandlePosition(2, CPoint(p1.x, p3.y));
         break;
     }
     return true;

@@ -37,6 +37,7 @@ zep3_sources(
   WindowPaint.cpp
   Wnd.cpp
   detail/FontEngine.cpp
+  detail/Posix.cpp
   detail/Raster.cpp
   detail/Wildcard.cpp
 )

@@ -253,28 +253,30 @@ SerialDevice::SerialDevice(UniqueFd fd, const SerialSettings& settings)
 
 SerialDevice::~SerialDevice() { Close(); }
 
-// Settings termios cannot make are made as near as it can: no XON/XOFF
-// limits, RTS handshake is CRTSCTS, one and a half stop bits are two.
+bool MakeTermios(const SerialSettings& settings, termios& tio) {
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CREAD | CLOCAL | ByteSizeFlag(settings.byteSize) | ParityFlags(settings.parity);
+    if (settings.stopBits == ONE5STOPBITS || settings.stopBits == TWOSTOPBITS) tio.c_cflag |= CSTOPB;
+    if (settings.rtsHandshake) tio.c_cflag |= CRTSCTS;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
+    if (settings.xonXoff) tio.c_iflag |= IXON | IXOFF;
+    tio.c_cc[VSTART] = 0x11;
+    tio.c_cc[VSTOP] = 0x13;
+    const speed_t speed = SpeedConstant(settings.baudRate);
+    if (speed == B0) return false;
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    return true;
+}
+
 void SerialDevice::Configure() {
     const int fd = m_fd.Get();
     termios tio;
     if (tcgetattr(fd, &tio) != 0) return;
-    cfmakeraw(&tio);
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    tio.c_cflag |= CREAD | CLOCAL | ByteSizeFlag(m_settings.byteSize) | ParityFlags(m_settings.parity);
-    if (m_settings.stopBits == ONE5STOPBITS || m_settings.stopBits == TWOSTOPBITS) tio.c_cflag |= CSTOPB;
-    if (m_settings.rtsHandshake) tio.c_cflag |= CRTSCTS;
-    tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
-    if (m_settings.xonXoff) tio.c_iflag |= IXON | IXOFF;
-    tio.c_cc[VSTART] = 0x11;
-    tio.c_cc[VSTOP] = 0x13;
-    const speed_t speed = SpeedConstant(m_settings.baudRate);
-    if (speed != B0) {
-        cfsetispeed(&tio, speed);
-        cfsetospeed(&tio, speed);
-    }
+    const bool standardRate = MakeTermios(m_settings, tio);
     tcsetattr(fd, TCSANOW, &tio);
-    if (speed == B0) SetCustomBaudRate(fd, m_settings.baudRate);
+    if (!standardRate) SetCustomBaudRate(fd, m_settings.baudRate);
     // DTR control disabled, and RTS too unless it does the handshake.
     Escape(CLRDTR);
     if (!m_settings.rtsHandshake) Escape(CLRRTS);

@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <termios.h>
 
 namespace zep3::detail {
 
@@ -131,6 +132,11 @@ private:
     int m_seenQueued = 0;
 };
 
+// Makes `tio` what the settings ask of the line, as near as termios can:
+// raw bytes, no XON/XOFF limits, RTS handshake as CRTSCTS, one and a half
+// stop bits as two. False when the rate has no Bxxx constant (the caller
+// then sets it with SetCustomBaudRate).
+ZEP3_TEST_API bool MakeTermios(const SerialSettings& settings, termios& tio);
 // Sets a rate that has no Bxxx constant (termios2); false when refused.
 bool SetCustomBaudRate(int fd, unsigned int rate);
 

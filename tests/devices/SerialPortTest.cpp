@@ -1,6 +1,7 @@
 // CSerialPort over pseudo-terminals: the slave is the port, the test plays
 // the far end on the master.
 #include "DevicesTestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -33,13 +34,16 @@ std::string RandomBytes(size_t size, unsigned seed) {
     return bytes;
 }
 
-int ThreadCount() {
-    int count = 0;
+// The system names of the process's threads, each followed by ";".
+std::string SystemThreadNames() {
+    std::string names;
     if (DIR* dir = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(dir)) count += e->d_name[0] != '.';
+        while (dirent* e = readdir(dir))
+            if (e->d_name[0] != '.')
+                names += zep3test::readFile(std::string("/proc/self/task/") + e->d_name + "/comm") + ";";
         closedir(dir);
     }
-    return count;
+    return names;
 }
 
 // Everything ReadStr gives until `size` bytes came (10 s at most).
@@ -229,7 +233,6 @@ TEST(SerialPort, OpenFailures) {
 }
 
 TEST(SerialPort, CloseEndsWaitingThreads) {
-    const int threadsBefore = ThreadCount();
     {
         PtyPair pty;
         CSerialPort port;
@@ -237,6 +240,7 @@ TEST(SerialPort, CloseEndsWaitingThreads) {
         const std::string names = RegisteredThreadNames();
         EXPECT_NE(names.find(":SerialRead;"), std::string::npos) << names;
         EXPECT_NE(names.find(":SerialWrite;"), std::string::npos) << names;
+        EXPECT_NE(SystemThreadNames().find("SerialRead"), std::string::npos);
         // A read waiting for bytes, a write the far end never takes.
         EXPECT_TRUE(port.WriteStr(CString(std::string(1 << 20, 'w'))));
         std::future<void> closed = std::async(std::launch::async, [&] { port.Close(); });
@@ -249,7 +253,9 @@ TEST(SerialPort, CloseEndsWaitingThreads) {
         ASSERT_TRUE(OpenPort(port, pty.Path().c_str()));
         pty.HangUp();
     }
-    EXPECT_TRUE(WaitFor([&] { return ThreadCount() <= threadsBefore; }));
+    // Gone from the process, not only from the registry.
+    EXPECT_TRUE(WaitFor([] { return SystemThreadNames().find("Serial") == std::string::npos; }))
+        << SystemThreadNames();
 }
 
 TEST(SerialPort, ModemLinesThroughTheDevice) {

@@ -47,7 +47,7 @@ int CFSKmessage::AddSign(unsigned char byte, bool noSeizure) {
         byte = static_cast<unsigned char>(byte - 0x20);
         m_bEscape = false;
     }
-    m_CheckSum += byte;
+    m_CheckSum = (m_CheckSum + byte) & 0xFF; // only the low 8 bits count, and a long hunt must not overflow
 
     if (m_MessageLength && ++m_DataCount > m_MessageLength) return EndMessage(byte);
     if (byte == 0) return EndMessage(byte);

@@ -1,3 +1,4 @@
+#include <zep3/devices/SerialPort.h>
 #include <zep3/devices/SerialPortLine.h>
 #include <zep3/devices/detail/SerialDevice.h>
 #include <zep3/foundation/ThreadManager.h>
@@ -53,11 +54,7 @@ CSerialPortLine& CSerialPortLine::operator=(const CSerialPortLine& other) {
 
 CSerialPortLine::~CSerialPortLine() { Close(); }
 
-CString CSerialPortLine::GetComStr(int n) {
-    CString name;
-    name.Format("COM%i", n);
-    return name;
-}
+CString CSerialPortLine::GetComStr(int n) { return CSerialPort::GetComStr(n); }
 
 bool CSerialPortLine::Open(CString const& port, ReceiveProc onReceive, void* user, unsigned int baudRate,
                            unsigned int eventMask, bool xonXoff, bool rtsHandshake, unsigned char byteSize,

@@ -51,7 +51,7 @@ std::string Dump(CMarkup& xml) {
 std::map<std::string, std::string> RunPeer(const std::string& arguments) {
     std::string output;
     std::map<std::string, std::string> sections;
-    if (zep3test::runCommand("python3 " MARKUP_TEST_DIR "/peer.py " + arguments, &output) != 0) return sections;
+    if (zep3test::runCommand("/usr/bin/python3 " MARKUP_TEST_DIR "/peer.py " + arguments, &output) != 0) return sections;
     std::istringstream lines(output);
     std::string line, current;
     while (std::getline(lines, line)) {

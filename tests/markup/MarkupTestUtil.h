@@ -15,7 +15,7 @@ namespace markuptest {
 std::string Dump(CMarkup& xml);
 std::string Escape(const std::string& bytes);
 
-// Runs tests/markup/peer.py with the arguments; its output split into the
+// Runs tests/markup/peer.py (with Debian's python3) with the arguments; its output split into the
 // sections it heads with "== <name>" lines. Empty map when python fails.
 std::map<std::string, std::string> RunPeer(const std::string& arguments);
 

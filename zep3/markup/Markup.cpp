@@ -360,7 +360,7 @@ CMarkup::TokenPos CMarkup::x_TagName(int iPos) const {
 CString CMarkup::x_GetTagName(int iPos) const { return iPos > 0 ? x_GetToken(x_TagName(iPos)) : CString(); }
 
 // The next attribute of a start tag: a name, '=' and a quoted value. An
-// unquoted value is passed over and leaves the attribute without one.
+// unquoted or unclosed value is passed over and leaves the attribute without one.
 bool CMarkup::x_NextAttrib(TokenPos& token, AttribPos& attrib) const {
     while (x_FindToken(token)) {
         if (token.bIsString || x_TokenIs(token, '=')) continue;
@@ -370,12 +370,12 @@ bool CMarkup::x_NextAttrib(TokenPos& token, AttribPos& attrib) const {
         if (!x_FindToken(next) || !x_TokenIs(next, '=')) return true;
         token = next;
         if (!x_FindToken(next)) return true;
-        if (next.bIsString) {
+        if (!next.bIsString && token.pCharClass[static_cast<unsigned char>(token.szDoc[next.nLeft])] == kDelim)
+            return true; // '>', '/' and the like end the tag, not this attribute
+        token = next;
+        if (next.bIsString && next.nNext > next.nRight) { // only a closed string is a value
             attrib.nValueLeft = next.nLeft;
             attrib.nValueRight = next.nRight;
-            token = next;
-        } else if (token.pCharClass[static_cast<unsigned char>(token.szDoc[next.nLeft])] != kDelim) {
-            token = next;
         }
         return true;
     }

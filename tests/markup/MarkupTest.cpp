@@ -378,9 +378,15 @@ TEST(CMarkup, DoubleByteCharactersAreSteppedWhole) {
     EXPECT_EQ(xml.GetAttribName(0), "a\x95\\");
     EXPECT_EQ(xml.GetAttrib("a\x95\\"), "1");
     EXPECT_EQ(xml.GetData(), "\x95]]>"); // 0x95 0x5D is one character, so the first "]]>" is not one
-    EXPECT_FALSE(xml.AddChildElem("c\x95")); // would end inside a character
     EXPECT_TRUE(xml.AddChildElem("c\x95\\"));
     EXPECT_EQ(xml.GetChildTagName(), "c\x95\\");
+    // A lead byte before a byte below 0x40 is no character of two: the '/' stays markup.
+    EXPECT_TRUE(xml.AddChildElem("d\x95"));
+    EXPECT_EQ(xml.GetDoc().Right(13), "<d\x95/>\r\n</r\x95\\>");
+    ASSERT_TRUE(SetACP(932));
+    EXPECT_TRUE(xml.SetDoc(xml.GetDoc()));
+    ASSERT_TRUE(SetACP(1250));
+    EXPECT_TRUE(xml.FindChildElem("d\x95"));
 
     CMarkup bytewise(doc); // '\' ends the name, and the first "]]>" the section
     bytewise.FindElem();

@@ -46,8 +46,14 @@ const unsigned char* ClassesOf(UINT codePage) {
 // Offsets are 32-bit; a little room stays for the arithmetic around them.
 constexpr int kMaxDocLength = INT_MAX - 16;
 
+// A lead byte makes a character of two only with a trail byte after it; a
+// byte below 0x40 after it stays a character of its own, so the markup
+// characters are never swallowed by a broken one.
 int CharLength(const unsigned char* cls, const char* text, int i, int limit) {
-    return cls[static_cast<unsigned char>(text[i])] == kLead && i + 1 < limit ? 2 : 1;
+    return cls[static_cast<unsigned char>(text[i])] == kLead && i + 1 < limit &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x40
+               ? 2
+               : 1;
 }
 
 // A stored name matches a requested one that begins with it and ends there
@@ -287,7 +293,7 @@ bool CMarkup::x_FindToken(TokenPos& token) const {
         while (n < nLimit) {
             const unsigned char k = cls[static_cast<unsigned char>(szDoc[n])];
             if (k == kSpace || k == kDelim) break;
-            n += k == kLead && n + 1 < nLimit ? 2 : 1;
+            n += k == kLead ? CharLength(cls, szDoc, n, nLimit) : 1;
         }
         token.nRight = token.nNext = n;
         return true;
@@ -469,14 +475,13 @@ CString CMarkup::x_TextToDoc(const char* szText, bool bAttrib) {
     return CString(text);
 }
 
-// A name that reads back as itself: one token, not quoted, not cut inside a
-// double-byte character.
+// A name that reads back as itself: one token, not quoted.
 bool CMarkup::x_IsName(const char* szName) const {
     if (!szName || !*szName || m_pCharClass[static_cast<unsigned char>(szName[0])] == kQuote) return false;
     const int nName = static_cast<int>(std::strlen(szName));
     for (int i = 0; i < nName;) {
         const unsigned char k = m_pCharClass[static_cast<unsigned char>(szName[i])];
-        if (k == kSpace || k == kDelim || (k == kLead && i + 1 == nName)) return false;
+        if (k == kSpace || k == kDelim) return false;
         i += CharLength(m_pCharClass, szName, i, nName);
     }
     return true;

@@ -635,7 +635,9 @@ bool CMarkup::x_AddElem(const char* szName, const char* szData, bool bChild) {
     const bool bParentEmpty = iPosParent && parent.nEndRight == parent.nStartRight;
     CString csParentName;
     if (bParentEmpty) {
-        // <p/> becomes <p>, CR LF, the new element, </p>.
+        // <p/> becomes <p>, CR LF, the new element, </p>. A tag ending in
+        // "//>" would still read as empty, so it takes no child.
+        if (m_Doc[parent.nStartRight - 2] == '/') return false;
         csParentName = x_GetTagName(iPosParent);
         nLeft = parent.nStartRight - 1;
         nReplace = 1;
@@ -749,7 +751,9 @@ CString CMarkup::FormatXML() {
         AttribPos attrib;
         while (x_NextAttrib(token, attrib)) {
             const CString value = attrib.nValueLeft < 0 ? CString() : x_TextFromDoc(attrib.nValueLeft, attrib.nValueRight);
-            tag += " " + x_TextFromDoc(attrib.nNameLeft, attrib.nNameRight) + "=\"" + x_TextToDoc(value, true) + "\"";
+            // The name as the text has it: decoded, "&gt;" would end the tag.
+            tag += " " + CString(m_Doc.GetString() + attrib.nNameLeft, attrib.nNameRight - attrib.nNameLeft) + "=\"" +
+                   x_TextToDoc(value, true) + "\"";
         }
         return tag + ">";
     };

@@ -60,7 +60,7 @@ void ParsePugi(benchmark::State& state) {
     SetBytes(state);
 }
 
-size_t WalkOurs(CMarkup& xml) {
+size_t VisitAll(CMarkup& xml) {
     size_t total = 0;
     auto visit = [&] { total += xml.GetTagName().GetLength() + xml.GetAttrib("id").GetLength() + xml.GetData().GetLength(); };
     xml.ResetPos();
@@ -76,34 +76,34 @@ size_t WalkOurs(CMarkup& xml) {
     }
 }
 
-size_t WalkPugi(const pugi::xml_node& node) {
+size_t VisitAll(const pugi::xml_node& node) {
     size_t total = std::strlen(node.name()) + std::strlen(node.attribute("id").value());
     bool leaf = true;
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
         if (child.type() == pugi::node_element) {
             leaf = false;
-            total += WalkPugi(child);
+            total += VisitAll(child);
         }
     return leaf ? total + std::strlen(node.child_value()) : total;
 }
 
 void WalkOurs(benchmark::State& state) {
     CMarkup xml(Document().c_str());
-    for (auto _ : state) benchmark::DoNotOptimize(WalkOurs(xml));
+    for (auto _ : state) benchmark::DoNotOptimize(VisitAll(xml));
     SetBytes(state);
 }
 
 void WalkPugi(benchmark::State& state) {
     pugi::xml_document doc;
     doc.load_buffer(Document().data(), Document().size());
-    for (auto _ : state) benchmark::DoNotOptimize(WalkPugi(doc.document_element()));
+    for (auto _ : state) benchmark::DoNotOptimize(VisitAll(doc.document_element()));
     SetBytes(state);
 }
 
 void ParseAndWalkOurs(benchmark::State& state) {
     for (auto _ : state) {
         CMarkup xml(Document().c_str());
-        benchmark::DoNotOptimize(WalkOurs(xml));
+        benchmark::DoNotOptimize(VisitAll(xml));
     }
     SetBytes(state);
 }
@@ -112,7 +112,7 @@ void ParseAndWalkPugi(benchmark::State& state) {
     for (auto _ : state) {
         pugi::xml_document doc;
         doc.load_buffer(Document().data(), Document().size());
-        benchmark::DoNotOptimize(WalkPugi(doc.document_element()));
+        benchmark::DoNotOptimize(VisitAll(doc.document_element()));
     }
     SetBytes(state);
 }

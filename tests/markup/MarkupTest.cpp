@@ -133,29 +133,10 @@ TEST(CMarkup, TruncatedAndUnbalancedDocuments) {
     }
 }
 
-TEST(CMarkup, FindsByNameRule) {
+// The random edit test moves the cursor every way against its model; here
+// the rule's other continuations and what a cursor without elements allows.
+TEST(CMarkup, FindsByNameRuleAndRefusesWithoutPosition) {
     CMarkup xml("<r><b2/><b>1</b><item/><b>2</b><bb/></r>");
-    xml.FindElem();
-    xml.IntoElem();
-    EXPECT_TRUE(xml.FindElem("b"));
-    EXPECT_EQ(xml.GetData(), "1");
-    EXPECT_TRUE(xml.FindElem("b[1]"));
-    EXPECT_EQ(xml.GetData(), "2");
-    EXPECT_FALSE(xml.FindElem("b"));
-    EXPECT_TRUE(xml.GetElement("b2"));
-    EXPECT_TRUE(xml.GetElement("item[2]"));
-    EXPECT_TRUE(xml.GetElement("b/x"));
-    EXPECT_TRUE(xml.GetElement("b=x"));
-    EXPECT_TRUE(xml.GetElement("b x"));
-    EXPECT_FALSE(xml.GetElement("B"));
-    EXPECT_FALSE(xml.GetElement("i"));
-    EXPECT_EQ(xml.GetTagName(), ""); // GetElement reset the main position
-    EXPECT_TRUE(xml.GetElement(""));
-    EXPECT_EQ(xml.GetTagName(), "b2");
-}
-
-TEST(CMarkup, CursorMovesOnlyWhereItMay) {
-    CMarkup xml("<r><a><a1/><a2/></a><b/></r>");
     EXPECT_FALSE(xml.IntoElem());
     EXPECT_FALSE(xml.OutOfElem());
     EXPECT_EQ(xml.GetData(), "");
@@ -164,39 +145,22 @@ TEST(CMarkup, CursorMovesOnlyWhereItMay) {
     EXPECT_FALSE(xml.AddChildElem("c"));
     EXPECT_FALSE(xml.SetChildAttrib("x", "1"));
 
-    EXPECT_TRUE(xml.FindChildElem("b")); // finds the root first
-    EXPECT_EQ(xml.GetTagName(), "r");
-    EXPECT_FALSE(xml.SetChildAttrib("", "1"));
-    ASSERT_TRUE(xml.IntoElem());
-    EXPECT_EQ(xml.GetTagName(), "b");
-    EXPECT_EQ(xml.GetChildTagName(), "");
-    EXPECT_FALSE(xml.FindElem()); // nothing after b
-    EXPECT_EQ(xml.GetTagName(), "b");
-    xml.ResetMainPos();
-    ASSERT_TRUE(xml.FindElem());
-    ASSERT_TRUE(xml.FindChildElem("a2"));
-    ASSERT_TRUE(xml.IntoElem());
-    EXPECT_EQ(xml.GetTagName(), "a2");
-    EXPECT_TRUE(xml.OutOfElem());
-    EXPECT_EQ(xml.GetTagName(), "a");
-    EXPECT_EQ(xml.GetChildTagName(), "a2");
-    xml.ResetChildPos();
-    EXPECT_TRUE(xml.FindChildElem());
-    EXPECT_EQ(xml.GetChildTagName(), "a1");
-    ASSERT_TRUE(xml.OutOfElem());
-    EXPECT_EQ(xml.GetTagName(), "r");
-    EXPECT_EQ(xml.GetChildTagName(), "a");
-    EXPECT_FALSE(xml.OutOfElem());
+    ASSERT_TRUE(xml.FindChildElem("b")); // finds the root first
+    EXPECT_EQ(xml.GetChildData(), "1");
+    for (const char* name : {"b[1]", "b/x", "b=x", "b x"}) {
+        EXPECT_TRUE(xml.FindChildElem(name)) << name;
+        EXPECT_EQ(xml.GetChildTagName(), "b");
+        xml.ResetChildPos();
+    }
+    for (const char* name : {"B", "i", "b2x"}) EXPECT_FALSE(xml.FindChildElem(name)) << name;
 
     // IntoElem without a child position: no main element inside, so no attributes either.
-    xml.ResetChildPos();
     ASSERT_TRUE(xml.IntoElem());
     EXPECT_EQ(xml.GetTagName(), "");
     EXPECT_FALSE(xml.IntoElem());
     EXPECT_FALSE(xml.SetAttrib("x", "1"));
     EXPECT_EQ(xml.GetAttribName(0), "");
-    xml.ResetPos();
-    EXPECT_TRUE(xml.FindElem("r"));
+    EXPECT_TRUE(xml.GetElement("item[2]"));
 }
 
 TEST(CMarkup, AddsElementsWhereTheRulesSay) {
@@ -235,18 +199,6 @@ TEST(CMarkup, AddsElementsWhereTheRulesSay) {
     xml.ResetChildPos();
     ASSERT_TRUE(xml.AddChildElem("z"));
     EXPECT_EQ(xml.GetDoc(), "<r><a/><n/>\r\n text <b/><z/>\r\n</r>");
-
-    // Siblings: after the main element, the cursor on the new one; at an
-    // empty level as the parent's last child.
-    ASSERT_TRUE(xml.SetDoc("<r><a><x/></a><b/></r>"));
-    xml.FindElem();
-    xml.IntoElem();
-    xml.FindElem("a");
-    ASSERT_TRUE(xml.AddElem("m", "1"));
-    EXPECT_EQ(xml.GetTagName(), "m");
-    ASSERT_TRUE(xml.AddElem("n"));
-    EXPECT_EQ(xml.GetDoc(), "<r><a><x/></a><m>1</m>\r\n<n/>\r\n<b/></r>");
-    EXPECT_EQ(Dump(xml), "0|r|\n1|a|\n2|x|\n1|m|1\n1|n|\n1|b|\n");
 
     // A document that failed to parse takes a root after its text.
     ASSERT_FALSE(xml.SetDoc("<?xml version=\"1.0\"?>\r\n"));
@@ -342,9 +294,12 @@ TEST(CMarkup, DeepAndCrowdedDocuments) {
 }
 
 // A text beyond 2 GiB is refused before it is copied. The text is one
-// 64 KiB page of 'x' mapped over and over, so it costs no memory.
+// 1 MiB block of 'x' mapped over and over, so it costs no memory.
 TEST(CMarkup, RefusesOversizeText) {
-    const size_t chunk = 1 << 16, count = (size_t(1) << 31) / chunk + 1;
+#ifdef __SANITIZE_THREAD__
+    GTEST_SKIP() << "ThreadSanitizer would track every byte of the 2 GiB strlen; no threads are involved here";
+#endif
+    const size_t chunk = 1 << 20, count = (size_t(1) << 31) / chunk + 1;
     const int fill = memfd_create("markup-x", 0), tail = memfd_create("markup-end", 0);
     ASSERT_TRUE(fill >= 0 && tail >= 0);
     ASSERT_EQ(ftruncate(fill, chunk), 0);
@@ -355,7 +310,8 @@ TEST(CMarkup, RefusesOversizeText) {
     char* base = static_cast<char*>(mmap(nullptr, chunk * count, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
     ASSERT_NE(base, MAP_FAILED);
     for (size_t i = 0; i < count; ++i)
-        ASSERT_NE(mmap(base + i * chunk, chunk, PROT_READ, MAP_SHARED | MAP_FIXED, i + 1 < count ? fill : tail, 0),
+        ASSERT_NE(mmap(base + i * chunk, chunk, PROT_READ, MAP_SHARED | MAP_FIXED | MAP_POPULATE,
+                       i + 1 < count ? fill : tail, 0),
                   MAP_FAILED);
     CMarkup xml("<a/>");
     EXPECT_FALSE(xml.SetDoc(base));

@@ -28,6 +28,9 @@
 // limited to 2 GiB (offsets are 32-bit): a longer text is refused by SetDoc,
 // and an edit that would grow the text past it returns false.
 //
+// Signatures: names and data are `const char*` and may be omitted where a
+// caller would (FindElem(), AddChildElem(name)); reads are const.
+//
 // A single-owner object without locks.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/String.h>

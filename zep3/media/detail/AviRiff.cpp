@@ -85,6 +85,9 @@ struct AviReader::Chunk {
 
 // ---- reading ----
 
+AviReader::AviReader() = default;
+AviReader::~AviReader() = default;
+
 HRESULT AviReader::Open(const std::string& path, bool denyWrite) {
     Close();
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -351,6 +354,9 @@ HRESULT AviReader::Read(LONG position, void* buffer, LONG bufferSize, LONG* byte
 }
 
 // ---- writing ----
+
+AviWriter::AviWriter() = default;
+AviWriter::~AviWriter() { Close(); }
 
 void AviWriter::SetRiffLimit(uint64_t bytes) { g_riffLimit = bytes; }
 

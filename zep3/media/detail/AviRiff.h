@@ -33,6 +33,11 @@ struct AviIndexEntry {
 
 class ZEP3_TEST_API AviReader {
 public:
+    AviReader();
+    ~AviReader();
+    AviReader(const AviReader&) = delete;
+    AviReader& operator=(const AviReader&) = delete;
+
     // Opens the first video stream of the file; with denyWrite a shared lock
     // keeps writers (who lock exclusively) out.
     HRESULT Open(const std::string& path, bool denyWrite);
@@ -83,8 +88,8 @@ private:
 
 class ZEP3_TEST_API AviWriter {
 public:
-    AviWriter() = default;
-    ~AviWriter() { Close(); }
+    AviWriter();
+    ~AviWriter();
     AviWriter(const AviWriter&) = delete;
     AviWriter& operator=(const AviWriter&) = delete;
 

@@ -2,6 +2,7 @@
 
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -23,6 +24,11 @@ CImageBuffer Pattern(int width, int height, int frame, int bitCount) {
                 for (int c = 0; c < pixel; ++c) p[c] = BYTE(c == 0 ? b : c == 1 ? g : c == 2 ? r : 0);
         }
     }
+    // A white square that jumps from frame to frame: neighbours differ clearly.
+    const int side = std::min(16, std::min(width, height) / 2), left = frame * 23 % (width - side + 1),
+              top = frame * 11 % (height - side + 1);
+    for (int y = top; y < top + side; ++y)
+        std::memset(image.GetPixelBuffer() + (size_t(y) * width + left) * pixel, 0xFF, size_t(side) * pixel);
     return image;
 }
 

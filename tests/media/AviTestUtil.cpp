@@ -15,8 +15,8 @@ CImageBuffer Pattern(int width, int height, int frame, int bitCount) {
     for (int y = 0; y < height; ++y) {
         BYTE* row = image.GetPixelBuffer() + size_t(y) * width * pixel;
         for (int x = 0; x < width; ++x) {
-            const int b = (x * 200 / width + frame * 2) % 256, g = y * 220 / height + 16,
-                      r = ((x + y) * 180 / (width + height) + frame * 3) % 256;
+            const int b = x * 200 / width + frame * 2 % 50, g = y * 220 / height + 16,
+                      r = (x + y) * 180 / (width + height) + frame * 3 % 70;
             BYTE* p = row + size_t(x) * pixel;
             if (pixel == 1)
                 p[0] = BYTE((b + g + r) / 3);

@@ -208,6 +208,14 @@ TEST(AviWrite, FailuresGiveTheirTexts) {
     EXPECT_FALSE(CAVIEdit().InitCompressor(CSize(32, 16), 3, nullptr, 0, kMJPG));
 }
 
+// A frame smaller than the JPEG headers: the codec's worst case, not the
+// frame's size, bounds the compressed frame.
+TEST(AviWrite, TinyMjpegFrames) {
+    zep3test::TempDir dir;
+    ASSERT_TRUE(avitest::Record(dir.file("tiny.avi"), kMJPG, kMJPG, 8, 4, 3));
+    EXPECT_EQ(3, avitest::FfProbe(dir.file("tiny.avi")).frames);
+}
+
 // Frames of another depth are converted first (8-bit grey into a 24-bit
 // recording); CompressFrame hands out its data or a copy.
 TEST(AviWrite, CompressFrameConvertsAndCopies) {

@@ -389,6 +389,9 @@ bool CAVIEdit::CompressFrame(unsigned char** output, CImageBuffer const* image, 
     DWORD frameFlags = AVIIF_KEYFRAME;
     DWORD bytes = m_WriteOutputFormat.biSizeImage;
     if (compressing) {
+        // Room for the codec's largest frame: it is compressed in place.
+        const size_t largest = m_pCompressor->CompressMaxSize(in);
+        if (m_Buffer2.size() < largest) m_Buffer2.resize(largest);
         bool key = frame == 0;
         const LRESULT result =
             m_pCompressor->Compress(picture, m_CompressorParam[2], m_Buffer2.data(), DWORD(m_Buffer2.size()), bytes, key);

@@ -5,6 +5,8 @@
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace zep3::detail {
 
@@ -84,11 +86,20 @@ public:
         const int q = quality < 0 ? Option("quality") : std::clamp(int((quality + 50) / 100), 1, 100);
         const int format = PixelFormat(m_in.biBitCount);
         const Rows rows = TurboRows(in, height);
-        unsigned long jpegSize = capacity;
-        // NOREALLOC: a frame that does not fit fails instead of moving the buffer.
-        if (tjCompress2(m_compressor, rows.buffer, m_in.biWidth, rows.pitch, height, format, &out, &jpegSize,
+        // TurboJPEG writes into a fixed buffer only up to its worst case, so a
+        // smaller destination gets the frame through a buffer of that size.
+        const DWORD worst = CompressMaxSize(m_in);
+        BYTE* target = out;
+        if (capacity < worst) {
+            m_spare.resize(worst);
+            target = m_spare.data();
+        }
+        unsigned long jpegSize = worst;
+        if (tjCompress2(m_compressor, rows.buffer, m_in.biWidth, rows.pitch, height, format, &target, &jpegSize,
                         format == TJPF_GRAY ? TJSAMP_GRAY : TJSAMP_420, q, rows.flags | TJFLAG_NOREALLOC) != 0)
             return ICERR_ERROR;
+        if (jpegSize > capacity) return ICERR_BADSIZE;
+        if (target != out) std::memcpy(out, target, jpegSize);
         size = DWORD(jpegSize);
         key = true;
         return ICERR_OK;
@@ -136,6 +147,7 @@ private:
     tjhandle m_compressor = nullptr;
     tjhandle m_decompressor = nullptr;
     BITMAPINFOHEADER m_in{}, m_out{};
+    std::vector<BYTE> m_spare;
 };
 
 } // namespace

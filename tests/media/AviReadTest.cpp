@@ -51,6 +51,7 @@ struct FfmpegCase {
     const char* options;
     double minimumPsnr; // against ffmpeg's own decoding
 };
+void PrintTo(const FfmpegCase& c, std::ostream* os) { *os << c.label; }
 
 const FfmpegCase kFfmpegCases[] = {
     {"rawvideo", "-c:v rawvideo -pix_fmt bgr24", 99},

@@ -21,6 +21,7 @@ struct CodecCase {
     const char* ffmpegName;
     double minimumPsnr; // 99: identical
 };
+void PrintTo(const CodecCase& c, std::ostream* os) { *os << c.label; }
 
 const CodecCase kCases[] = {
     {"uncompressed", 0, 0, "rawvideo", 99},

@@ -85,6 +85,17 @@ BITMAPINFOHEADER UncompressedFormat(LONG width, LONG height, int bitCount) {
     return f;
 }
 
+BITMAPINFOHEADER CompressedFormat(const BITMAPINFOHEADER& in, DWORD compression, DWORD maxSize) {
+    BITMAPINFOHEADER out = UncompressedFormat(in.biWidth, std::abs(in.biHeight), in.biBitCount);
+    out.biCompression = compression;
+    out.biSizeImage = maxSize;
+    return out;
+}
+
+bool SameSize(const BITMAPINFOHEADER& a, const BITMAPINFOHEADER& b) {
+    return a.biWidth == b.biWidth && std::abs(a.biHeight) == std::abs(b.biHeight);
+}
+
 void FillInfo(ICINFO& info, DWORD handler, DWORD flags, const char* name, const char* description,
               const char* driver) {
     info = ICINFO{};

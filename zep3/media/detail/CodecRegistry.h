@@ -29,6 +29,10 @@ ptrdiff_t RowBytes(const BITMAPINFOHEADER& format);
 Picture PictureOf(const BITMAPINFOHEADER& format, const void* bits);
 // The uncompressed format of a frame: 40 bytes, planes 1, image size set.
 BITMAPINFOHEADER UncompressedFormat(LONG width, LONG height, int bitCount);
+// A codec's output for `in`: bottom-up, that compression, image size maxSize.
+BITMAPINFOHEADER CompressedFormat(const BITMAPINFOHEADER& in, DWORD compression, DWORD maxSize);
+// Same width and number of rows.
+bool SameSize(const BITMAPINFOHEADER& a, const BITMAPINFOHEADER& b);
 
 // One named integer setting of a codec; the settings travel as its state block.
 struct CodecOption {

@@ -34,10 +34,6 @@ bool PlainFrame(const BITMAPINFOHEADER& f) {
            FrameFormat(f.biBitCount) != AV_PIX_FMT_NONE && f.biWidth <= 16384 && std::abs(f.biHeight) <= 16384;
 }
 
-bool SameSize(const BITMAPINFOHEADER& a, const BITMAPINFOHEADER& b) {
-    return a.biWidth == b.biWidth && std::abs(a.biHeight) == std::abs(b.biHeight);
-}
-
 // libav* report through av_log; the library keeps quiet.
 void Quiet() {
     static std::once_flag once;
@@ -185,10 +181,7 @@ public:
         return ICERR_OK;
     }
     BITMAPINFOHEADER CompressFormat(const BITMAPINFOHEADER& in) const override {
-        BITMAPINFOHEADER out = UncompressedFormat(in.biWidth, std::abs(in.biHeight), in.biBitCount);
-        out.biCompression = m_compression;
-        out.biSizeImage = CompressMaxSize(in);
-        return out;
+        return CompressedFormat(in, m_compression, CompressMaxSize(in));
     }
     DWORD CompressMaxSize(const BITMAPINFOHEADER& in) const override {
         return DWORD(std::min<int64_t>(int64_t(RowBytes(in)) * std::abs(in.biHeight) * 2 + 65536, 0x7FFFFFFF));

@@ -28,10 +28,6 @@ bool PlainFrame(const BITMAPINFOHEADER& f) {
            PixelFormat(f.biBitCount) >= 0 && f.biWidth <= 65500 && std::abs(f.biHeight) <= 65500;
 }
 
-bool SameSize(const BITMAPINFOHEADER& a, const BITMAPINFOHEADER& b) {
-    return a.biWidth == b.biWidth && std::abs(a.biHeight) == std::abs(b.biHeight);
-}
-
 // TurboJPEG takes rows top-down with a positive pitch, or bottom-up.
 struct Rows {
     BYTE* buffer;
@@ -63,10 +59,7 @@ public:
         return ICERR_OK;
     }
     BITMAPINFOHEADER CompressFormat(const BITMAPINFOHEADER& in) const override {
-        BITMAPINFOHEADER out = UncompressedFormat(in.biWidth, std::abs(in.biHeight), in.biBitCount);
-        out.biCompression = kMJPG;
-        out.biSizeImage = CompressMaxSize(in);
-        return out;
+        return CompressedFormat(in, kMJPG, CompressMaxSize(in));
     }
     DWORD CompressMaxSize(const BITMAPINFOHEADER& in) const override {
         const unsigned long size = tjBufSize(in.biWidth, std::abs(in.biHeight), TJSAMP_444);

@@ -391,7 +391,7 @@ HRESULT AviWriter::SetFormat(const BITMAPINFOHEADER& format) {
     m_format = format;
     m_chunkId = StreamChunkId(0, format.biCompression == BI_RGB ? "db" : "dc");
     m_haveFormat = true;
-    const std::vector<BYTE> headers = BuildHeaders();
+    const std::vector<BYTE> headers = BuildHeaders(false);
     if (!Put(headers.data(), headers.size())) return AVIERR_FILEWRITE;
     m_riffStart = 0;
     m_moviStart = headers.size() - 12;
@@ -407,7 +407,7 @@ bool AviWriter::Put(const void* data, size_t size) {
     return true;
 }
 
-std::vector<BYTE> AviWriter::BuildHeaders() const {
+std::vector<BYTE> AviWriter::BuildHeaders(bool final) const {
     const uint32_t width = uint32_t(std::abs(m_format.biWidth)), height = uint32_t(std::abs(m_format.biHeight));
     const uint32_t maxChunk = std::max(m_maxChunk, m_info.dwSuggestedBufferSize);
     const double framesPerSecond = double(m_info.dwRate) / m_info.dwScale;
@@ -441,7 +441,7 @@ std::vector<BYTE> AviWriter::BuildHeaders() const {
     w.U32(m_info.dwScale);
     w.U32(m_info.dwRate);
     w.U32(m_info.dwStart);
-    w.U32(m_frames ? m_frames : m_info.dwLength);
+    w.U32(final ? m_frames : m_info.dwLength);
     w.U32(maxChunk);
     w.U32(m_info.dwQuality);
     w.U32(m_info.dwSampleSize);
@@ -500,7 +500,6 @@ HRESULT AviWriter::Write(LONG position, const void* data, LONG size, DWORD flags
 
 HRESULT AviWriter::WriteChunk(const void* data, uint32_t size, bool key) {
     if (m_failed) return AVIERR_FILEWRITE;
-    if (m_super.size() >= kSuperEntries - 1 && m_segment.size() >= 0x7FFFFFFF / 8) return AVIERR_FILEWRITE;
     // What the segment will hold with this frame and its index entries.
     const uint64_t indexes = 32 + 8 * (m_segment.size() + 1) + (m_firstSegment ? 8 + m_idx1.size() + 16 : 0);
     const uint64_t grown = m_pos + 8 + size + (size & 1) + indexes - m_riffStart;
@@ -510,7 +509,6 @@ HRESULT AviWriter::WriteChunk(const void* data, uint32_t size, bool key) {
         if (hr == AVIERR_OK) hr = BeginSegment();
         if (hr != AVIERR_OK) return hr;
     }
-    if (grown > 0xFFFFFFF0u && m_segment.empty()) return AVIERR_BADSIZE; // a frame of 4 GB
     BYTE header[8];
     ByteWriter h;
     h.U32(m_chunkId);
@@ -595,7 +593,7 @@ HRESULT AviWriter::Close() {
     if (m_haveFormat && hr == AVIERR_OK) {
         hr = CloseSegment();
         if (hr == AVIERR_OK) {
-            const std::vector<BYTE> headers = BuildHeaders();
+            const std::vector<BYTE> headers = BuildHeaders(true);
             if (!WriteAllAt(m_fd.Get(), headers.data(), headers.size(), 0)) hr = AVIERR_FILEWRITE;
         }
     }

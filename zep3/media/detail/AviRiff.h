@@ -121,7 +121,8 @@ private:
         uint64_t offset;
         uint32_t size, duration;
     };
-    std::vector<BYTE> BuildHeaders() const;
+    // The headers up to the first movi list: provisional, or final on closing.
+    std::vector<BYTE> BuildHeaders(bool final) const;
     HRESULT WriteChunk(const void* data, uint32_t size, bool key);
     HRESULT CloseSegment();
     HRESULT BeginSegment();

@@ -12,6 +12,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <mutex>
 

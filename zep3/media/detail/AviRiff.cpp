@@ -236,7 +236,7 @@ HRESULT AviReader::ParseStreamList(uint64_t begin, uint64_t end, int streamNumbe
                 format.swap(bytes);
             else if (c.id == kIndx)
                 super.swap(bytes);
-            else
+            else if (!bytes.empty())
                 std::memcpy(info.szName, bytes.data(), std::min(bytes.size(), sizeof info.szName - 1));
         }
         at = c.next;

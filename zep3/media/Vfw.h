@@ -6,7 +6,7 @@
 // (which data format it writes). The codecs are the library's own registry
 // over TurboJPEG and libavcodec (see docs/media-avi.md):
 //   handler 'mjpg' -> 'MJPG'   Motion JPEG (TurboJPEG)
-//   handler 'fmp4' -> 'FMP4'   MPEG-4 part 2 ('xvid' -> 'XVID', 'divx' -> 'DIVX' alike)
+//   handler 'fmp4' -> 'FMP4'   MPEG-4 part 2 ('xvid' -> 'XVID' alike; DIVX, DX50, MP4V decoded)
 //   handler 'h264' -> 'H264'   H.264 through libx264 (when libavcodec has it)
 //   handler 'ffv1' -> 'FFV1'   FFV1, lossless
 //   handler 'DIB ' -> 0        uncompressed frames

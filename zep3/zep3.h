@@ -6,4 +6,5 @@
 #include <zep3/imaging/imaging.h>
 #include <zep3/markup/markup.h>
 #include <zep3/devices/devices.h>
+#include <zep3/media/media.h>
 #include <zep3/modules/modules.h>

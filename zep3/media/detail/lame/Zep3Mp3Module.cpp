@@ -114,6 +114,7 @@ int PresetQuality(LONG preset) {
 }
 
 bool Apply(lame_global_flags* lame, const Settings& s) {
+    if (s.sampleRate == 0 || s.mode < 0 || s.mode > 3) return false;
     const bool mono = s.mode == BE_MP3_MODE_MONO;
     lame_set_num_channels(lame, mono ? 1 : 2);
     lame_set_in_samplerate(lame, static_cast<int>(s.sampleRate));
@@ -122,7 +123,6 @@ bool Apply(lame_global_flags* lame, const Settings& s) {
     const int outRate = s.resampleRate ? static_cast<int>(s.resampleRate) : RateForVersion(s.sampleRate, s.mpegVersion);
     if (outRate) lame_set_out_samplerate(lame, outRate);
     static const MPEG_mode modes[] = {STEREO, JOINT_STEREO, DUAL_CHANNEL, MONO};
-    if (s.mode < 0 || s.mode > 3) return false;
     lame_set_mode(lame, modes[s.mode]);
     if (!preset) {
         if (s.vbr) {

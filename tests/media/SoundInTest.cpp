@@ -25,13 +25,17 @@ using zep3test::TempDir;
 
 namespace {
 
+// Makes `pcm` ALSA's default device, after the system's own configuration.
+void UseAlsaDefault(const TempDir& dir, const std::string& pcm) {
+    const std::string conf = dir.file("asound.conf");
+    zep3test::writeFile(conf, "</usr/share/alsa/alsa.conf>\npcm.!default {\n" + pcm + "}\n");
+    setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
+}
+
 // Makes ALSA's default capture device read raw samples from `infile`.
 void UseAlsaInput(const TempDir& dir, const std::string& infile) {
-    const std::string conf = dir.file("asound.conf");
-    zep3test::writeFile(conf, "</usr/share/alsa/alsa.conf>\n"
-                              "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n"
-                              "  infile \"" + infile + "\"\n  format \"raw\"\n}\n");
-    setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
+    UseAlsaDefault(dir, "  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n  infile \"" + infile +
+                            "\"\n  format \"raw\"\n");
 }
 
 // 16-bit samples that never repeat within the test's lengths.
@@ -43,6 +47,14 @@ std::string Samples(int count) {
         bytes[2 * i + 1] = char(v >> 8);
     }
     return bytes;
+}
+
+// Writes `count` samples to a file that ALSA's default capture device reads; returns them.
+std::string UseAlsaSamples(const TempDir& dir, int count) {
+    const std::string input = Samples(count);
+    EXPECT_TRUE(zep3test::writeFile(dir.file("in.raw"), input));
+    UseAlsaInput(dir, dir.file("in.raw"));
+    return input;
 }
 
 int RegisteredThreads(const char* name) {
@@ -120,9 +132,7 @@ struct PipeFeed {
 
 TEST(SoundIn, RecordsTheSamplesInOrderIntoAlternatingBuffers) {
     TempDir dir;
-    const std::string input = Samples(64000);
-    ASSERT_TRUE(zep3test::writeFile(dir.file("in.raw"), input));
-    UseAlsaInput(dir, dir.file("in.raw"));
+    const std::string input = UseAlsaSamples(dir, 64000);
     Recorder recorder;
     ASSERT_EQ(0u, recorder.Open(1, 8000, 16, WAVE_FORMAT_PCM));
     EXPECT_EQ(16000u, recorder.Format().nAvgBytesPerSec);
@@ -193,9 +203,7 @@ TEST(SoundIn, StopHandsBackThePartlyFilledBufferOnceAndQueuesNothing) {
 
 TEST(SoundIn, OneBufferWithoutLoopIsHandedOverOnce) {
     TempDir dir;
-    const std::string input = Samples(4000);
-    ASSERT_TRUE(zep3test::writeFile(dir.file("in.raw"), input));
-    UseAlsaInput(dir, dir.file("in.raw"));
+    const std::string input = UseAlsaSamples(dir, 4000);
     Recorder recorder;
     ASSERT_EQ(0u, recorder.Open(2, 44100, 8, WAVE_FORMAT_PCM));
     EXPECT_EQ(88200u, recorder.Format().nAvgBytesPerSec);
@@ -212,8 +220,7 @@ TEST(SoundIn, OneBufferWithoutLoopIsHandedOverOnce) {
 
 TEST(SoundIn, CloseWhileRecordingTakesTheBuffersBackFirst) {
     TempDir dir;
-    ASSERT_TRUE(zep3test::writeFile(dir.file("in.raw"), Samples(400000)));
-    UseAlsaInput(dir, dir.file("in.raw"));
+    UseAlsaSamples(dir, 400000);
     Recorder recorder;
     ASSERT_EQ(0u, recorder.Open(1, 8000, 16, WAVE_FORMAT_PCM));
     ASSERT_EQ(0u, recorder.CreateBuffers(100, true));
@@ -226,8 +233,7 @@ TEST(SoundIn, CloseWhileRecordingTakesTheBuffersBackFirst) {
 
 TEST(SoundIn, FormatsTheDeviceRefusesAreReturned) {
     TempDir dir;
-    ASSERT_TRUE(zep3test::writeFile(dir.file("in.raw"), Samples(100)));
-    UseAlsaInput(dir, dir.file("in.raw"));
+    UseAlsaSamples(dir, 100);
     Recorder recorder;
     EXPECT_EQ(WAVERR_BADFORMAT, recorder.Open(1, 8000, 12, WAVE_FORMAT_PCM));
     EXPECT_EQ(unsigned(-1), recorder.CreateBuffers(800, true));
@@ -239,9 +245,7 @@ TEST(SoundIn, FormatsTheDeviceRefusesAreReturned) {
 
 TEST(SoundIn, WithoutAnInputDeviceOpenSucceedsAndOpensNothing) {
     TempDir dir;
-    zep3test::writeFile(dir.file("asound.conf"),
-                        "</usr/share/alsa/alsa.conf>\npcm.!default {\n  type hw\n  card 99\n}\n");
-    setenv("ALSA_CONFIG_PATH", dir.file("asound.conf").c_str(), 1);
+    UseAlsaDefault(dir, "  type hw\n  card 99\n");
     Recorder recorder;
     EXPECT_EQ(0u, recorder.Open(1, 8000, 16, WAVE_FORMAT_PCM));
     EXPECT_EQ(0, RegisteredThreads(":SoundIn"));

@@ -5,7 +5,6 @@
 #include <zep3/platform/Event.h>
 #include <zep3/platform/SingleLock.h>
 
-#include <cstring>
 #include <new>
 
 using namespace zep3::detail;
@@ -33,8 +32,9 @@ unsigned int CSoundIn::Open(int channels, int samplesPerSecond, int bitsPerSampl
     m_Format.wFormatTag = formatTag;
     m_Format.nChannels = static_cast<WORD>(channels);
     m_Format.nSamplesPerSec = static_cast<DWORD>(samplesPerSecond);
-    m_Format.nAvgBytesPerSec = static_cast<DWORD>(channels * samplesPerSecond * bitsPerSample / 8);
-    m_Format.nBlockAlign = static_cast<WORD>(channels * bitsPerSample / 8);
+    const long long frameBits = static_cast<long long>(channels) * bitsPerSample;
+    m_Format.nAvgBytesPerSec = static_cast<DWORD>(frameBits * samplesPerSecond / 8);
+    m_Format.nBlockAlign = static_cast<WORD>(frameBits / 8);
     m_Format.wBitsPerSample = static_cast<WORD>(bitsPerSample);
     m_Format.cbSize = 0;
 
@@ -146,6 +146,7 @@ void CSoundIn::BufferFilled(WAVEHDR* /*header*/) {
         if (!m_bLoop || !m_hWaveIn || next->dwBytesRecorded != next->dwBufferLength) return;
         if (waveInAddBuffer(m_hWaveIn, next, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return;
         m_NextBuffer = static_cast<int>((m_NextBuffer + 1) % count);
+        if (!m_bRunning) return; // Close is waiting for the worker
     }
 }
 

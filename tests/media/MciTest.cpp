@@ -162,8 +162,13 @@ TEST_F(Mci, AVideoClipPlaysSeeksAndCloses) {
     const int64_t took = PlayRange(player, wnd, 200, 700);
     EXPECT_GE(took, 450);
     EXPECT_LE(took, 5500);
+    player.SetRange(-1, -1);
+    ASSERT_TRUE(player.Play(wnd));
+    ASSERT_TRUE(player.Pause());
+    EXPECT_TRUE(player.IsPaused());
     ASSERT_TRUE(player.Seek(1000));
     EXPECT_NEAR(1000, player.GetPosition(), 100);
+    EXPECT_EQ(MCI_MODE_STOP, player.GetStatus());
     EXPECT_FALSE(player.Seek(5000)) << "beyond the length";
     EXPECT_TRUE(player.Close());
     EXPECT_FALSE(player.IsOpened());

@@ -4,5 +4,5 @@
 #include <zep3/foundation/foundation.h>
 #include <zep3/crypto/crypto.h>
 #include <zep3/imaging/imaging.h>
-#include <zep3/media/media.h>
 #include <zep3/modules/modules.h>
+#include <zep3/media/media.h>

@@ -17,7 +17,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 struct SPreviousHandlers {
     struct sigaction actions[5];
@@ -352,7 +352,7 @@ void CrashSignalEntry::OnSignal(int sig, siginfo_t* info, void* context) {
     errno = savedErrno;
 }
 
-namespace zep3detail {
+namespace zep3::detail {
 
 void ContextFromUcontext(const ucontext_t& uc, CONTEXT& ctx) {
     std::memset(&ctx, 0, sizeof ctx);
@@ -376,7 +376,7 @@ void ContextFromUcontext(const ucontext_t& uc, CONTEXT& ctx) {
 #endif
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail
 
 CCrashHandler::CCrashHandler() {
     if (!m_Installed) SetCrashHandler();

@@ -16,7 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 namespace {
 

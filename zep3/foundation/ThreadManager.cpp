@@ -11,7 +11,7 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 CMap<unsigned int, unsigned int, SThreadInfo*, SThreadInfo*>& CThreadManager::m_ThreadInfoMap =
     *new CMap<unsigned int, unsigned int, SThreadInfo*, SThreadInfo*>;

@@ -8,7 +8,7 @@
 #include <pthread.h>
 #include <unordered_map>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 struct Waiter {
     std::vector<KernelObject*> objects;
@@ -176,9 +176,9 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, 
     return WAIT_OBJECT_0 + w.satisfied;
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 BOOL CloseHandle(HANDLE handle) {
     std::shared_ptr<KernelObject> last; // released outside the table lock

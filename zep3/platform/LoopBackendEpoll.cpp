@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <unordered_map>
 
-namespace zep3detail {
+namespace zep3::detail {
 namespace {
 
 const uint64_t kWakeKey = 0;
@@ -104,4 +104,4 @@ private:
 
 std::unique_ptr<LoopBackend> CreateLoopBackend() { return std::make_unique<EpollBackend>(); }
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <unordered_map>
 
-namespace zep3detail {
+namespace zep3::detail {
 namespace {
 
 static_assert(sizeof(std::atomic<int>) == sizeof(int) && std::atomic<int>::is_always_lock_free,
@@ -256,9 +256,9 @@ bool GetSuspendedThreadContext(HANDLE thread, ucontext_t* context) {
     return true;
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 DWORD GetCurrentThreadId() {
     if (!tlsTid) {

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 FileHandle& FileHandle::operator=(FileHandle&& o) noexcept {
     if (this != &o) {
@@ -20,12 +20,6 @@ FileHandle& FileHandle::operator=(FileHandle&& o) noexcept {
 void FileHandle::Close() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
-}
-
-bool IsSameFile(int fd, const std::string& path) {
-    struct stat a, b;
-    return ::fstat(fd, &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
 }
 
 FileHandle OpenLocked(const std::string& path, int lockKind, bool create, bool* created) {
@@ -88,44 +82,4 @@ bool WriteWhole(int fd, const char* data, size_t size) {
     return true;
 }
 
-bool SyncFolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-bool CopyToNewFile(int sourceFd, const std::string& target, unsigned mode) {
-    FileHandle out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-    if (!out.IsOpen()) return false;
-    ::fchmod(out.Get(), mode); // the umask must not narrow the copied permissions
-    std::unique_ptr<char[]> data;
-    size_t size = 0;
-    bool ok = ReadWhole(sourceFd, data, size) && WriteWhole(out.Get(), data.get(), size) &&
-              ::fsync(out.Get()) == 0;
-    if (!ok) ::unlink(target.c_str());
-    return ok;
-}
-
-bool MoveNoReplace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // File systems without RENAME_NOREPLACE: a hard link fails on an existing target.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
-        return true;
-    }
-    // Nor hard links (FAT and the like): check, then rename.
-    if (errno != EPERM && errno != EOPNOTSUPP) return false;
-    return !FileExists(to) && ::rename(from.c_str(), to.c_str()) == 0;
-}
-
-bool FileExists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-} // namespace zep3detail
+} // namespace zep3::detail

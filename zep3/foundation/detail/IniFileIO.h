@@ -2,12 +2,14 @@
 // File operations of the configuration store on POSIX: descriptors that
 // carry an advisory lock, whole-file reads and writes, and the syncs that
 // make a replacement durable.
+#include <zep3/platform/detail/Posix.h>
+
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <sys/file.h>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 // A file descriptor that is closed (and its lock released) on destruction.
 class FileHandle {
@@ -36,20 +38,9 @@ private:
 // the file the path names at that moment. *created tells whether this open
 // made the file.
 FileHandle OpenLocked(const std::string& path, int lockKind, bool create, bool* created = nullptr);
-// Whether the descriptor's file is still the one the path names.
-bool IsSameFile(int fd, const std::string& path);
 
 // The whole file from its start; false on a read error.
 bool ReadWhole(int fd, std::unique_ptr<char[]>& data, size_t& size);
 bool WriteWhole(int fd, const char* data, size_t size);
-// Makes the folder's entries (renames, creations) durable.
-bool SyncFolderOf(const std::string& path);
-// A new file at target (replacing none: it must not exist) holding the
-// bytes of source, with the given permission bits, synced to disk.
-bool CopyToNewFile(int sourceFd, const std::string& target, unsigned mode);
-// rename(2) that never replaces an existing target (where the file system
-// has neither RENAME_NOREPLACE nor hard links, the target is checked first).
-bool MoveNoReplace(const std::string& from, const std::string& to);
-bool FileExists(const std::string& path);
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace zep3detail {
+namespace zep3::detail {
 namespace {
 
 // Parses a hexadecimal (or decimal) number at s, moving s past it.
@@ -179,4 +179,4 @@ bool MemoryMap::FindModule(uintptr_t addr, Module& module) const {
     return false;
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -157,9 +157,12 @@ private:
     int RowEntries(int y) const {
         return (y + 1 < m_Height ? m_pRowStart[y + 1] : m_nRLCSize) - m_pRowStart[y];
     }
-    // Makes room for `entries` pair entries and `rows` row starts; keeps the
-    // entries in use when `keep`. Empties the region and returns false when
-    // memory cannot be had.
+    // Makes room for `entries` pair entries and `rows` row starts. With
+    // `keep` the entries and row starts in use are carried over; without it
+    // a buffer that grows starts with undefined content, which the caller
+    // writes anew. False when memory cannot be had or a count passes INT_MAX;
+    // the region is not emptied then: the caller decides (Reset, or keep it
+    // as it was when `keep`).
     bool Reserve(long long entries, long long rows, bool keep);
     // Fills the closed polygon through `count` (at least 3) points.
     bool MakeFromPolygon(const CPoint* points, int count, bool colours);

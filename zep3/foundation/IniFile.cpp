@@ -3,6 +3,7 @@
 #include <zep3/crypto/UpdateCRC.h>
 #include <zep3/foundation/detail/IniTable.h>
 #include <zep3/foundation/detail/ValueText.h>
+#include <zep3/platform/LastError.h>
 #include <zep3/platform/detail/Posix.h>
 
 #include <algorithm>
@@ -169,9 +170,9 @@ struct SortEntry {
 };
 
 // One pass over the key. False for the items that a line cannot carry back
-// unchanged, which are left out of the file: an empty key, a key with "="
-// or a line feed, a key that would read as an abbreviation, the reserved
-// checksum key, a value with a line feed.
+// unchanged, which the save leaves out (and then reports false): an empty
+// key, a key with "=" or a line feed, a key that would read as an
+// abbreviation, the reserved checksum key, a value with a line feed.
 bool MakeSortEntry(const IniItem& item, SortEntry& entry) {
     const char* key = item.key;
     const size_t n = item.keyLength;
@@ -474,9 +475,13 @@ bool CIniFile::WriteIniFile(bool compact) {
         std::vector<SortEntry> entries;
         entries.reserve(table.Count());
         size_t bound = 2 + kChecksumKeyLength + 1 + 10 + 2 + 2;
+        size_t leftOut = 0;
         SortEntry entry;
         table.ForEach([&](const IniItem& item) {
-            if (!MakeSortEntry(item, entry)) return;
+            if (!MakeSortEntry(item, entry)) {
+                ++leftOut;
+                return;
+            }
             entries.push_back(entry);
             bound += item.keyLength + item.valueLength + 9;
         });
@@ -498,13 +503,22 @@ bool CIniFile::WriteIniFile(bool compact) {
         writer.Entry(kChecksumKey, kChecksumKeyLength, 0, number, static_cast<size_t>(n));
 
         const std::string file = m_FileName.str();
-        if (file.empty()) return false;
+        if (file.empty()) {
+            SetLastError(ERROR_INVALID_NAME);
+            return false;
+        }
         if (m_nChecksum == crc) {
             RefreshBackup(file);
-            return true;
+        } else if (!ReplaceFile(file, content.get(), writer.Size())) {
+            SetLastError(ZEP3ErrorFromErrno(errno));
+            return false;
         }
-        return ReplaceFile(file, content.get(), writer.Size());
+        // The rest is saved; the items left out stay in the table.
+        if (leftOut == 0) return true;
+        SetLastError(ERROR_INVALID_DATA);
+        return false;
     } catch (...) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
 }

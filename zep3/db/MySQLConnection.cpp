@@ -15,26 +15,24 @@ const char kClientLibrary[] = "libmariadb.so.3";
 
 CMySQLConnection::CMySQLConnection() = default;
 
-CMySQLConnection::CMySQLConnection(const CMySQLConnection& other)
-    : m_pMySQL(other.m_pMySQL), m_bInit(other.m_bInit), m_pnConnectionRefs(other.m_pnConnectionRefs) {
-    if (m_pnConnectionRefs) ++*m_pnConnectionRefs;
-    if (m_bInit) zep3::detail::AddClientLibraryReference();
-}
+CMySQLConnection::CMySQLConnection(const CMySQLConnection& other) { Share(other); }
 
 CMySQLConnection& CMySQLConnection::operator=(const CMySQLConnection& other) {
-    if (this == &other) return *this;
-    Release();
+    if (this != &other) {
+        Release();
+        Share(other);
+    }
+    return *this;
+}
+
+CMySQLConnection::~CMySQLConnection() { Release(); } // Release closes first
+
+void CMySQLConnection::Share(const CMySQLConnection& other) {
     m_pMySQL = other.m_pMySQL;
     m_bInit = other.m_bInit;
     m_pnConnectionRefs = other.m_pnConnectionRefs;
     if (m_pnConnectionRefs) ++*m_pnConnectionRefs;
     if (m_bInit) zep3::detail::AddClientLibraryReference();
-    return *this;
-}
-
-CMySQLConnection::~CMySQLConnection() {
-    Close();
-    Release();
 }
 
 bool CMySQLConnection::Init(const CString& folder) {

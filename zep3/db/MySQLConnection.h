@@ -3,8 +3,9 @@
 // client library, which is not linked to this library: Init loads it at run
 // time from a folder the caller names, as folder + "libmariadb.so.3" (plain
 // concatenation: pass an empty text to use the system's search path, or a
-// folder ending in "/"). All connections of the process share one loaded copy,
-// counted by references, and the last one to let go unloads it.
+// folder ending in "/"). The process keeps one loaded copy, counted by
+// references (one per bound connection and per held result); the last one to
+// let go unloads it.
 //
 // Lifecycle: Init, Connect, DoQuery and GetResult as often as needed, Close,
 // Release (the destructor closes and releases). Connect takes no port: the
@@ -27,7 +28,7 @@ public:
     CMySQLConnection(const CMySQLConnection& other);
     // Closes and releases what this object held, then shares the other's.
     CMySQLConnection& operator=(const CMySQLConnection& other);
-    // Close(), then Release().
+    // Closes the connection and gives back the library reference.
     virtual ~CMySQLConnection();
 
     // Binds the client library from folder + "libmariadb.so.3", or takes one
@@ -60,7 +61,10 @@ public:
     st_mysql* GetMYSQL() { return m_pMySQL; }
 
 protected:
-    st_mysql* m_pMySQL = nullptr;    // the client library's connection handle
-    bool m_bInit = false;            // Init succeeded: this object holds a library reference
+    st_mysql* m_pMySQL = nullptr;      // the client library's connection handle
+    bool m_bInit = false;              // Init succeeded: this object holds a library reference
     int* m_pnConnectionRefs = nullptr; // copies sharing m_pMySQL
+
+private:
+    void Share(const CMySQLConnection& other);
 };

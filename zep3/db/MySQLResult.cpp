@@ -27,23 +27,25 @@ size_t FieldLength(char* const* row, int index, int count) {
 
 CMySQLResult::CMySQLResult() = default;
 
-CMySQLResult::CMySQLResult(const CMySQLResult& other)
-    : m_pRes(other.m_pRes), m_Row(other.m_Row), m_pMySQL(other.m_pMySQL), m_pnRefCount(other.m_pnRefCount) {
-    if (m_pnRefCount) ++*m_pnRefCount;
-}
+CMySQLResult::CMySQLResult(const CMySQLResult& other) { Share(other); }
 
 CMySQLResult& CMySQLResult::operator=(const CMySQLResult& other) {
-    if (this == &other) return *this;
-    Free();
+    if (this != &other) {
+        Free();
+        Share(other);
+    }
+    return *this;
+}
+
+CMySQLResult::~CMySQLResult() { Free(); }
+
+void CMySQLResult::Share(const CMySQLResult& other) {
     m_pRes = other.m_pRes;
     m_Row = other.m_Row;
     m_pMySQL = other.m_pMySQL;
     m_pnRefCount = other.m_pnRefCount;
     if (m_pnRefCount) ++*m_pnRefCount;
-    return *this;
 }
-
-CMySQLResult::~CMySQLResult() { Free(); }
 
 void CMySQLResult::Free() {
     if (m_pnRefCount && --*m_pnRefCount == 0) {

@@ -55,5 +55,6 @@ protected:
 
 private:
     friend class CMySQLConnection;
+    void Share(const CMySQLResult& other);
     void Free();
 };

@@ -18,7 +18,8 @@ namespace zep3::detail {
 struct MySQLClientApi {
     st_mysql* (*init)(st_mysql*);
     st_mysql* (*realConnect)(st_mysql*, const char* host, const char* user, const char* password,
-                             const char* database, unsigned int port, const char* socket, unsigned long flags);
+                             const char* database, unsigned int port, const char* socket,
+                             unsigned long flags);
     void (*close)(st_mysql*);
     const char* (*error)(st_mysql*);
     int (*query)(st_mysql*, const char* statement);

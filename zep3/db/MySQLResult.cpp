@@ -86,7 +86,7 @@ bool CMySQLResult::NextRow() {
 
 CString CMySQLResult::GetField(int index) {
     if (!m_Row || index < 0) return CString();
-    const int count = GetFieldCount();
+    const int count = static_cast<int>(ClientApi().numFields(m_pRes));
     if (index >= count || !m_Row[index]) return CString();
     return CString(m_Row[index], static_cast<int>(FieldLength(m_Row, index, count)));
 }

@@ -58,18 +58,13 @@ TEST(MySQLConnection, RefusedOnAPortWithoutServer) {
     ASSERT_NE(server, nullptr);
     // The library reads its default port when it is loaded.
     ASSERT_EQ(zep3::detail::ClientLibraryReferences(), 0);
-    // A bound socket that does not listen: every connection to it is refused.
-    int closed = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(closed, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(getsockname(closed, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    setenv("MYSQL_TCP_PORT", std::to_string(ntohs(address.sin_port)).c_str(), 1);
+    int port = 0;
+    const int refusing = BindFreeLoopbackPort(port);
+    ASSERT_GE(refusing, 0);
+    setenv("MYSQL_TCP_PORT", std::to_string(port).c_str(), 1);
     {
         CMySQLConnection connection;
-        ASSERT_TRUE(connection.Init(""));
+        EXPECT_TRUE(connection.Init(""));
         EXPECT_FALSE(connection.Connect("127.0.0.1", kUser, kPassword, kDatabase));
         // (followed by the system's error number, which the library takes
         // from its connect call in progress)
@@ -77,7 +72,7 @@ TEST(MySQLConnection, RefusedOnAPortWithoutServer) {
                   0u);
     }
     server->SetClientDefaults();
-    close(closed);
+    close(refusing);
 }
 
 TEST(MySQLConnection, StatementsAndTheirErrors) {

@@ -30,20 +30,36 @@ inline constexpr char kDatabase[] = "zep3test";
 inline constexpr char kUser[] = "zep3";
 inline constexpr char kPassword[] = "Zep3-secret";
 
+// A TCP socket bound to a free port of 127.0.0.1 that does not listen, so
+// that connections to it are refused; -1 on failure.
+inline int BindFreeLoopbackPort(int& port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+        close(fd);
+        return -1;
+    }
+    port = ntohs(a.sin_port);
+    return fd;
+}
+
 class MariaDbServer {
 public:
     MariaDbServer() {
         std::string pattern = (std::filesystem::temp_directory_path() / "zep3db-XXXXXX").string();
         if (!mkdtemp(pattern.data())) return;
         m_dir = pattern;
-        std::ofstream(m_dir + "/init.sql")
-            << "CREATE DATABASE IF NOT EXISTS " << kDatabase << ";\n"
-            << "CREATE USER IF NOT EXISTS '" << kUser << "'@'localhost' IDENTIFIED BY '" << kPassword
-            << "';\n"
-            << "CREATE USER IF NOT EXISTS '" << kUser << "'@'127.0.0.1' IDENTIFIED BY '" << kPassword
-            << "';\n"
-            << "GRANT ALL ON " << kDatabase << ".* TO '" << kUser << "'@'localhost';\n"
-            << "GRANT ALL ON " << kDatabase << ".* TO '" << kUser << "'@'127.0.0.1';\n";
+        std::ofstream init(m_dir + "/init.sql");
+        init << "CREATE DATABASE IF NOT EXISTS " << kDatabase << ";\n";
+        for (const char* host : {"localhost", "127.0.0.1"})
+            init << "CREATE USER IF NOT EXISTS '" << kUser << "'@'" << host << "' IDENTIFIED BY '"
+                 << kPassword << "';\nGRANT ALL ON " << kDatabase << ".* TO '" << kUser << "'@'" << host
+                 << "';\n";
+        init.close();
         std::vector<std::string> args = {"/usr/bin/mariadb-install-db",
                                          "--no-defaults",
                                          "--datadir=" + m_dir + "/data",
@@ -108,8 +124,6 @@ public:
         setenv("MYSQL_UNIX_PORT", Socket().c_str(), 1);
     }
 
-    bool Running() const { return m_pid > 0; }
-    int Port() const { return m_port; }
     std::string Socket() const { return m_dir + "/mariadbd.sock"; }
     // The server's logs, for failure messages.
     std::string Logs() const {
@@ -196,16 +210,8 @@ private:
     }
 
     static int FreePort() {
-        int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
         int port = 0;
-        if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-            getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            port = ntohs(a.sin_port);
-        close(fd);
+        close(BindFreeLoopbackPort(port));
         return port;
     }
 

@@ -2,6 +2,7 @@
 #include <zep3/platform/Module.h>
 
 #include <mutex>
+#include <type_traits>
 
 // Only for checking the entry points' types against the library's own
 // declarations; nothing here links to the library.
@@ -29,9 +30,10 @@ std::mutex g_lock;
 HMODULE g_module = nullptr;
 int g_references = 0;
 MySQLClientApi g_api{};
-// The library's own clean-up ("mysql_server_end", alias mysql_library_end), called before unloading
-// when this binding was the one that brought the library in: its
-// process-wide allocations would otherwise be lost with it. Optional.
+// The library's own clean-up ("mysql_server_end", alias mysql_library_end),
+// called before unloading when this binding was the one that brought the
+// library in: its process-wide allocations would otherwise be lost with it.
+// Optional.
 void (*g_libraryEnd)() = nullptr;
 
 template <typename F> bool LookUp(HMODULE module, const char* name, F& entry) {

@@ -44,6 +44,7 @@ void CMySQLResult::Share(const CMySQLResult& other) {
     m_Row = other.m_Row;
     m_pMySQL = other.m_pMySQL;
     m_pnRefCount = other.m_pnRefCount;
+    m_nFields = other.m_nFields;
     if (m_pnRefCount) ++*m_pnRefCount;
 }
 
@@ -57,6 +58,7 @@ void CMySQLResult::Free() {
     m_Row = nullptr;
     m_pMySQL = nullptr;
     m_pnRefCount = nullptr;
+    m_nFields = 0;
 }
 
 void CMySQLResult::Set(st_mysql_res* result, st_mysql* connection) {
@@ -72,6 +74,7 @@ void CMySQLResult::Set(st_mysql_res* result, st_mysql* connection) {
     }
     m_pRes = result;
     m_pMySQL = connection;
+    m_nFields = static_cast<int>(ClientApi().numFields(result));
 }
 
 ULONGLONG CMySQLResult::GetRowCount() { return m_pRes ? ClientApi().numRows(m_pRes) : 0; }
@@ -85,17 +88,14 @@ bool CMySQLResult::NextRow() {
 }
 
 CString CMySQLResult::GetField(int index) {
-    if (!m_Row || index < 0) return CString();
-    const int count = static_cast<int>(ClientApi().numFields(m_pRes));
-    if (index >= count || !m_Row[index]) return CString();
-    return CString(m_Row[index], static_cast<int>(FieldLength(m_Row, index, count)));
+    if (!m_Row || index < 0 || index >= m_nFields || !m_Row[index]) return CString();
+    return CString(m_Row[index], static_cast<int>(FieldLength(m_Row, index, m_nFields)));
 }
 
 CString CMySQLResult::GetField(CString name) {
     if (!m_Row) return CString();
     const MYSQL_FIELD* fields = ClientApi().fetchFields(m_pRes);
-    const int count = GetFieldCount();
-    for (int i = 0; fields && i < count; ++i)
+    for (int i = 0; fields && i < m_nFields; ++i)
         if (fields[i].name && name.Compare(fields[i].name) == 0) return GetField(i);
     return CString();
 }

@@ -54,6 +54,7 @@ protected:
     int* m_pnRefCount = nullptr;    // holders of m_pRes, shared by the copies
 
 private:
+    int m_nFields = 0; // fields per row of m_pRes, asked for once
     friend class CMySQLConnection;
     void Share(const CMySQLResult& other);
     void Free();

@@ -1,8 +1,9 @@
 #pragma once
 // The process's one binding to the MySQL client library: the loaded module,
-// its reference count (one per bound connection and per held result) and the entry points looked
-// up by name. Acquire and release lock; the entry points are read without a
-// lock by whoever holds a reference (they change only while nobody does).
+// its reference count (one per bound connection and per held result) and the
+// entry points looked up by name. Acquire and release lock; the entry points
+// are read without a lock by whoever holds a reference (they change only
+// while nobody does).
 #include <zep3/platform/Export.h>
 
 #include <string>

@@ -8,3 +8,4 @@
 #include <zep3/devices/devices.h>
 #include <zep3/media/media.h>
 #include <zep3/modules/modules.h>
+#include <zep3/db/db.h>

@@ -1,4 +1,6 @@
 zep3_sources(
+  Archive.cpp
+  AsyncSocket.cpp
   Clock.cpp
   CodePage.cpp
   CriticalSection.cpp
@@ -26,6 +28,8 @@ zep3_sources(
   Module.cpp
   PixelSurface.cpp
   Rect.cpp
+  Socket.cpp
+  SocketFile.cpp
   Registry.cpp
   Resource.cpp
   StdioFile.cpp
@@ -35,6 +39,7 @@ zep3_sources(
   Time.cpp
   WinThread.cpp
   WindowPaint.cpp
+  WinSock.cpp
   Wnd.cpp
   detail/FontEngine.cpp
   detail/Posix.cpp

@@ -5,3 +5,4 @@
 #include <zep3/crypto/crypto.h>
 #include <zep3/imaging/imaging.h>
 #include <zep3/modules/modules.h>
+#include <zep3/net/net.h>

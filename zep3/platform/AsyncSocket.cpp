@@ -5,9 +5,12 @@
 #include <zep3/platform/detail/Posix.h>
 #include <zep3/platform/detail/SocketCore.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <poll.h>
+#include <vector>
 
 namespace zep3::detail {
 
@@ -37,6 +40,56 @@ bool AddressText(const sockaddr_in& address, CString& text, UINT& port) {
     text = buffer;
     port = ntohs(address.sin_port);
     return true;
+}
+
+// Sockets whose events wait for the end of a blocking call on their thread.
+struct DeferredSockets {
+    std::mutex lock;
+    std::vector<std::pair<SocketCore*, DWORD>> entries; // socket, thread id
+};
+
+DeferredSockets& Deferred() {
+    static DeferredSockets* deferred = new DeferredSockets;
+    return *deferred;
+}
+
+void Defer(SocketCore& core) {
+    if (core.deferred) return;
+    core.deferred = true;
+    DeferredSockets& d = Deferred();
+    std::lock_guard<std::mutex> hold(d.lock);
+    d.entries.emplace_back(&core, GetCurrentThreadId());
+}
+
+void Forget(SocketCore& core) {
+    if (!core.deferred) return;
+    core.deferred = false;
+    DeferredSockets& d = Deferred();
+    std::lock_guard<std::mutex> hold(d.lock);
+    d.entries.erase(std::remove_if(d.entries.begin(), d.entries.end(), [&](const auto& e) { return e.first == &core; }),
+                    d.entries.end());
+}
+
+// Lets the held-back events of the calling thread's sockets come again.
+void ResumeDeferred() {
+    std::vector<SocketCore*> resumed;
+    {
+        DeferredSockets& d = Deferred();
+        std::lock_guard<std::mutex> hold(d.lock);
+        const DWORD self = GetCurrentThreadId();
+        for (auto it = d.entries.begin(); it != d.entries.end();) {
+            if (it->second != self) {
+                ++it;
+                continue;
+            }
+            resumed.push_back(it->first);
+            it = d.entries.erase(it);
+        }
+    }
+    for (SocketCore* core : resumed) {
+        core->deferred = false;
+        core->Update();
+    }
 }
 
 int PendingError(int fd) {
@@ -75,7 +128,18 @@ BOOL RefuseWithErrno() {
     return FALSE;
 }
 
+SocketCore*& ThreadBlockingSocket() {
+    thread_local SocketCore* blocking = nullptr;
+    return blocking;
+}
+
+SocketCore::~SocketCore() {
+    Forget(*this);
+    if (ThreadBlockingSocket() == this) ThreadBlockingSocket() = nullptr;
+}
+
 void SocketCore::Reset() {
+    Forget(*this);
     notifier.Unregister();
     enabled = 0;
     stream = true;
@@ -122,7 +186,7 @@ bool SocketCore::Select(long events) {
 DWORD SocketCore::Wanted() const {
     if (Fd() < 0) return 0;
     if (waitingFor) return waitingFor;
-    if (closed) return 0;
+    if (closed || deferred) return 0;
     if (connecting) return CFdNotifier::Write;
     const bool open = !stream || connected; // an idle stream socket reports a hang-up
     DWORD events = 0;
@@ -164,6 +228,11 @@ void SocketCore::OnReady(DWORD events) {
     const DWORD anyEnd = CFdNotifier::Error | CFdNotifier::HangUp;
     if (waitingFor) {
         if (events & (waitingFor | anyEnd)) waitDone = true;
+        return;
+    }
+    if (ThreadBlockingSocket() && ThreadBlockingSocket() != this) {
+        Defer(*this);
+        Update();
         return;
     }
     if (connecting) {
@@ -274,6 +343,7 @@ bool SocketCore::WaitFor(DWORD event) {
     }
     waitingFor = 0;
     if (onThisThread) Update();
+    ResumeDeferred();
     return waitDone || Refuse(WSAEINTR);
 }
 

@@ -3,29 +3,23 @@
 
 using zep3::detail::Fail;
 using zep3::detail::Refuse;
-
-namespace {
-// The socket whose call is blocking the calling thread.
-thread_local CSocket* t_blocking = nullptr;
-} // namespace
+using zep3::detail::ThreadBlockingSocket;
 
 CSocket::CSocket() = default;
 
-CSocket::~CSocket() {
-    if (t_blocking == this) t_blocking = nullptr;
-}
+CSocket::~CSocket() = default;
 
 BOOL CSocket::Create(UINT socketPort, int socketType, LPCTSTR socketAddress) {
     return CAsyncSocket::Create(socketPort, socketType, FD_ALL_EVENTS, socketAddress);
 }
 
 template <class Call> int CSocket::Blocking(DWORD event, Call call) {
-    if (t_blocking) return Fail(WSAEINPROGRESS);
-    t_blocking = this;
+    if (ThreadBlockingSocket()) return Fail(WSAEINPROGRESS);
+    ThreadBlockingSocket() = m_pCore.get();
     int result;
     while ((result = call()) == SOCKET_ERROR && GetLastError() == WSAEWOULDBLOCK)
         if (!m_pCore->WaitFor(event)) break;
-    t_blocking = nullptr;
+    ThreadBlockingSocket() = nullptr;
     return result;
 }
 
@@ -46,12 +40,12 @@ BOOL CSocket::Connect(LPCTSTR hostAddress, UINT hostPort) {
 }
 
 BOOL CSocket::Connect(const SOCKADDR* address, int addressLength) {
-    if (t_blocking) return Refuse(WSAEINPROGRESS);
+    if (ThreadBlockingSocket()) return Refuse(WSAEINPROGRESS);
     if (!m_pCore->Connect(address, socklen_t(addressLength)) && GetLastError() != WSAEWOULDBLOCK) return FALSE;
     if (!m_pCore->connecting) return TRUE; // datagrams: no handshake
-    t_blocking = this;
+    ThreadBlockingSocket() = m_pCore.get();
     const bool done = m_pCore->WaitFor(CFdNotifier::Write);
-    t_blocking = nullptr;
+    ThreadBlockingSocket() = nullptr;
     if (!done) {
         m_pCore->connecting = false;
         m_pCore->closed = true;
@@ -102,8 +96,8 @@ int CSocket::SendTo(const void* buffer, int bufferLength, UINT hostPort, LPCTSTR
     return SendTo(buffer, bufferLength, reinterpret_cast<const SOCKADDR*>(&address), sizeof address, flags);
 }
 
-BOOL CSocket::IsBlocking() const { return t_blocking == this; }
+BOOL CSocket::IsBlocking() const { return ThreadBlockingSocket() == m_pCore.get(); }
 
 void CSocket::CancelBlockingCall() {
-    if (t_blocking == this) m_pCore->cancelled = true;
+    if (IsBlocking()) m_pCore->cancelled = true;
 }

@@ -15,6 +15,7 @@ namespace zep3::detail {
 
 struct SocketCore {
     explicit SocketCore(CAsyncSocket& socket) : owner(socket) {}
+    ~SocketCore();
 
     int Fd() const { return owner.m_hSocket == INVALID_SOCKET ? -1 : static_cast<int>(owner.m_hSocket); }
     // Forgets every state of the descriptor (after Close or Detach).
@@ -39,8 +40,10 @@ struct SocketCore {
 
     // Waits, pumping the calling thread's messages, until the descriptor is
     // ready for `event` (CFdNotifier::Read or Write) or the wait is
-    // cancelled. Other events of this socket wait until it returns. False
-    // (WSAEINTR) when cancelled or when the thread is told to quit.
+    // cancelled. The events of this socket and of the thread's other sockets
+    // are held back until it returns, as the framework queues them, so that
+    // no handler runs into a blocking call of its own. False (WSAEINTR) when
+    // cancelled or when the thread is told to quit.
     bool WaitFor(DWORD event);
 
     CAsyncSocket& owner;
@@ -57,6 +60,7 @@ struct SocketCore {
     DWORD waitingFor = 0;  // the event a blocking call waits for
     bool waitDone = false;
     bool cancelled = false;
+    bool deferred = false; // events held back while another socket blocks
 
 private:
     DWORD Wanted() const;
@@ -65,6 +69,9 @@ private:
     // read, so that OnClose is due; error receives its WSA number.
     bool StreamEnded(DWORD events, int& error);
 };
+
+// The socket whose blocking call the calling thread is in, or null.
+SocketCore*& ThreadBlockingSocket();
 
 // host: dotted text or a name (IPv4); null or empty means any address.
 bool ResolveIPv4(LPCTSTR host, UINT port, sockaddr_in& out);

@@ -1,14 +1,14 @@
 #include <zep3/platform/Event.h>
 #include <zep3/platform/detail/Kernel.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
-#include <ctime>
 #include <pthread.h>
 #include <unordered_map>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 struct Waiter {
     std::vector<KernelObject*> objects;
@@ -30,8 +30,6 @@ HandleTable& Handles() {
     static HandleTable* table = new HandleTable;
     return *table;
 }
-
-const HANDLE kCurrentThreadPseudoHandle = reinterpret_cast<HANDLE>(intptr_t(-2));
 
 bool TrySatisfy(Waiter& w) {
     if (w.waitAll) {
@@ -133,7 +131,7 @@ HANDLE RegisterHandle(std::shared_ptr<KernelObject> object) {
 }
 
 std::shared_ptr<KernelObject> LookupHandle(HANDLE handle) {
-    if (handle == kCurrentThreadPseudoHandle) return CurrentThreadKernelObject();
+    if (handle == CurrentThreadPseudoHandle()) return CurrentThreadKernelObject();
     HandleTable& table = Handles();
     std::lock_guard<std::mutex> hold(table.lock);
     auto it = table.objects.find(reinterpret_cast<uintptr_t>(handle));
@@ -156,19 +154,13 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, 
     EnlistGuard enlisted(w);
     // Plain calls into the C library (no predicate templates in between), so
     // that a thread cancelled here unwinds cleanly under AddressSanitizer too.
-    struct timespec deadline;
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    deadline.tv_sec += milliseconds / 1000;
-    deadline.tv_nsec += long(milliseconds % 1000) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_nsec -= 1000000000L;
-        ++deadline.tv_sec;
-    }
+    const Deadline deadline = Deadline::After(milliseconds);
+    const struct timespec until = deadline.AbsoluteTime();
     while (w.satisfied < 0) {
-        if (milliseconds == INFINITE) {
+        if (deadline.IsInfinite()) {
             w.wakeUp.wait(hold);
         } else if (pthread_cond_clockwait(w.wakeUp.native_handle(), hold.mutex()->native_handle(), CLOCK_MONOTONIC,
-                                          &deadline) == ETIMEDOUT &&
+                                          &until) == ETIMEDOUT &&
                    w.satisfied < 0) {
             return WAIT_TIMEOUT;
         }
@@ -176,9 +168,9 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, 
     return WAIT_OBJECT_0 + w.satisfied;
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 BOOL CloseHandle(HANDLE handle) {
     std::shared_ptr<KernelObject> last; // released outside the table lock

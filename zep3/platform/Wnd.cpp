@@ -20,7 +20,7 @@ struct CWndAccess {
     static void PostNcDestroy(CWnd* w) { w->PostNcDestroy(); }
 };
 
-namespace zep3detail {
+namespace zep3::detail {
 namespace {
 
 struct WindowRecord {
@@ -541,9 +541,9 @@ bool SetWindowAttachment(HWND h, std::shared_ptr<void> attachment) {
     });
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 // --- CWnd -----------------------------------------------------------------------
 

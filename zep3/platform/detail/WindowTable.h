@@ -3,7 +3,7 @@
 // procedure, finding a window's thread, and painting.
 #include <zep3/platform/detail/MessageQueue.h>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 // Calls the window procedure on the calling thread, remembering the message
 // for CWnd::Default. 0 when the window does not exist.
@@ -20,4 +20,4 @@ void ValidateAfterPaint(HWND window, unsigned generationBefore);
 // Destroys the windows the queue's thread still has. Owner thread.
 void DestroyThreadWindows(ThreadQueue& queue);
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -251,7 +251,7 @@ TEST(PacketServer, FiftyClientsEachGetTheirOwnPacketAndTheServerAssemblesTheirs)
         for (int i = 0; i < kClients; ++i) packets += server.m_Clients[i]->m_nPackets;
         return packets == kClients;
     }));
-    EXPECT_GE(serving.threadProgress.load(), 2 * kClients);
+    EXPECT_TRUE(serving.WaitFor([&] { return serving.threadProgress >= 2 * kClients; })); // header, body
     clients.clear();
     serving.Call([&] { server.Close(); });
 }

@@ -1,18 +1,21 @@
 #include <zep3/net/ClientASocket.h>
 #include <zep3/net/detail/PacketStream.h>
+#include <zep3/platform/detail/SocketCore.h>
 #include <zep3/platform/SingleLock.h>
 
 CClientASocket::CClientASocket()
     : m_pData(nullptr), m_nReceived(0), m_nLength(0), m_nPackets(0), m_bHeader(true), m_nHeaderReceived(0),
-      m_hNotifyWnd(nullptr) {}
+      m_hNotifyWnd(nullptr) {
+    m_pCore->readAhead = true; // headers and small bodies: one system call for many
+}
 
 CClientASocket::~CClientASocket() { delete[] m_pData; }
 
-int CClientASocket::SendWhatGoes(const void* data, int size) {
+int CClientASocket::SendWhatGoes(const void* data, int size, int flags) {
     const char* bytes = static_cast<const char*>(data);
     int done = 0;
     while (done < size) {
-        const int sent = Send(bytes + done, size - done);
+        const int sent = Send(bytes + done, size - done, flags);
         if (sent == SOCKET_ERROR) return GetLastError() == WSAEWOULDBLOCK ? done : -1;
         done += sent;
     }
@@ -27,29 +30,28 @@ bool CClientASocket::Enqueue(const void* data, int size) {
     return false;
 }
 
-bool CClientASocket::SendPacketData(void* data, int size) {
+bool CClientASocket::SendPacketData(void* data, int size) { return SendOrQueue(data, size, 0); }
+
+bool CClientASocket::SendOrQueue(const void* data, int size, int flags) {
     if (size <= 0) return true;
     if (!m_SendQueue.IsEmpty()) return Enqueue(data, size); // behind what waits
-    const int sent = SendWhatGoes(data, size);
+    const int sent = SendWhatGoes(data, size, flags);
     return sent >= 0 && Enqueue(static_cast<const char*>(data) + sent, size - sent);
 }
 
+bool CClientASocket::SendHeader(int length, int param, bool bodyFollows) {
+    zep3::detail::FillHeader(m_SendHeader, length, param);
+    // MSG_MORE: header and body leave in one segment, and Nagle's rule
+    // cannot hold the body back behind the lone header.
+    return SendOrQueue(&m_SendHeader, sizeof m_SendHeader, bodyFollows ? MSG_MORE : 0);
+}
+
 bool CClientASocket::SendPacket(void* data, int size, int param) {
-    zep3::detail::FillHeader(m_SendHeader, size, param);
-    const int header = int(sizeof m_SendHeader);
-    if (!m_SendQueue.IsEmpty()) return Enqueue(&m_SendHeader, header) && Enqueue(data, size);
-    const int sent = SendWhatGoes(&m_SendHeader, header);
-    if (sent < 0) return false;
-    if (sent < header)
-        return Enqueue(reinterpret_cast<const char*>(&m_SendHeader) + sent, header - sent) && Enqueue(data, size);
-    return SendPacketData(data, size);
+    return SendHeader(size, param, size > 0) && SendPacketData(data, size);
 }
 
 bool CClientASocket::SendPacketEx(void* data, int size, int total, int param) {
-    if (total >= size) {
-        zep3::detail::FillHeader(m_SendHeader, total, param);
-        if (!SendPacketData(&m_SendHeader, sizeof m_SendHeader)) return false;
-    }
+    if (total >= size && !SendHeader(total, param, size > 0)) return false;
     return SendPacketData(data, size);
 }
 
@@ -57,7 +59,7 @@ void CClientASocket::OnSend(int errorCode) {
     while (!m_SendQueue.IsEmpty()) {
         CMemory& head = m_SendQueue.GetHead();
         const int left = head.GetSize() - m_nHeadSent;
-        const int sent = SendWhatGoes(head.GetData() + m_nHeadSent, left);
+        const int sent = SendWhatGoes(head.GetData() + m_nHeadSent, left, 0);
         if (sent >= 0 && sent < left) { // would block: the next OnSend goes on
             m_nHeadSent += sent;
             return;

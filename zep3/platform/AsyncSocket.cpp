@@ -134,6 +134,7 @@ SocketCore*& ThreadBlockingSocket() {
 }
 
 SocketCore::~SocketCore() {
+    *living = false;
     Forget(*this);
     if (ThreadBlockingSocket() == this) ThreadBlockingSocket() = nullptr;
 }
@@ -147,6 +148,7 @@ void SocketCore::Reset() {
     readArmed = true;
     writeArmed = false;
     waitingFor = 0;
+    aheadNext = aheadFill = 0;
 }
 
 void SocketCore::Adopt(int fd) {
@@ -193,6 +195,9 @@ DWORD SocketCore::Wanted() const {
     if (readArmed && (listening ? (selected & FD_ACCEPT) : open && (selected & (FD_READ | FD_CLOSE))))
         events |= CFdNotifier::Read;
     if (writeArmed && open && (selected & FD_WRITE)) events |= CFdNotifier::Write;
+    // Bytes read ahead make no descriptor readable; a connected socket is
+    // writable, so that readiness brings the OnReceive they are due.
+    if (readArmed && Buffered() && !delivering && (selected & FD_READ)) events |= CFdNotifier::Write;
     return events;
 }
 
@@ -221,9 +226,9 @@ bool SocketCore::StreamEnded(DWORD events, int& error) {
     return ioctl(Fd(), FIONREAD, &waiting) != 0 || waiting == 0;
 }
 
-// Each pass delivers at most one handler, as its last action: the handler
-// may close or delete the socket. Level-triggered readiness brings the next
-// event on the next pass.
+// Each pass delivers one event (OnReceive repeated while bytes read ahead
+// remain), as its last action: the handler may close or delete the socket.
+// Level-triggered readiness brings the next event on the next pass.
 void SocketCore::OnReady(DWORD events) {
     const DWORD anyEnd = CFdNotifier::Error | CFdNotifier::HangUp;
     if (waitingFor) {
@@ -241,9 +246,12 @@ void SocketCore::OnReady(DWORD events) {
         if (selected & FD_CONNECT) owner.OnConnect(error);
         return;
     }
+    if (readArmed && Buffered() && (selected & FD_READ)) { // bytes read ahead wait
+        DeliverReceive();
+        return;
+    }
     if ((events & CFdNotifier::Write) && writeArmed) {
-        writeArmed = false;
-        Update();
+        writeArmed = false; // lazily: a handler that sends until it would block re-arms at no cost
         owner.OnSend(0);
         return;
     }
@@ -263,16 +271,51 @@ void SocketCore::OnReady(DWORD events) {
         if (selected & FD_CLOSE) owner.OnClose(error);
         return;
     }
+    if (selected & FD_READ) {
+        DeliverReceive();
+        return;
+    }
     readArmed = false;
-    if (selected & FD_READ) owner.OnReceive(0);
-    else Update();
+    Update();
+}
+
+// Bytes read ahead are not seen by the loop: they are delivered here, for as
+// long as the handler keeps receiving and the socket lives.
+void SocketCore::DeliverReceive() {
+    const std::shared_ptr<bool> alive = living;
+    delivering = true;
+    do {
+        readArmed = false;
+        owner.OnReceive(0);
+    } while (*alive && readArmed && Buffered() && !waitingFor && !deferred && !closed);
+    if (!*alive) return;
+    delivering = false;
+    Update();
+}
+
+ssize_t SocketCore::ReceiveAhead(void* buffer, size_t length, int flags) {
+    if (Buffered()) { // what was read ahead comes first
+        const size_t n = std::min(length, aheadFill - aheadNext);
+        std::memcpy(buffer, ahead.get() + aheadNext, n);
+        if (!(flags & MSG_PEEK)) aheadNext += n;
+        return ssize_t(n);
+    }
+    if (length >= kAheadSize / 4 || (flags & (MSG_PEEK | MSG_OOB))) return recv(Fd(), buffer, length, flags);
+    if (!ahead) ahead.reset(new char[kAheadSize]);
+    const ssize_t n = recv(Fd(), ahead.get(), kAheadSize, flags);
+    if (n <= 0) return n;
+    aheadNext = std::min(length, size_t(n));
+    aheadFill = size_t(n);
+    std::memcpy(buffer, ahead.get(), aheadNext);
+    return ssize_t(aheadNext);
 }
 
 int SocketCore::Receive(void* buffer, int length, int flags, sockaddr* from, socklen_t* fromLength) {
     if (Fd() < 0) return Fail(WSAENOTSOCK);
     if (length < 0 || (length && !buffer)) return Fail(WSAEFAULT);
-    const ssize_t n = from ? recvfrom(Fd(), buffer, size_t(length), flags, from, fromLength)
-                           : recv(Fd(), buffer, size_t(length), flags);
+    const ssize_t n = from        ? recvfrom(Fd(), buffer, size_t(length), flags, from, fromLength)
+                      : readAhead ? ReceiveAhead(buffer, size_t(length), flags)
+                                  : recv(Fd(), buffer, size_t(length), flags);
     const int error = errno;
     readArmed = true; // every receive re-arms OnReceive
     Update();
@@ -559,7 +602,7 @@ BOOL CAsyncSocket::IOCtl(long command, DWORD* argument) {
     if (command == long(FIONREAD)) {
         int waiting = 0;
         if (ioctl(fd, FIONREAD, &waiting) != 0) return RefuseWithErrno();
-        *argument = DWORD(waiting);
+        *argument = DWORD(waiting) + DWORD(m_pCore->aheadFill - m_pCore->aheadNext);
         return TRUE;
     }
     return Refuse(WSAEINVAL);

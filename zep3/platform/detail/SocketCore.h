@@ -4,12 +4,15 @@
 //
 // The loop's notifiers are level-triggered; an event is "armed" when its
 // handler may be called the next time the descriptor is ready. Disarming is
-// lazy: delivering OnReceive clears the flag but leaves the descriptor
-// watched, so that the usual handler, which calls Receive and re-arms at
-// once, costs no change of the watch. Only when the descriptor turns up ready
-// again while still disarmed is reading paused.
+// lazy: delivering OnReceive (OnSend) clears the flag but leaves the
+// descriptor watched, so that the usual handler, which calls Receive (sends
+// until it would block) and so re-arms at once, costs no change of the
+// watch. Only when the descriptor turns up ready again while still disarmed
+// is the event paused.
 #include <zep3/platform/AsyncSocket.h>
 #include <zep3/platform/FdNotifier.h>
+
+#include <memory>
 
 namespace zep3::detail {
 
@@ -62,7 +65,21 @@ struct SocketCore {
     bool cancelled = false;
     bool deferred = false; // events held back while another socket blocks
 
+    // Read-ahead (stream sockets that ask for it): small receives take what
+    // the connection holds, up to kAheadSize, in one system call and are
+    // served from it, and OnReceive follows while bytes are buffered. Bytes
+    // read ahead are lost when the descriptor is detached.
+    static const size_t kAheadSize = 64 * 1024;
+    bool readAhead = false;
+    bool delivering = false; // inside DeliverReceive
+    std::unique_ptr<char[]> ahead;
+    size_t aheadNext = 0, aheadFill = 0;
+    bool Buffered() const { return aheadFill > aheadNext; }
+    std::shared_ptr<bool> living = std::make_shared<bool>(true); // false once destroyed
+
 private:
+    ssize_t ReceiveAhead(void* buffer, size_t length, int flags);
+    void DeliverReceive();
     DWORD Wanted() const;
     void OnReady(DWORD events);
     // Whether a ready stream has ended (or failed) with nothing left to

@@ -29,6 +29,12 @@ struct AcceptedPair {
     }
 };
 
+// Connects a blocking socket to the listener: the peer's descriptor, -1 on failure.
+int ConnectBlocking(CSocket& socket, const RawListener& listener) {
+    if (!socket.Create() || !socket.Connect("127.0.0.1", listener.port())) return -1;
+    return listener.Accept(); // the connection waits in the backlog
+}
+
 } // namespace
 
 TEST(AsyncSocketEvents, ConnectThenOneSendAndAcceptRearmedOnlyByAccept) {
@@ -245,11 +251,8 @@ TEST(BlockingSocket, WaitingCallServesPostedMessagesAndCanBeCancelled) {
 TEST(BlockingSocket, SendReturnsOnceThePeerHasTakenEverything) {
     RawListener listener;
     CSocket sender;
-    ASSERT_TRUE(sender.Create());
-    int peer = -1;
-    std::thread connector([&] { peer = listener.Accept(); });
-    ASSERT_TRUE(sender.Connect("127.0.0.1", listener.port()));
-    connector.join();
+    const int peer = ConnectBlocking(sender, listener);
+    ASSERT_GE(peer, 0);
     const std::string data = Pattern(16 << 20, 3); // far more than the socket buffers hold
     std::string got;
     std::thread reader([&] { got = RawRead(peer, data.size()); });
@@ -262,11 +265,8 @@ TEST(BlockingSocket, SendReturnsOnceThePeerHasTakenEverything) {
 TEST(SocketArchive, ReadsLinesUntilThePeerClosesAndWritesCommandLines) {
     RawListener listener;
     CSocket control;
-    ASSERT_TRUE(control.Create());
-    int peer = -1;
-    std::thread connector([&] { peer = listener.Accept(); });
-    ASSERT_TRUE(control.Connect("127.0.0.1", listener.port()));
-    connector.join();
+    const int peer = ConnectBlocking(control, listener);
+    ASSERT_GE(peer, 0);
 
     CSocketFile file(&control);
     CArchive in(&file, CArchive::load, 4096);

@@ -32,6 +32,12 @@ bool ResolveIPv4(LPCTSTR host, UINT port, sockaddr_in& out) {
     return true;
 }
 
+bool Destination(LPCTSTR host, UINT port, sockaddr_in& out) {
+    if (!ResolveIPv4(host, port, out)) return false;
+    if (!host || !*host) out.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    return true;
+}
+
 namespace {
 
 bool AddressText(const sockaddr_in& address, CString& text, UINT& port) {
@@ -90,6 +96,24 @@ void ResumeDeferred() {
         core->deferred = false;
         core->Update();
     }
+}
+
+// getpeername or getsockname.
+typedef int (*AddressCall)(int, sockaddr*, socklen_t*);
+
+BOOL AddressOf(AddressCall call, SOCKET socket, SOCKADDR* address, int* addressLength) {
+    if (!addressLength) return Refuse(WSAEFAULT);
+    socklen_t length = socklen_t(*addressLength);
+    if (call(static_cast<int>(socket), address, &length) != 0) return RefuseWithErrno();
+    *addressLength = int(length);
+    return TRUE;
+}
+
+BOOL AddressText(AddressCall call, SOCKET socket, CString& text, UINT& port) {
+    sockaddr_in address = {};
+    int length = sizeof address;
+    return AddressOf(call, socket, reinterpret_cast<SOCKADDR*>(&address), &length) &&
+           AddressText(address, text, port);
 }
 
 int PendingError(int fd) {
@@ -519,8 +543,7 @@ int CAsyncSocket::Send(const void* buffer, int bufferLength, int flags) {
 
 int CAsyncSocket::SendTo(const void* buffer, int bufferLength, UINT hostPort, LPCTSTR hostAddress, int flags) {
     sockaddr_in address;
-    if (!ResolveIPv4(hostAddress, hostPort, address)) return Fail(WSAEINVAL);
-    if (!hostAddress || !*hostAddress) address.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    if (!zep3::detail::Destination(hostAddress, hostPort, address)) return Fail(WSAEINVAL);
     return SendTo(buffer, bufferLength, reinterpret_cast<const SOCKADDR*>(&address), sizeof address, flags);
 }
 
@@ -546,33 +569,19 @@ int CAsyncSocket::ReceiveFrom(void* buffer, int bufferLength, SOCKADDR* from, in
 }
 
 BOOL CAsyncSocket::GetPeerName(CString& peerAddress, UINT& peerPort) {
-    sockaddr_in address = {};
-    int length = sizeof address;
-    return GetPeerName(reinterpret_cast<SOCKADDR*>(&address), &length) &&
-           zep3::detail::AddressText(address, peerAddress, peerPort);
+    return zep3::detail::AddressText(getpeername, m_hSocket, peerAddress, peerPort);
 }
 
 BOOL CAsyncSocket::GetPeerName(SOCKADDR* address, int* addressLength) {
-    if (!addressLength) return Refuse(WSAEFAULT);
-    socklen_t length = socklen_t(*addressLength);
-    if (getpeername(static_cast<int>(m_hSocket), address, &length) != 0) return RefuseWithErrno();
-    *addressLength = int(length);
-    return TRUE;
+    return zep3::detail::AddressOf(getpeername, m_hSocket, address, addressLength);
 }
 
 BOOL CAsyncSocket::GetSockName(CString& socketAddress, UINT& socketPort) {
-    sockaddr_in address = {};
-    int length = sizeof address;
-    return GetSockName(reinterpret_cast<SOCKADDR*>(&address), &length) &&
-           zep3::detail::AddressText(address, socketAddress, socketPort);
+    return zep3::detail::AddressText(getsockname, m_hSocket, socketAddress, socketPort);
 }
 
 BOOL CAsyncSocket::GetSockName(SOCKADDR* address, int* addressLength) {
-    if (!addressLength) return Refuse(WSAEFAULT);
-    socklen_t length = socklen_t(*addressLength);
-    if (getsockname(static_cast<int>(m_hSocket), address, &length) != 0) return RefuseWithErrno();
-    *addressLength = int(length);
-    return TRUE;
+    return zep3::detail::AddressOf(getsockname, m_hSocket, address, addressLength);
 }
 
 BOOL CAsyncSocket::SetSockOpt(int optionName, const void* optionValue, int optionLength, int level) {

@@ -91,8 +91,7 @@ int CSocket::SendTo(const void* buffer, int bufferLength, const SOCKADDR* to, in
 
 int CSocket::SendTo(const void* buffer, int bufferLength, UINT hostPort, LPCTSTR hostAddress, int flags) {
     sockaddr_in address;
-    if (!zep3::detail::ResolveIPv4(hostAddress, hostPort, address)) return Fail(WSAEINVAL);
-    if (!hostAddress || !*hostAddress) address.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    if (!zep3::detail::Destination(hostAddress, hostPort, address)) return Fail(WSAEINVAL);
     return SendTo(buffer, bufferLength, reinterpret_cast<const SOCKADDR*>(&address), sizeof address, flags);
 }
 

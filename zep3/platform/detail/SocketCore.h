@@ -92,6 +92,8 @@ SocketCore*& ThreadBlockingSocket();
 
 // host: dotted text or a name (IPv4); null or empty means any address.
 bool ResolveIPv4(LPCTSTR host, UINT port, sockaddr_in& out);
+// Where SendTo sends: the host, or the broadcast address when there is none.
+bool Destination(LPCTSTR host, UINT port, sockaddr_in& out);
 
 // Set the thread's last error (from errno, or the WSA number given); the
 // first two return SOCKET_ERROR, the others FALSE.

@@ -253,7 +253,10 @@ TEST(BlockingSocket, SendReturnsOnceThePeerHasTakenEverything) {
     CSocket sender;
     const int peer = ConnectBlocking(sender, listener);
     ASSERT_GE(peer, 0);
-    const std::string data = Pattern(16 << 20, 3); // far more than the socket buffers hold
+    // Far more than the socket buffers hold; each megabyte says where it belongs.
+    const std::string block = Pattern(1 << 20, 3);
+    std::string data;
+    for (int i = 0; i < 16; ++i) data += std::to_string(i) + block;
     std::string got;
     std::thread reader([&] { got = RawRead(peer, data.size()); });
     EXPECT_EQ(sender.Send(data.data(), int(data.size())), int(data.size()));

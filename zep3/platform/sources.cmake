@@ -11,6 +11,7 @@ zep3_sources(
   DCText.cpp
   Dialog.cpp
   DrawDib.cpp
+  Event.cpp
   FdNotifier.cpp
   File.cpp
   FileDialog.cpp
@@ -40,11 +41,14 @@ zep3_sources(
   WinThread.cpp
   WindowPaint.cpp
   WinSock.cpp
+  WindowClasses.cpp
+  WindowFunctions.cpp
   Wnd.cpp
   detail/FontEngine.cpp
   detail/Posix.cpp
   detail/Raster.cpp
   detail/Wildcard.cpp
+  detail/WindowTable.cpp
 )
 
 # Text: FreeType over the fonts fontconfig finds. The presenter: Xlib, linked

@@ -9,3 +9,4 @@
 #include <zep3/media/media.h>
 #include <zep3/modules/modules.h>
 #include <zep3/db/db.h>
+#include <zep3/net/net.h>

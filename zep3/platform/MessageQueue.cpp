@@ -194,7 +194,8 @@ bool PostToQueue(ThreadQueue& q, const MSG& msg) {
         if (!q.alive) return false;
         q.posted.push_back(msg);
     }
-    q.Wake();
+    // A thread posting to itself is awake and reads its queue before it sleeps.
+    if (q.threadId != GetCurrentThreadId()) q.Wake();
     return true;
 }
 

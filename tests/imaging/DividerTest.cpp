@@ -92,12 +92,14 @@ TEST(Divider, RandomLayoutsStayInsideWithoutOverlap) {
         for (size_t i = 0; i < parts.size(); ++i) {
             const CRect& p = parts[i];
             coverage += (long long)p.Width() * p.Height();
-            ASSERT_TRUE(p.left >= area.left && p.top >= area.top && p.right <= area.right && p.bottom <= area.bottom)
+            ASSERT_TRUE(p.left >= area.left && p.top >= area.top && p.right <= area.right &&
+                        p.bottom <= area.bottom)
                 << "trial " << trial << " part " << i;
             ASSERT_EQ(p.top == parts[0].top, int(i) < best.columns) << "trial " << trial << " part " << i;
             for (size_t j = 0; j < i; ++j) {
                 CRect both;
-                ASSERT_FALSE(both.IntersectRect(p, parts[j])) << "trial " << trial << " parts " << j << ", " << i;
+                ASSERT_FALSE(both.IntersectRect(p, parts[j]))
+                    << "trial " << trial << " parts " << j << ", " << i;
             }
         }
         ASSERT_EQ(coverage, best.coverage);

@@ -89,7 +89,9 @@ std::vector<int> randomSamples(std::mt19937& rng) {
     const int centre = int(rng() % 2000) - 500, spread = 1 + int(rng() % 30);
     for (int& x : v) {
         const unsigned kind = rng() % 10;
-        x = kind == 0 ? 0 : kind == 1 ? int(rng() % 4000) - 2000 : centre + int(rng() % unsigned(2 * spread)) - spread;
+        x = kind == 0   ? 0
+            : kind == 1 ? int(rng() % 4000) - 2000
+                        : centre + int(rng() % unsigned(2 * spread)) - spread;
     }
     return v;
 }
@@ -166,7 +168,8 @@ TEST(RobustAverage, HistogramsMatchTheLiteralSearch) {
         std::vector<int> h(size_t(size), 0);
         const int occupied = 1 + int(rng() % 40), centre = int(rng() % unsigned(size));
         for (int i = 0; i < occupied; ++i) {
-            const int bin = rng() % 3 ? std::clamp(centre + int(rng() % 21) - 10, 0, size - 1) : int(rng() % unsigned(size));
+            const int bin = rng() % 3 ? std::clamp(centre + int(rng() % 21) - 10, 0, size - 1)
+                                      : int(rng() % unsigned(size));
             h[size_t(bin)] = trial % 7 == 0 && rng() % 4 == 0 ? -int(rng() % 50) : int(rng() % 1000);
         }
         int ours = -1, expected = -1;
@@ -194,10 +197,11 @@ TEST(RobustAverage, IntegerAndFloatMeansMatchTheLiteralLoop) {
             ASSERT_EQ(ours, expected) << "trial " << trial;
         }
 
-        const bool okMin =
-            refBestMean(withoutZeros(v, ignoreZero), int64_t(tolerance), true, size_t(minRemaining), &expected);
+        const bool okMin = refBestMean(withoutZeros(v, ignoreZero), int64_t(tolerance), true,
+                                       size_t(minRemaining), &expected);
         double oursDouble = -1;
-        ASSERT_EQ(GetBestInt(&oursDouble, tolerance, minRemaining, v.data(), int(v.size()), ignoreZero), okMin);
+        ASSERT_EQ(GetBestInt(&oursDouble, tolerance, minRemaining, v.data(), int(v.size()), ignoreZero),
+                  okMin);
         ASSERT_EQ(oursDouble, okMin ? expected : 0) << "trial " << trial;
 
         std::vector<float> f, active;
@@ -256,7 +260,8 @@ TEST(LineDDA, ListsTheLineWithoutItsEnd) {
     // the one before, the first at the start and the last next to the end.
     std::mt19937 rng(4);
     for (int trial = 0; trial < 2000; ++trial) {
-        const CPoint a(int(rng() % 201) - 100, int(rng() % 201) - 100), b(int(rng() % 201) - 100, int(rng() % 201) - 100);
+        const CPoint a(int(rng() % 201) - 100, int(rng() % 201) - 100),
+            b(int(rng() % 201) - 100, int(rng() % 201) - 100);
         const int steps = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
         ASSERT_EQ(line.Create(a, b), steps);
         if (steps == 0) continue;
@@ -264,11 +269,14 @@ TEST(LineDDA, ListsTheLineWithoutItsEnd) {
         CPoint previous = a;
         for (int i = 1; i <= steps; ++i) {
             const CPoint p = i < steps ? line.GetPoint(i) : b;
-            ASSERT_LE(std::max(std::abs(p.x - previous.x), std::abs(p.y - previous.y)), 1) << "trial " << trial;
-            ASSERT_EQ(std::abs(b.x - a.x) >= std::abs(b.y - a.y) ? std::abs(p.x - a.x) : std::abs(p.y - a.y), i);
+            ASSERT_LE(std::max(std::abs(p.x - previous.x), std::abs(p.y - previous.y)), 1)
+                << "trial " << trial;
+            ASSERT_EQ(std::abs(b.x - a.x) >= std::abs(b.y - a.y) ? std::abs(p.x - a.x) : std::abs(p.y - a.y),
+                      i);
             // Within half a pixel of the true line along the shorter axis.
             const double t = double(i) / steps;
-            ASSERT_LE(std::fabs(a.x + t * (b.x - a.x) - p.x) + std::fabs(a.y + t * (b.y - a.y) - p.y), 0.5 + 1e-9);
+            ASSERT_LE(std::fabs(a.x + t * (b.x - a.x) - p.x) + std::fabs(a.y + t * (b.y - a.y) - p.y),
+                      0.5 + 1e-9);
             previous = p;
         }
     }

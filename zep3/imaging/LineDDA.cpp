@@ -20,4 +20,6 @@ CPoint CLineDDA::GetPoint(int index) const {
     return index >= 0 && index < GetSize() ? m_Points[index] : CPoint();
 }
 
-void CLineDDA::LineProc(int x, int y, long data) { reinterpret_cast<CLineDDA*>(data)->m_Points.Add(CPoint(x, y)); }
+void CLineDDA::LineProc(int x, int y, long data) {
+    reinterpret_cast<CLineDDA*>(data)->m_Points.Add(CPoint(x, y));
+}

@@ -47,8 +47,10 @@ Sum DropOutlierGroups(std::vector<Value>& active, Sum sum, Limit tolerance, Mean
         if (size == 0 || size == active.size()) break;
         size_t kept = 0;
         for (size_t i = 0; i < active.size(); ++i) {
-            if (i >= start && joined[i]) sum -= active[i];
-            else active[kept++] = active[i];
+            if (i >= start && joined[i])
+                sum -= active[i];
+            else
+                active[kept++] = active[i];
         }
         active.resize(kept);
     }

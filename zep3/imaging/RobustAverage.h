@@ -37,7 +37,8 @@ ZEP3_API bool GetBestInt(int* result, int tolerance, int* values, int count, boo
 // The same, false (and *result 0) when fewer than minRemaining values are
 // left at the end, or when count is 0 or minRemaining below 1. The result is
 // the rounded mean stored as a double.
-ZEP3_API bool GetBestInt(double* result, int tolerance, int minRemaining, int* values, int count, bool ignoreZero);
+ZEP3_API bool GetBestInt(double* result, int tolerance, int minRemaining, int* values, int count,
+                         bool ignoreZero);
 // The robust mean of the non-negative values among count floats, with the
 // group limit kept in single precision; a single value is its own mean.
 ZEP3_API bool GetBestFloat(float* result, float tolerance, float* values, int count);

@@ -220,7 +220,7 @@ TEST(WinThread, SuspensionStopsABusyThreadAndCountsNest) {
     EXPECT_EQ(thread->SuspendThread(), 0u);
     const unsigned long stopped = g_progress;
     ucontext_t context;
-    ASSERT_TRUE(zep3detail::GetSuspendedThreadContext(*thread, &context));
+    ASSERT_TRUE(zep3::detail::GetSuspendedThreadContext(*thread, &context));
 #if defined(__x86_64__)
     EXPECT_NE(context.uc_mcontext.gregs[REG_RIP], 0);
     EXPECT_NE(context.uc_mcontext.gregs[REG_RSP], 0);
@@ -232,7 +232,7 @@ TEST(WinThread, SuspensionStopsABusyThreadAndCountsNest) {
     EXPECT_EQ(g_progress, stopped) << "still suspended once";
 
     EXPECT_EQ(thread->ResumeThread(), 1u);
-    EXPECT_FALSE(zep3detail::GetSuspendedThreadContext(*thread, &context));
+    EXPECT_FALSE(zep3::detail::GetSuspendedThreadContext(*thread, &context));
     EXPECT_TRUE(PumpMessagesUntil([&] { return g_progress > stopped; }, 5000));
     EXPECT_EQ(thread->ResumeThread(), 0u) << "not suspended";
 

@@ -87,7 +87,7 @@ bool ExchangeObject(CIniFile* ini, int mode, const CString& key, LOGFONT* value)
 bool ExchangeObject(CIniFile* ini, int mode, const CString& key, double* value) {
     if (!ini) return false;
     if (isNoOp(mode) || !value) return mode != 0;
-    float f = mode == 1 ? zep3detail::NarrowToFloat(*value) : 0.0f;
+    float f = mode == 1 ? zep3::detail::NarrowToFloat(*value) : 0.0f;
     bool ok = ExchangeObject(ini, mode, key, &f);
     if (mode == 0) *value = f;
     return ok;

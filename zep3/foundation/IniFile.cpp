@@ -1,9 +1,9 @@
 #include <zep3/foundation/IniFile.h>
 
 #include <zep3/crypto/UpdateCRC.h>
-#include <zep3/foundation/detail/IniFileIO.h>
 #include <zep3/foundation/detail/IniTable.h>
 #include <zep3/foundation/detail/ValueText.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,11 +12,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 namespace {
 
@@ -38,6 +39,45 @@ std::string backupName(const std::string& file) {
 
 // The temporary name of a save (cfg.bak1).
 std::string tempName(const std::string& file) { return backupName(file) + "1"; }
+
+// Opens path for reading, creating it empty when missing if create is set,
+// and takes a non-blocking flock of the given kind (LOCK_SH or LOCK_EX; 0
+// for none). A refused lock is a failed open. When the path was replaced
+// between the open and the lock, the open is retried, so a held lock always
+// belongs to the file the path names at that moment. *created tells whether
+// this open made the file.
+UniqueFd OpenLocked(const std::string& path, int lockKind, bool create, bool* created = nullptr) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        bool made = false;
+        UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!file.IsOpen() && errno == ENOENT && create) {
+            file.Reset(::open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            made = file.IsOpen();
+            if (!made && errno == EEXIST) continue; // someone else made it: open theirs
+        }
+        if (!file.IsOpen()) return file;
+        struct stat st;
+        if (::fstat(file.Get(), &st) != 0 || S_ISDIR(st.st_mode)) return UniqueFd();
+        if (lockKind != 0 && ::flock(file.Get(), lockKind | LOCK_NB) != 0) return UniqueFd();
+        if (lockKind == 0 || IsSameFile(file.Get(), path)) {
+            if (created) *created = made;
+            return file;
+        }
+        // Replaced (renamed over) between our open and our lock: try the new one.
+    }
+    return UniqueFd();
+}
+
+// The whole file. Saves never change a file in place (they rename a new one
+// over it), so the size the file has now is all there is to read.
+bool ReadWhole(int fd, std::unique_ptr<char[]>& data, size_t& size) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return false;
+    data.reset(new char[static_cast<size_t>(st.st_size) + 1]);
+    ssize_t n = ReadAllAt(fd, data.get(), static_cast<size_t>(st.st_size), 0);
+    size = n > 0 ? static_cast<size_t>(n) : 0;
+    return n >= 0;
+}
 
 std::string executableIniName() {
     char path[PATH_MAX];
@@ -207,7 +247,7 @@ private:
 // lock is refused or the new content cannot be written.
 bool replaceFile(const std::string& file, const char* data, size_t size) {
     bool created = false;
-    FileHandle current = OpenLocked(file, LOCK_EX, true, &created);
+    UniqueFd current = OpenLocked(file, LOCK_EX, true, &created);
     if (!current.IsOpen()) return false;
     struct stat st;
     const mode_t mode = ::fstat(current.Get(), &st) == 0 ? (st.st_mode & 07777) : 0644;
@@ -222,28 +262,16 @@ bool replaceFile(const std::string& file, const char* data, size_t size) {
             if (::rename(temp.c_str(), backup.c_str()) != 0) ::unlink(temp.c_str());
         }
     }
-
-    FileHandle out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!out.IsOpen() && errno == EEXIST && ::unlink(temp.c_str()) == 0)
-        out = FileHandle(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!out.IsOpen()) return false;
-    ::flock(out.Get(), LOCK_EX | LOCK_NB); // a new file: held until the rename is done
-    if (!created) ::fchmod(out.Get(), mode);
-    if (!WriteWhole(out.Get(), data, size) || ::fsync(out.Get()) != 0 ||
-        ::rename(temp.c_str(), file.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
+    if (!ReplaceFileDurably(file, temp, data, size, mode)) return false;
     // With no previous file there is nothing to back up: no backup remains.
     if (created) ::unlink(backup.c_str());
-    SyncFolderOf(file);
     return true;
 }
 
 // Unchanged content: the backup becomes a copy of the file, replaced
 // atomically so that a good backup is never lost half-way. Failures are ignored.
 void refreshBackup(const std::string& file) {
-    FileHandle current = OpenLocked(file, LOCK_EX, false);
+    UniqueFd current = OpenLocked(file, LOCK_EX, false);
     if (!current.IsOpen()) return;
     struct stat st;
     if (::fstat(current.Get(), &st) != 0) return;
@@ -399,7 +427,7 @@ bool CIniFile::ReadIniFile(const CString& name) {
 
         // Attempts: the file, the backup, the file again (taken as it is).
         IniTable& table = Items();
-        FileHandle first; // the file as attempt 0 found it, kept for promoting the backup
+        UniqueFd first; // the file as attempt 0 found it, kept for promoting the backup
         bool opened = false;
         int accepted = -1;
         int stored = -1;
@@ -407,7 +435,7 @@ bool CIniFile::ReadIniFile(const CString& name) {
             table.Clear();
             // The backup is never changed in place (only replaced whole by a
             // rename), so it is read without a lock.
-            FileHandle f = OpenLocked(attempt == 1 ? backup : file, attempt == 1 ? 0 : LOCK_SH, true);
+            UniqueFd f = OpenLocked(attempt == 1 ? backup : file, attempt == 1 ? 0 : LOCK_SH, true);
             if (!f.IsOpen()) continue;
             opened = true;
             try {

@@ -24,7 +24,7 @@
 
 #include <memory>
 
-namespace zep3detail {
+namespace zep3::detail {
 class IniTable;
 }
 
@@ -124,7 +124,7 @@ private:
     void WriteItem(const CString& key, const CString& value);
     void WriteItem(const CString& key, const LOGFONT& value);
 
-    zep3detail::IniTable& Items();
+    zep3::detail::IniTable& Items();
 
     CString m_FileName;
     CString m_RootPath;
@@ -132,5 +132,5 @@ private:
     bool m_bAllowRemove = true;
     int m_nChecksum = -1;
     CIniFile* m_pParent = nullptr;
-    std::shared_ptr<zep3detail::IniTable> m_pItems;
+    std::shared_ptr<zep3::detail::IniTable> m_pItems;
 };

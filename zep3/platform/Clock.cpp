@@ -1,6 +1,6 @@
 #include <zep3/platform/Clock.h>
+#include <zep3/platform/detail/Posix.h>
 
-#include <cerrno>
 #include <ctime>
 
 namespace {
@@ -26,12 +26,6 @@ void calendarNow(SYSTEMTIME* st, bool local) {
     toSystemTime(tm, ts.tv_nsec, st);
 }
 
-int64_t monotonicNs() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
 } // namespace
 
 void GetLocalTime(SYSTEMTIME* st) { calendarNow(st, true); }
@@ -39,7 +33,7 @@ void GetSystemTime(SYSTEMTIME* st) { calendarNow(st, false); }
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
     if (!count) return FALSE;
-    count->QuadPart = monotonicNs();
+    count->QuadPart = zep3::detail::MonotonicNanoseconds();
     return TRUE;
 }
 
@@ -49,10 +43,6 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
     return TRUE;
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(monotonicNs() / 1000000); }
+DWORD GetTickCount() { return static_cast<DWORD>(zep3::detail::MonotonicMilliseconds()); }
 
-void Sleep(DWORD milliseconds) {
-    struct timespec ts = {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
+void Sleep(DWORD milliseconds) { zep3::detail::SleepMilliseconds(milliseconds); }

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-using namespace zep3gdi;
+using namespace zep3::detail;
 
 namespace {
 
@@ -29,7 +29,7 @@ BitmapData* DefaultBitmap() {
 
 }  // namespace
 
-namespace zep3gdi {
+namespace zep3::detail {
 CDC::Impl* DCFromHandle(HDC hdc) {
     if (!hdc) return nullptr;
     std::lock_guard<std::mutex> lock(g_dcLock);
@@ -44,7 +44,7 @@ void SetDeviceArea(CDC* dc, POINT origin, const RECT& bounds) {
     impl->bounds = bounds;
     impl->bounded = true;
 }
-}  // namespace zep3gdi
+}  // namespace zep3::detail
 
 CPixelSurface* CDC::Impl::Surface() const {
     if (state.bitmap) return state.bitmap->Drawable() ? &state.bitmap->surface : nullptr;

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <immintrin.h>
 
-using namespace zep3gdi;
+using namespace zep3::detail;
 
 namespace {
 

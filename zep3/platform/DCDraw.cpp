@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-using namespace zep3gdi;
+using namespace zep3::detail;
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-using namespace zep3gdi;
+using namespace zep3::detail;
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include <zep3/platform/File.h>
 #include <zep3/platform/FileSystem.h>
 #include <zep3/platform/LastError.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <cerrno>
 #include <climits>
@@ -122,18 +123,12 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags, CFileException* error) {
 
 UINT CFile::Read(void* buffer, UINT count) {
     if (!buffer || count == 0) return 0;
-    UINT done = 0;
-    while (done < count) {
-        ssize_t n = read(m_fd, static_cast<char*>(buffer) + done, count - done);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failErrno();
-            break;
-        }
-        done += static_cast<UINT>(n);
+    ssize_t n = zep3::detail::ReadAll(m_fd, buffer, count);
+    if (n < 0) {
+        failErrno();
+        return 0;
     }
-    return done;
+    return static_cast<UINT>(n);
 }
 
 BOOL CFile::Write(const void* buffer, UINT count) {
@@ -142,17 +137,9 @@ BOOL CFile::Write(const void* buffer, UINT count) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    UINT done = 0;
-    while (done < count) {
-        ssize_t n = write(m_fd, static_cast<const char*>(buffer) + done, count - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failErrno();
-            return FALSE;
-        }
-        done += static_cast<UINT>(n);
-    }
-    return TRUE;
+    if (zep3::detail::WriteAll(m_fd, buffer, count)) return TRUE;
+    failErrno();
+    return FALSE;
 }
 
 LONGLONG CFile::Seek(LONGLONG offset, UINT from) {

@@ -1,5 +1,6 @@
 #include <zep3/platform/FileSystem.h>
 #include <zep3/platform/LastError.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -32,17 +33,9 @@ bool copyBytes(int from, int to) {
     }
     char buffer[65536];
     for (;;) {
-        ssize_t n = read(from, buffer, sizeof buffer);
-        if (n == 0) return true;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = write(to, buffer + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno != EINTR) return false;
-            if (w > 0) done += w;
-        }
+        ssize_t n = zep3::detail::ReadAll(from, buffer, sizeof buffer);
+        if (n < 0 || !zep3::detail::WriteAll(to, buffer, static_cast<size_t>(n))) return false;
+        if (static_cast<size_t>(n) < sizeof buffer) return true;
     }
 }
 
@@ -57,22 +50,8 @@ BOOL DeleteFile(LPCSTR path) {
 
 BOOL MoveFile(LPCSTR existingPath, LPCSTR newPath) {
     if (!existingPath || !newPath) return failWith(ERROR_INVALID_PARAMETER);
-    if (renameat2(AT_FDCWD, existingPath, AT_FDCWD, newPath, RENAME_NOREPLACE) == 0) return TRUE;
+    if (zep3::detail::MoveNoReplace(existingPath, newPath)) return TRUE;
     int err = errno;
-    if (err == EINVAL || err == ENOSYS) {
-        // A file system without no-replace renames: a hard link fails on an
-        // existing name just as well. Folders cannot be linked.
-        if (link(existingPath, newPath) == 0) {
-            unlink(existingPath);
-            return TRUE;
-        }
-        err = errno;
-        if (err == EPERM) {
-            struct stat st;
-            if (lstat(newPath, &st) == 0) return failWith(ERROR_ALREADY_EXISTS);
-            return rename(existingPath, newPath) == 0 ? TRUE : fail(errno);
-        }
-    }
     if (err == EXDEV) {
         struct stat st;
         if (lstat(existingPath, &st) != 0) return fail(errno);
@@ -90,31 +69,21 @@ BOOL MoveFile(LPCSTR existingPath, LPCSTR newPath) {
 
 BOOL CopyFile(LPCSTR existingPath, LPCSTR newPath, BOOL failIfExists) {
     if (!existingPath || !newPath) return failWith(ERROR_INVALID_PARAMETER);
-    int from = open(existingPath, O_RDONLY | O_CLOEXEC);
-    if (from < 0) return fail(errno);
+    zep3::detail::UniqueFd from(open(existingPath, O_RDONLY | O_CLOEXEC));
+    if (!from.IsOpen()) return fail(errno);
     struct stat src, dst;
-    if (fstat(from, &src) != 0 || S_ISDIR(src.st_mode)) {
-        close(from);
-        return failWith(ERROR_ACCESS_DENIED);
-    }
-    if (stat(newPath, &dst) == 0 && dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) {
-        close(from);
+    if (fstat(from.Get(), &src) != 0 || S_ISDIR(src.st_mode)) return failWith(ERROR_ACCESS_DENIED);
+    if (stat(newPath, &dst) == 0 && dst.st_dev == src.st_dev && dst.st_ino == src.st_ino)
         return failWith(failIfExists ? ERROR_FILE_EXISTS : ERROR_SHARING_VIOLATION);
-    }
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
     int to = open(newPath, flags, src.st_mode & 07777);
-    if (to < 0) {
-        int err = errno;
-        close(from);
-        return err == EEXIST ? failWith(ERROR_FILE_EXISTS) : fail(err);
-    }
-    bool ok = copyBytes(from, to);
+    if (to < 0) return errno == EEXIST ? failWith(ERROR_FILE_EXISTS) : fail(errno);
+    bool ok = copyBytes(from.Get(), to);
     int err = errno;
     if (close(to) != 0 && ok) {
         ok = false;
         err = errno;
     }
-    close(from);
     return ok ? TRUE : fail(err);
 }
 

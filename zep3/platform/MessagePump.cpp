@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 bool PumpMessagesUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
     const int64_t deadline = MonotonicMs() + timeoutMs;

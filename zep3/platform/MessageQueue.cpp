@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <ctime>
 
-namespace zep3detail {
+namespace zep3::detail {
 namespace {
 
 // Posted messages returned in a row before descriptors are polled anyway,
@@ -276,9 +276,9 @@ void KillWindowTimers(ThreadQueue& q, HWND window) {
                    q.timers.end());
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 BOOL GetMessage(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
     if (!msg) return -1;

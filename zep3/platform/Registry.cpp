@@ -1,4 +1,5 @@
 #include <zep3/platform/Registry.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -246,48 +247,22 @@ Hive parse(const std::string& text) {
 
 std::string hivePath(int root) { return folder() + "/" + kRootNames[root]; }
 
-Hive load(int root) {
+// The root's values; a missing file is an empty root. A file that cannot be
+// read is an error, so that no change is ever stored over values not seen.
+LONG load(int root, Hive& hive) {
     std::string text;
-    int fd = open(hivePath(root).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Hive();
-    char buf[65536];
-    for (;;) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n > 0) text.append(buf, static_cast<size_t>(n));
-        else if (n == 0 || errno != EINTR) break;
-    }
-    close(fd);
-    return parse(text);
+    if (!zep3::detail::ReadWholeFile(hivePath(root), text) && errno != ENOENT)
+        return static_cast<LONG>(ZEP3ErrorFromErrno(errno));
+    hive = parse(text);
+    return ERROR_SUCCESS;
 }
 
-bool writeAll(int fd, const std::string& text) {
-    for (size_t done = 0; done < text.size();) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno != EINTR) return false;
-        if (n > 0) done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Replaces the root's file: a new file beside it, synchronised, renamed over
-// the old one, and the folder synchronised so the rename itself is durable.
+// Replaces the root's file durably: readers see the old values or the new
+// ones, never a part.
 LONG store(int root, const Hive& hive) {
-    std::string path = hivePath(root), temp = path + ".new";
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return static_cast<LONG>(ZEP3ErrorFromErrno(errno));
-    bool ok = writeAll(fd, format(hive)) && fsync(fd) == 0;
-    int err = errno;
-    if (close(fd) != 0) ok = false;
-    if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-        if (ok) err = errno;
-        unlink(temp.c_str());
-        return static_cast<LONG>(ZEP3ErrorFromErrno(err));
-    }
-    int dir = open(folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
+    std::string path = hivePath(root), text = format(hive);
+    if (!zep3::detail::ReplaceFileDurably(path, path + ".new", text.data(), text.size(), 0600))
+        return static_cast<LONG>(ZEP3ErrorFromErrno(errno));
     return ERROR_SUCCESS;
 }
 
@@ -297,19 +272,13 @@ class HiveLock {
 public:
     explicit HiveLock(int root) {
         if (folder().empty() || !makeFolders(folder())) return;
-        m_fd = open((hivePath(root) + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_fd >= 0 && flock(m_fd, LOCK_EX) != 0) {
-            close(m_fd);
-            m_fd = -1;
-        }
+        m_fd.Reset(open((hivePath(root) + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        if (m_fd.IsOpen() && flock(m_fd.Get(), LOCK_EX) != 0) m_fd.Reset();
     }
-    ~HiveLock() {
-        if (m_fd >= 0) close(m_fd);
-    }
-    bool held() const { return m_fd >= 0; }
+    bool held() const { return m_fd.IsOpen(); }
 
 private:
-    int m_fd = -1;
+    zep3::detail::UniqueFd m_fd;
 };
 
 Key* findKey(Hive& hive, const std::string& path) {
@@ -396,7 +365,11 @@ LONG RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
     int root;
     std::string path;
     if (LONG r = subKeyPath(key, subKey, result, root, path); r != ERROR_SUCCESS) return finish(r);
-    if (!path.empty() && !keyExists(load(root), path)) return finish(ERROR_FILE_NOT_FOUND);
+    if (!path.empty()) {
+        Hive hive;
+        if (LONG r = load(root, hive); r != ERROR_SUCCESS) return finish(r);
+        if (!keyExists(hive, path)) return finish(ERROR_FILE_NOT_FOUND);
+    }
     *result = newHandle(root, path, access);
     return ERROR_SUCCESS;
 }
@@ -410,7 +383,8 @@ LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
     if (!path.empty()) {
         HiveLock lock(root);
         if (!lock.held()) return finish(ERROR_ACCESS_DENIED);
-        Hive hive = load(root);
+        Hive hive;
+        if (LONG r = load(root, hive); r != ERROR_SUCCESS) return finish(r);
         if (!keyExists(hive, path)) {
             hive.keys.push_back(Key{path, {}});
             if (LONG r = store(root, hive); r != ERROR_SUCCESS) return finish(r);
@@ -429,7 +403,8 @@ LONG RegQueryValueEx(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE d
     if (!resolve(key, root, path, access)) return finish(ERROR_INVALID_HANDLE);
     if (!(access & KEY_QUERY_VALUE)) return finish(ERROR_ACCESS_DENIED);
     if (data && !dataSize) return finish(ERROR_INVALID_PARAMETER);
-    Hive hive = load(root);
+    Hive hive;
+    if (LONG r = load(root, hive); r != ERROR_SUCCESS) return finish(r);
     const Value* v = findValue(findKey(hive, path), valueName ? valueName : "");
     if (!v) return finish(ERROR_FILE_NOT_FOUND);
     if (type) *type = v->type;
@@ -452,7 +427,8 @@ LONG RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* da
     if (path.empty()) return finish(ERROR_ACCESS_DENIED); // a root holds no values of its own
     HiveLock lock(root);
     if (!lock.held()) return finish(ERROR_ACCESS_DENIED);
-    Hive hive = load(root);
+    Hive hive;
+    if (LONG r = load(root, hive); r != ERROR_SUCCESS) return finish(r);
     Key* k = findKey(hive, path);
     if (!k) {
         if (!keyExists(hive, path)) return finish(ERROR_KEY_DELETED);
@@ -478,7 +454,8 @@ LONG RegDeleteValue(HKEY key, LPCSTR valueName) {
     if (!(access & KEY_SET_VALUE)) return finish(ERROR_ACCESS_DENIED);
     HiveLock lock(root);
     if (!lock.held()) return finish(ERROR_ACCESS_DENIED);
-    Hive hive = load(root);
+    Hive hive;
+    if (LONG r = load(root, hive); r != ERROR_SUCCESS) return finish(r);
     Key* k = findKey(hive, path);
     std::string name = valueName ? valueName : "";
     for (size_t i = 0; k && i < k->values.size(); ++i) {

@@ -133,8 +133,7 @@ DWORD SizeofResource(HMODULE, HRSRC resource) {
     return block ? block->size : 0;
 }
 
-namespace zep3 {
-namespace detail {
+namespace zep3::detail {
 
 bool findString(HINSTANCE module, UINT id, std::string* text) {
     if (!module) return false;
@@ -158,8 +157,7 @@ bool findString(HINSTANCE module, UINT id, std::string* text) {
     return true;
 }
 
-} // namespace detail
-} // namespace zep3
+} // namespace zep3::detail
 
 int LoadString(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax) {
     if (!buffer || bufferMax <= 0) {

@@ -1,5 +1,6 @@
 #include <zep3/platform/Thread.h>
 #include <zep3/platform/detail/MessageQueue.h>
+#include <zep3/platform/detail/Posix.h>
 #include <zep3/platform/detail/ThreadContext.h>
 #include <zep3/platform/detail/ThreadObject.h>
 
@@ -14,7 +15,7 @@
 #include <unistd.h>
 #include <unordered_map>
 
-namespace zep3detail {
+namespace zep3::detail {
 namespace {
 
 static_assert(sizeof(std::atomic<int>) == sizeof(int) && std::atomic<int>::is_always_lock_free,
@@ -129,20 +130,12 @@ void InstallSuspendHandler() {
 }
 
 // Waits until the target has parked; false after the time limit.
-bool AwaitPark(ThreadObject& t, int milliseconds) {
-    struct timespec end;
-    clock_gettime(CLOCK_MONOTONIC, &end);
-    end.tv_sec += milliseconds / 1000;
-    end.tv_nsec += (milliseconds % 1000) * 1000000L;
+bool AwaitPark(ThreadObject& t, DWORD milliseconds) {
+    const Deadline deadline = Deadline::After(milliseconds);
     for (;;) {
         if (t.park.load(std::memory_order_acquire) == ThreadObject::kParked) return true;
-        struct timespec now, left;
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        left.tv_sec = end.tv_sec - now.tv_sec;
-        left.tv_nsec = end.tv_nsec - now.tv_nsec;
-        while (left.tv_nsec < 0) { left.tv_nsec += 1000000000L; --left.tv_sec; }
-        while (left.tv_nsec >= 1000000000L) { left.tv_nsec -= 1000000000L; ++left.tv_sec; }
-        if (left.tv_sec < 0) return false;
+        if (deadline.HasPassed()) return false;
+        struct timespec left = deadline.RemainingTime();
         Futex(&t.park, FUTEX_WAIT_PRIVATE, ThreadObject::kRequested, &left);
     }
 }
@@ -256,9 +249,9 @@ bool GetSuspendedThreadContext(HANDLE thread, ucontext_t* context) {
     return true;
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 DWORD GetCurrentThreadId() {
     if (!tlsTid) {
@@ -268,7 +261,7 @@ DWORD GetCurrentThreadId() {
     return tlsTid;
 }
 
-HANDLE GetCurrentThread() { return reinterpret_cast<HANDLE>(intptr_t(-2)); }
+HANDLE GetCurrentThread() { return CurrentThreadPseudoHandle(); }
 
 HANDLE OpenThread(DWORD, BOOL, DWORD threadId) {
     if (threadId == GetCurrentThreadId()) return RegisterHandle(CurrentThreadObject());

@@ -27,7 +27,7 @@
 #include <mutex>
 #include <string>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 namespace {
 
@@ -299,7 +299,7 @@ std::shared_ptr<TopLevel> OpenWindowDC(CDC& dc, HWND h, const RECT* area, HWND* 
         part.OffsetRect(origin);
         if (!bounds->IntersectRect(*bounds, part)) bounds->SetRectEmpty();
     }
-    zep3gdi::SetDeviceArea(&dc, origin, *bounds);
+    zep3::detail::SetDeviceArea(&dc, origin, *bounds);
     return d;
 }
 

@@ -9,6 +9,7 @@ zep3_sources(
   DCText.cpp
   Dialog.cpp
   DrawDib.cpp
+  Event.cpp
   FdNotifier.cpp
   File.cpp
   FileDialog.cpp
@@ -35,11 +36,14 @@ zep3_sources(
   Time.cpp
   WinThread.cpp
   WindowPaint.cpp
+  WindowClasses.cpp
+  WindowFunctions.cpp
   Wnd.cpp
   detail/FontEngine.cpp
   detail/Posix.cpp
   detail/Raster.cpp
   detail/Wildcard.cpp
+  detail/WindowTable.cpp
 )
 
 # Text: FreeType over the fonts fontconfig finds. The presenter: Xlib, linked

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 namespace {
 
@@ -216,4 +216,4 @@ void IniTable::compactIfWasteful() {
     m_deadBytes = 0;
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail

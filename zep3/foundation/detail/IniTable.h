@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 // 32 bytes: two slots per cache line. Keys and values are limited to 4 GiB
 // each (a longer line is not taken from a file).
@@ -79,4 +79,4 @@ private:
     size_t m_deadBytes = 0;
 };
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -8,7 +8,7 @@
 #include <locale.h>
 #include <string>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 namespace {
 
@@ -65,4 +65,4 @@ float NarrowToFloat(double value) {
     return static_cast<float>(value);
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail

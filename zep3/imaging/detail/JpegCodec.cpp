@@ -13,8 +13,7 @@
 // keeps no C++ object with a destructor alive across the calls, so libjpeg's
 // fatal errors may longjmp back to it.
 
-namespace zep3 {
-namespace detail {
+namespace zep3::detail {
 
 namespace {
 
@@ -225,5 +224,4 @@ bool JpegDecoder::decode(JpegPixels pixels, BYTE* firstRow, ptrdiff_t rowStep, i
     return true;
 }
 
-} // namespace detail
-} // namespace zep3
+} // namespace zep3::detail

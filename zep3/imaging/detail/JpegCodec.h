@@ -9,8 +9,7 @@
 #include <cstdio>
 #include <memory>
 
-namespace zep3 {
-namespace detail {
+namespace zep3::detail {
 
 enum class JpegPixels { Grey, Bgr };
 
@@ -65,5 +64,4 @@ private:
     std::unique_ptr<State> m_state;
 };
 
-} // namespace detail
-} // namespace zep3
+} // namespace zep3::detail

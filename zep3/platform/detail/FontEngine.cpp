@@ -14,7 +14,7 @@
 #include <map>
 #include <sys/stat.h>
 
-namespace zep3gdi {
+namespace zep3::detail {
 
 namespace {
 
@@ -269,4 +269,4 @@ const Glyph& FontFace::GetGlyph(char32_t c) {
     return g;
 }
 
-}  // namespace zep3gdi
+}  // namespace zep3::detail

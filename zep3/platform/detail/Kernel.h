@@ -11,7 +11,7 @@
 #include <mutex>
 #include <vector>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 struct Waiter;
 
@@ -47,4 +47,4 @@ std::shared_ptr<KernelObject> CurrentThreadKernelObject();
 // caller's references keep the objects alive while it waits.
 DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, bool waitAll, DWORD milliseconds);
 
-} // namespace zep3detail
+} // namespace zep3::detail

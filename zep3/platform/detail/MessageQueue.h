@@ -15,7 +15,7 @@
 #include <mutex>
 #include <unordered_map>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 class ThreadQueue;
 
@@ -103,4 +103,4 @@ int64_t MonotonicMs();
 POINT LastMousePosition();
 void SetLastMousePosition(POINT screenPoint);
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-namespace zep3 {
-namespace detail {
+namespace zep3::detail {
 namespace {
 
 char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
@@ -41,5 +40,4 @@ bool matchMask(const char* name, const char* mask) {
            matchRange(name, mask, mask + n - 2);
 }
 
-} // namespace detail
-} // namespace zep3
+} // namespace zep3::detail

@@ -17,6 +17,7 @@
 #include <zep3/imaging/LineDDA.h>
 #include <zep3/imaging/LineTracker.h>
 #include <zep3/imaging/MPoint.h>
+#include <zep3/imaging/Neuron.h>
 #include <zep3/imaging/ParallelTracker.h>
 #include <zep3/imaging/PerspectiveCorrection.h>
 #include <zep3/imaging/PerspectiveTracker.h>

@@ -12,6 +12,7 @@ zep3_sources(
   JpegFile.cpp
   LineDDA.cpp
   LineTracker.cpp
+  Neuron.cpp
   ParallelTracker.cpp
   PerspectiveCorrection.cpp
   PerspectiveTracker.cpp

@@ -82,7 +82,16 @@ TEST(Wnd, CreationAndDestructionOrder) {
     EXPECT_FALSE(IsWindow(g));
     EXPECT_EQ(CWnd::FromHandle(p), nullptr);
     EXPECT_FALSE(parent.DestroyWindow());
+    // Calls on a handle that is no longer a window say so through GetLastError.
+    SetLastError(0);
     EXPECT_FALSE(::PostMessage(p, WM_USER, 0, 0));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+    SetLastError(0);
+    EXPECT_EQ(::SetTimer(p, 1, 10, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+    SetLastError(0);
+    EXPECT_FALSE(parent.PostMessage(WM_USER)) << "not the thread's queue";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
 }
 
 TEST(Wnd, RefusedCreationLeavesNoWindow) {

@@ -5,7 +5,7 @@
 
 namespace {
 
-void toSystemTime(const struct tm& tm, long nanoseconds, SYSTEMTIME* st) {
+void ToSystemTime(const struct tm& tm, long nanoseconds, SYSTEMTIME* st) {
     st->wYear = static_cast<WORD>(tm.tm_year + 1900);
     st->wMonth = static_cast<WORD>(tm.tm_mon + 1);
     st->wDayOfWeek = static_cast<WORD>(tm.tm_wday);
@@ -16,20 +16,20 @@ void toSystemTime(const struct tm& tm, long nanoseconds, SYSTEMTIME* st) {
     st->wMilliseconds = static_cast<WORD>(nanoseconds / 1000000);
 }
 
-void calendarNow(SYSTEMTIME* st, bool local) {
+void CalendarNow(SYSTEMTIME* st, bool local) {
     if (!st) return;
     struct timespec ts;
     clock_gettime(CLOCK_REALTIME, &ts);
     struct tm tm = {};
     if (local) localtime_r(&ts.tv_sec, &tm);
     else gmtime_r(&ts.tv_sec, &tm);
-    toSystemTime(tm, ts.tv_nsec, st);
+    ToSystemTime(tm, ts.tv_nsec, st);
 }
 
 } // namespace
 
-void GetLocalTime(SYSTEMTIME* st) { calendarNow(st, true); }
-void GetSystemTime(SYSTEMTIME* st) { calendarNow(st, false); }
+void GetLocalTime(SYSTEMTIME* st) { CalendarNow(st, true); }
+void GetSystemTime(SYSTEMTIME* st) { CalendarNow(st, false); }
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
     if (!count) return FALSE;

@@ -30,7 +30,7 @@ private:
 template <class Op>
 BOOL WithEvent(HANDLE handle, Op op) {
     auto event = LookupHandleAs<EventObject>(handle);
-    if (!event) return FALSE;
+    if (!event) return FailWith(ERROR_INVALID_HANDLE, FALSE);
     std::lock_guard<std::mutex> hold(KernelLock());
     op(*event);
     return TRUE;

@@ -110,12 +110,14 @@ std::shared_ptr<KernelObject> LookupHandle(HANDLE handle) {
 DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, bool waitAll, DWORD milliseconds) {
     Waiter w;
     w.waitAll = waitAll;
+    if (objects.empty() || objects.size() > MAXIMUM_WAIT_OBJECTS)
+        return FailWith(ERROR_INVALID_PARAMETER, WAIT_FAILED);
     for (const auto& o : objects) {
-        if (!o) return WAIT_FAILED;
-        if (waitAll && std::find(w.objects.begin(), w.objects.end(), o.get()) != w.objects.end()) return WAIT_FAILED;
+        if (!o) return FailWith(ERROR_INVALID_HANDLE, WAIT_FAILED);
+        if (waitAll && std::find(w.objects.begin(), w.objects.end(), o.get()) != w.objects.end())
+            return FailWith(ERROR_INVALID_PARAMETER, WAIT_FAILED);
         w.objects.push_back(o.get());
     }
-    if (w.objects.empty() || w.objects.size() > MAXIMUM_WAIT_OBJECTS) return WAIT_FAILED;
 
     std::unique_lock<std::mutex> hold(KernelLock());
     if (TrySatisfy(w)) return WAIT_OBJECT_0 + w.satisfied;
@@ -146,7 +148,7 @@ BOOL CloseHandle(HANDLE handle) {
     HandleTable& table = Handles();
     std::lock_guard<std::mutex> hold(table.lock);
     auto it = table.objects.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == table.objects.end()) return FALSE;
+    if (it == table.objects.end()) return FailWith(ERROR_INVALID_HANDLE, FALSE);
     last = std::move(it->second);
     --last->openHandles;
     table.objects.erase(it);
@@ -158,7 +160,8 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
-    if (!handles || count == 0 || count > MAXIMUM_WAIT_OBJECTS) return WAIT_FAILED;
+    if (!handles || count == 0 || count > MAXIMUM_WAIT_OBJECTS)
+        return FailWith(ERROR_INVALID_PARAMETER, WAIT_FAILED);
     std::vector<std::shared_ptr<KernelObject>> objects;
     for (DWORD i = 0; i < count; ++i) objects.push_back(LookupHandle(handles[i]));
     return WaitForObjects(objects, waitAll != FALSE, milliseconds);

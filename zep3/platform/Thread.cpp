@@ -272,19 +272,20 @@ HANDLE OpenThread(DWORD, BOOL, DWORD threadId) {
         auto it = k.byId.find(threadId);
         if (it != k.byId.end()) t = it->second.lock();
     }
-    if (!t) return nullptr;
+    if (!t) return FailWith<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
     {
         std::lock_guard<std::mutex> hold(KernelLock());
-        if (t->finished && t->openHandles == 0) return nullptr; // gone, as far as callers can tell
+        // Gone, as far as callers can tell.
+        if (t->finished && t->openHandles == 0) return FailWith<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
     }
     return RegisterHandle(t);
 }
 
 DWORD SuspendThread(HANDLE thread) {
     auto t = LookupHandleAs<ThreadObject>(thread);
-    if (!t) return DWORD(-1);
+    if (!t) return FailWith(ERROR_INVALID_HANDLE, DWORD(-1));
     std::unique_lock<std::mutex> hold(t->suspendLock);
-    if (t->exiting) return DWORD(-1);
+    if (t->exiting) return FailWith(ERROR_ACCESS_DENIED, DWORD(-1));
     DWORD previous = t->suspendCount;
     if (previous > 0 || !t->started) {
         ++t->suspendCount;
@@ -301,7 +302,7 @@ DWORD SuspendThread(HANDLE thread) {
         int expected = ThreadObject::kRequested;
         // Withdraw the request unless the thread parked at the last moment.
         if (t->park.compare_exchange_strong(expected, ThreadObject::kRunning, std::memory_order_acq_rel))
-            return DWORD(-1);
+            return FailWith(ERROR_ACCESS_DENIED, DWORD(-1));
     }
     t->suspendCount = 1;
     return 0;
@@ -309,7 +310,7 @@ DWORD SuspendThread(HANDLE thread) {
 
 DWORD ResumeThread(HANDLE thread) {
     auto t = LookupHandleAs<ThreadObject>(thread);
-    if (!t) return DWORD(-1);
+    if (!t) return FailWith(ERROR_INVALID_HANDLE, DWORD(-1));
     std::lock_guard<std::mutex> hold(t->suspendLock);
     DWORD previous = t->suspendCount;
     if (previous == 0) return 0;
@@ -322,12 +323,13 @@ DWORD ResumeThread(HANDLE thread) {
 
 int GetThreadPriority(HANDLE thread) {
     auto t = LookupHandleAs<ThreadObject>(thread);
-    return t ? t->priority.load() : THREAD_PRIORITY_ERROR_RETURN;
+    return t ? t->priority.load() : FailWith(ERROR_INVALID_HANDLE, int(THREAD_PRIORITY_ERROR_RETURN));
 }
 
 BOOL SetThreadPriority(HANDLE thread, int priority) {
     auto t = LookupHandleAs<ThreadObject>(thread);
-    if (!t || !IsPriorityLevel(priority)) return FALSE;
+    if (!t) return FailWith(ERROR_INVALID_HANDLE, FALSE);
+    if (!IsPriorityLevel(priority)) return FailWith(ERROR_INVALID_PARAMETER, FALSE);
     t->priority = priority;
     // Raising priority needs privileges the process may lack; the level
     // itself is what callers read back.
@@ -337,7 +339,8 @@ BOOL SetThreadPriority(HANDLE thread, int priority) {
 
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
     auto t = LookupHandleAs<ThreadObject>(thread);
-    if (!t || !exitCode) return FALSE;
+    if (!t) return FailWith(ERROR_INVALID_HANDLE, FALSE);
+    if (!exitCode) return FailWith(ERROR_INVALID_PARAMETER, FALSE);
     std::lock_guard<std::mutex> hold(KernelLock());
     *exitCode = t->exitCode;
     return TRUE;
@@ -345,7 +348,7 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
 
 BOOL TerminateThread(HANDLE thread, DWORD exitCode) {
     auto t = LookupHandleAs<ThreadObject>(thread);
-    if (!t) return FALSE;
+    if (!t) return FailWith(ERROR_INVALID_HANDLE, FALSE);
     {
         std::lock_guard<std::mutex> hold(KernelLock());
         if (t->finished) return TRUE;

@@ -68,7 +68,8 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    return m_hWnd ? ::PostMessage(m_hWnd, message, wParam, lParam) : FALSE;
+    // A null handle would post to the thread instead.
+    return m_hWnd ? ::PostMessage(m_hWnd, message, wParam, lParam) : FailWith(ERROR_INVALID_WINDOW_HANDLE, FALSE);
 }
 
 CWnd* CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }

@@ -61,11 +61,11 @@ public:
     }
 
 private:
-    size_t probe(const char* key, size_t length, uint64_t hash, bool& found) const;
-    IniItem& insert(const char* key, size_t length, uint64_t hash);
-    void setValue(IniItem& item, char* value, size_t length);
-    void rehash(size_t capacity);
-    void compactIfWasteful();
+    size_t Probe(const char* key, size_t length, uint64_t hash, bool& found) const;
+    IniItem& Insert(const char* key, size_t length, uint64_t hash);
+    void SetValue(IniItem& item, char* value, size_t length);
+    void Rehash(size_t capacity);
+    void CompactIfWasteful();
 
     // Linear probing over the items themselves (no separate index), kept at
     // most half full, so a lookup usually touches one slot.

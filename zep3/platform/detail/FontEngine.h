@@ -51,7 +51,7 @@ private:
     bool Open(const std::string& file, int index, const LOGFONT& lf);
 
     struct Impl;
-    Impl* m_impl = nullptr;
+    std::unique_ptr<Impl> m_impl;
     std::mutex m_lock;
     std::unordered_map<char32_t, Glyph> m_glyphs;
     TEXTMETRIC m_tm{};

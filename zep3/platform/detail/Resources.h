@@ -7,6 +7,6 @@
 namespace zep3::detail {
 
 // The whole text of string id of one module; false when it has none.
-bool findString(HINSTANCE module, UINT id, std::string* text);
+bool FindString(HINSTANCE module, UINT id, std::string* text);
 
 } // namespace zep3::detail

@@ -4,6 +4,6 @@
 // without an extension, so "*.*" matches every name.
 namespace zep3::detail {
 
-bool matchMask(const char* name, const char* mask);
+bool MatchMask(const char* name, const char* mask);
 
 } // namespace zep3::detail

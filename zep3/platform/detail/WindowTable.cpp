@@ -357,7 +357,9 @@ LRESULT CallWindow(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 std::shared_ptr<ThreadQueue> QueueOfWindow(HWND h) {
-    return WithWindow<std::shared_ptr<ThreadQueue>>(h, nullptr, [](WindowTable&, WindowRecord& r) { return r.queue; });
+    using Queue = std::shared_ptr<ThreadQueue>;
+    Queue q = WithWindow<Queue>(h, nullptr, [](WindowTable&, WindowRecord& r) { return r.queue; });
+    return q ? q : FailWith<Queue>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
 }
 
 HWND NextWindowToPaint(ThreadQueue& q, HWND filter) {

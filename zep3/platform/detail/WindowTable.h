@@ -3,6 +3,7 @@
 // operations on it that the CWnd members, the free window functions, the
 // message loop and the drawing layer share (WindowTable.cpp).
 #include <zep3/platform/Wnd.h>
+#include <zep3/platform/detail/Kernel.h>
 #include <zep3/platform/detail/MessageQueue.h>
 #include <zep3/platform/detail/WindowSurface.h>
 
@@ -101,7 +102,9 @@ BOOL SetWindowPosNow(HWND h, HWND after, int x, int y, int cx, int cy, UINT flag
 // Calls the window procedure on the calling thread, remembering the message
 // for CWnd::Default. 0 when the window does not exist.
 LRESULT CallWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The queue of the thread that created the window; null when it is not a window.
+// The queue of the thread that created the window; null (and the last error
+// ERROR_INVALID_WINDOW_HANDLE) when it is not a window. So posting, sending
+// and setting a timer fail with that error on a handle that is no window.
 std::shared_ptr<ThreadQueue> QueueOfWindow(HWND window);
 // The first window of the queue's thread (the filter window alone, when
 // given) that is visible and has a non-empty update region. Owner thread.

@@ -96,7 +96,7 @@ bool CLogFile::Init(const CString& name, int size, int count) {
     m_nCurrentLogFile = 0;
     m_nSizedFile = -1;
     try {
-        addRingNames(name, count);
+        AddRingNames(name, count);
     } catch (...) {
         m_LogFileName.RemoveAll(); // no memory for the names: the log stays unusable
     }
@@ -104,7 +104,7 @@ bool CLogFile::Init(const CString& name, int size, int count) {
     return true;
 }
 
-void CLogFile::addRingNames(const CString& name, int count) {
+void CLogFile::AddRingNames(const CString& name, int count) {
     CString folder = name.GetAt(0) == '/' ? CString() : GetModulePath();
     if (count > 1) {
         int slash = name.ReverseFind('/');

@@ -58,5 +58,5 @@ private:
     int m_nSizedFile = -1;
 
     // Fills the file list for Init (may throw when memory runs out).
-    void addRingNames(const CString& name, int count);
+    void AddRingNames(const CString& name, int count);
 };

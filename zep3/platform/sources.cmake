@@ -48,6 +48,7 @@ zep3_sources(
   detail/FontEngine.cpp
   detail/HeadlessDisplay.cpp
   detail/Posix.cpp
+  detail/Random.cpp
   detail/Raster.cpp
   detail/Wildcard.cpp
   detail/WindowTable.cpp

@@ -14,8 +14,9 @@ build: install-deps
 	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build -j$(JOBS)
 
+# The camera station, e.g. make run ARGS="--seconds 20" (output in ./zep3-station).
 run: build
-	build/examples/demo/zep3-demo
+	build/examples/station/zep3-station $(ARGS)
 
 test: build
 	cd build && $(CTEST)

@@ -3,7 +3,7 @@ JOBS    ?= $(shell nproc)
 CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 CTEST   := ctest --output-on-failure -j$(JOBS) --timeout 600
 
-.PHONY: all build run test bench fuzz sanitize tsan tsan-build stress install-deps format lint clean
+.PHONY: all build run package test bench fuzz sanitize tsan tsan-build stress install-deps format lint clean
 
 all: build
 
@@ -17,6 +17,10 @@ build: install-deps
 # The camera station, e.g. make run ARGS="--seconds 20" (output in ./zep3-station).
 run: build
 	build/examples/station/zep3-station $(ARGS)
+
+# Debian packages of the library, its development files and the station, in build/packages.
+package: build
+	cd build && cpack -G DEB
 
 test: build
 	cd build && $(CTEST)

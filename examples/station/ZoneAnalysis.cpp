@@ -11,18 +11,6 @@ CPoint Scaled(CSize size, int x, int y) { return CPoint(x * size.cx / 640, y * s
 
 } // namespace
 
-void ZoneAnalysis::Zone::SetPoints(const CPoint* points, int count) {
-    InitHandles(count);
-    for (int i = 0; i < count; ++i) SetHandlePosition(i, points[i]);
-    UpdateShape();
-}
-
-void ZoneAnalysis::Ground::SetPoints(const CPoint* points, int count) {
-    InitHandles(count);
-    for (int i = 0; i < count; ++i) SetHandlePosition(i, points[i]);
-    UpdateShape();
-}
-
 ZoneAnalysis::ZoneAnalysis(CSize size)
     : m_Size(size), m_Grey(size, 8), m_Strength(size, 8), m_GroundView(kGroundViewSize, 8) {
     const CPoint zone[] = {Scaled(size, 320, 120), Scaled(size, 600, 100), Scaled(size, 620, 380),

@@ -33,18 +33,18 @@ public:
 
 private:
     // A polygon whose corners the module lays out itself.
-    class Zone : public CPolygonTracker {
+    template <class Polygon> class Laid : public Polygon {
     public:
-        void SetPoints(const CPoint* points, int count);
-    };
-    class Ground : public CPerspectiveTracker {
-    public:
-        void SetPoints(const CPoint* points, int count);
+        void SetPoints(const CPoint* points, int count) {
+            this->InitHandles(count);
+            for (int i = 0; i < count; ++i) this->SetHandlePosition(i, points[i]);
+            this->UpdateShape();
+        }
     };
 
     CSize m_Size;
-    Zone m_Zone;
-    Ground m_Ground;
+    Laid<CPolygonTracker> m_Zone;
+    Laid<CPerspectiveTracker> m_Ground;
     CPerspectiveCorrection m_Perspective;
     unsigned char m_nThreshold = 155;
     int m_nMinimumMass = 200;

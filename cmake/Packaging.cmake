@@ -1,0 +1,40 @@
+# Debian packages (make package): CPack's DEB generator, one package per
+# install component:
+#   runtime  libzep3-<major>  the library (with its SONAME) and its encoder module
+#   dev      libzep3-dev      headers, the unversioned link, pkg-config file, CMake package
+#   station  zep3-station     the camera station, its client and the test-pattern plug-in
+# Included before any install rule: what names no component is the runtime's;
+# the top-level list moves the development files to "dev".
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME runtime)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zep3)
+set(CPACK_PACKAGE_VENDOR "ZEP3")
+set(CPACK_PACKAGE_CONTACT "ZEP3 maintainers <zep3@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_COMPONENTS_ALL runtime dev station)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libzep3-${PROJECT_VERSION_MAJOR})
+# The library's own dependencies from its linked libraries, and a shlibs
+# file so that programs built against it depend on this package.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME libzep3-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_STATION_PACKAGE_NAME zep3-station)
+set(CPACK_DEBIAN_STATION_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_STATION_PACKAGE_DEPENDS "libc6, libstdc++6")
+
+include(CPack)
+cpack_add_component(runtime DISPLAY_NAME "ZEP3 library"
+  DESCRIPTION "The ZEP3 class library for video-surveillance and telephony applications")
+cpack_add_component(dev DISPLAY_NAME "ZEP3 development files" DEPENDS runtime
+  DESCRIPTION "Headers, pkg-config file and CMake package of the ZEP3 class library")
+cpack_add_component(station DISPLAY_NAME "ZEP3 camera station" DEPENDS runtime
+  DESCRIPTION "A camera station built on ZEP3: test-pattern grabber, zone analysis, MJPG recording, remote control")

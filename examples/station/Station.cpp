@@ -168,7 +168,7 @@ void Station::Capture() {
             continue;
         }
         const long index = m_pGrabber->GetLastFrameIndex(0);
-        if (previous >= 0 && index > previous + 1) {
+        if (index > previous + 1) {
             const long missed = index - previous - 1;
             Log("frames " + std::to_string(previous + 1) + " to " + std::to_string(index - 1) +
                 " missed: the station fell behind the camera");

@@ -82,7 +82,6 @@ void SegmentRecorder::Close() {
         m_Report("cannot finish " + m_CurrentName + ": " + ec.message());
         return;
     }
-    m_Finished.push_back(m_CurrentName);
     m_Report("segment closed: " + m_CurrentName + ", " + std::to_string(m_nFrameInSegment) + " frames");
     KeepUnderLimit();
 }
@@ -102,7 +101,6 @@ void SegmentRecorder::KeepUnderLimit() {
         std::error_code ec;
         if (!fs::remove(m_Options.folder + "/" + names[i], ec)) continue;
         total -= sizes[i];
-        m_Finished.erase(std::remove(m_Finished.begin(), m_Finished.end(), names[i]), m_Finished.end());
         m_Report("segment removed to keep the folder under its limit: " + names[i]);
     }
 }

@@ -39,7 +39,6 @@ public:
     void Close();
 
     uint64_t FramesRecorded() const { return m_nRecorded; }
-    const std::vector<std::string>& Finished() const { return m_Finished; }
     std::string CurrentName() const { return m_Open ? m_CurrentName : std::string(); }
 
     // The segment files of a folder, oldest (lowest number) first, with
@@ -59,5 +58,4 @@ private:
     int m_nFrameInSegment = 0;
     uint64_t m_nRecorded = 0;
     std::string m_CurrentName;
-    std::vector<std::string> m_Finished;
 };

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fcntl.h>
 #include <fstream>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -57,7 +59,10 @@ bool WriteFile(const std::string& path, const void* data, size_t size) {
 
 Station::Station(std::string folder) : m_Folder(std::move(folder)) {}
 
-Station::~Station() { Stop(); }
+Station::~Station() {
+    Stop();
+    if (m_nLockFd >= 0) close(m_nLockFd);
+}
 
 void Station::Log(const std::string& text) {
     if (m_Log) m_Log->Add(text.c_str());
@@ -69,6 +74,12 @@ bool Station::Start() {
     m_Folder = fs::absolute(m_Folder, ec).lexically_normal().string();
     if (!fs::is_directory(m_Folder, ec)) {
         std::fprintf(stderr, "%s: cannot create the folder %s\n", kAppName, m_Folder.c_str());
+        return false;
+    }
+    // One station per folder: two would number their files over each other.
+    m_nLockFd = open((m_Folder + "/zep3-station.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (m_nLockFd < 0 || flock(m_nLockFd, LOCK_EX | LOCK_NB) != 0) {
+        std::fprintf(stderr, "%s: another station is using %s\n", kAppName, m_Folder.c_str());
         return false;
     }
     CCrashHandler::SetVersion("0.1.0", "station " __DATE__);

@@ -79,4 +79,5 @@ private:
     StationStatus m_Status;
     Snapshot m_Latest;
     bool m_bStopped = false;
+    int m_nLockFd = -1; // zep3-station.lock, locked while the station runs
 };

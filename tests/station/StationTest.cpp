@@ -146,6 +146,11 @@ TEST(Station, ClientPrintsTheStatusAndFetchesASnapshotAndSigtermStops) {
     ASSERT_TRUE(WaitUntil([&] { return !Files(dir.path(), "snapshot-[0-9]{6}\\.jpg").empty(); }, kStartMs))
         << station.Log();
 
+    // A second station on the same folder would number its files over the first's.
+    StationProcess second(dir.path(), {"--seconds", "2"});
+    EXPECT_EQ(second.Wait(kStopMs), 1);
+    EXPECT_NE(second.Errors().find("another station is using"), std::string::npos) << second.Errors();
+
     int status = 0;
     const std::string fetched = dir.file("fetched.jpg");
     std::string out = Client("--port " + std::to_string(port) + " --snapshot " + fetched, status);

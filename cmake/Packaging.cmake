@@ -4,8 +4,33 @@
 #   dev      libzep3-dev      headers, the unversioned link, pkg-config file, CMake package
 #   station  zep3-station     the camera station, its client and the test-pattern plug-in
 # Included before any install rule: what names no component is the runtime's;
-# the top-level list moves the development files to "dev".
-set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME runtime)
+# the top-level list moves the development files to "dev". The CPack part runs
+# again at the end of the top-level list, once the subsystems have named their
+# private pkg-config modules.
+if(NOT ZEP3_PACKAGING_FINISH)
+  set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME runtime)
+  set(ZEP3_PACKAGING_FINISH ${CMAKE_CURRENT_LIST_FILE})
+  # The call's arguments are expanded when it runs.
+  cmake_language(DEFER CALL include ${ZEP3_PACKAGING_FINISH})
+  return()
+endif()
+
+# pkg-config --cflags zep3 needs the private modules' .pc files: the
+# development package depends on the Debian packages that hold them.
+set(_zep3_dev_depends)
+foreach(_module IN LISTS ZEP3_PC_REQUIRES_PRIVATE)
+  execute_process(COMMAND pkg-config --variable=pcfiledir ${_module}
+    OUTPUT_VARIABLE _dir OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  execute_process(COMMAND dpkg -S ${_dir}/${_module}.pc OUTPUT_VARIABLE _owner ERROR_QUIET)
+  string(REGEX MATCH "^[^:]+" _package "${_owner}")
+  if(_package)
+    list(APPEND _zep3_dev_depends ${_package})
+  else()
+    message(STATUS "Packaging: no Debian package holds ${_module}.pc; libzep3-dev will not depend on it")
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES _zep3_dev_depends)
+list(JOIN _zep3_dev_depends ", " CPACK_DEBIAN_DEV_PACKAGE_DEPENDS)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zep3)

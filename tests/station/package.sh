@@ -30,6 +30,8 @@ runtime=$(dpkg -c "$scratch"/packages/libzep3-[0-9]*.deb)
 dev=$(dpkg -c "$scratch"/packages/libzep3-dev_*.deb)
 grep -q "libzep3.so.[0-9]" <<<"$runtime" || { echo "no library in the library package"; exit 1; }
 ! grep -Eq "include/|libzep3.so$" <<<"$runtime" || { echo "development files in the library package"; exit 1; }
+dpkg-deb -f "$scratch"/packages/libzep3-dev_*.deb Depends | grep -q "libjpeg62-turbo-dev" ||
+    { echo "libzep3-dev does not depend on the packages of its private pkg-config modules"; exit 1; }
 for f in include/zep3/zep3.h pkgconfig/zep3.pc cmake/ZEP3/ZEP3Config.cmake; do
     grep -q "$f" <<<"$dev" || { echo "$f not in the development package"; exit 1; }
 done

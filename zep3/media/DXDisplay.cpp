@@ -51,6 +51,18 @@ bool Area(const RECT* r, const SDL_Surface* s, SDL_Rect* out) {
     return true;
 }
 
+// *surface = a new surface as described; on failure the object is deleted again.
+long NewSurface(CDXSurface** surface, IDirectDraw7* ddraw, DDSURFACEDESC2& d) {
+    auto* made = new CDXSurface;
+    const long result = made->Create(ddraw, &d);
+    if (result) {
+        delete made;
+        return result;
+    }
+    *surface = made;
+    return 0;
+}
+
 long Blit(SDL_Surface* from, SDL_Rect source, SDL_Surface* to, SDL_Rect dest) {
     if (source.w == dest.w && source.h == dest.h) return SDL_BlitSurface(from, &source, to, &dest) ? E_FAIL : 0;
     if (!from->format->palette) return SDL_BlitScaled(from, &source, to, &dest) ? E_FAIL : 0;
@@ -188,14 +200,7 @@ long CDXDisplay::CreateSurface(CDXSurface** surface, DWORD width, DWORD height) 
     *surface = nullptr;
     if (!m_pDD) return E_POINTER;
     DDSURFACEDESC2 d = Description(width, height, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY);
-    auto* made = new CDXSurface;
-    const long result = made->Create(m_pDD, &d);
-    if (result) {
-        delete made;
-        return result;
-    }
-    *surface = made;
-    return 0;
+    return NewSurface(surface, m_pDD, d);
 }
 
 long CDXDisplay::CreateClientSurface(CDXSurface** surface, CImageBuffer* image) {
@@ -221,14 +226,7 @@ long CDXDisplay::CreateClientSurface(CDXSurface** surface, CImageBuffer* image) 
     case 4: break;
     default: return DDERR_INVALIDPIXELFORMAT;
     }
-    auto* made = new CDXSurface;
-    const long result = made->Create(m_pDD, &d);
-    if (result) {
-        delete made;
-        return result;
-    }
-    *surface = made;
-    return 0;
+    return NewSurface(surface, m_pDD, d);
 }
 
 long CDXDisplay::CreateSurfaceFromText(CDXSurface** surface, HFONT font, char* text, COLORREF background,
@@ -295,6 +293,10 @@ long CDXDisplay::Present() {
     if (!m_pddsFrontBuffer || !m_pddsBackBuffer) return E_POINTER;
     SDL_Surface* back = m_pddsBackBuffer->pixels;
     if (m_bFullScreen) {
+        // The window's events are not passed on, but taken, so that the
+        // window manager sees it answer.
+        SDL_PumpEvents();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         // The flip: the back buffer onto the screen's window, in the screen's format.
         SDL_Surface* screen = SDL_GetWindowSurface(m_pDD->screen);
         if (!screen) return E_FAIL;

@@ -30,6 +30,9 @@ bool StartVideo(const char** why) {
     // The application owns its signals; a screen saver is not ours to stop.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // Window surfaces as plain memory put to the screen: no OpenGL is loaded
+    // just to find out whether it would be faster.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     std::vector<const char*> drivers;
     const char* asked = std::getenv("SDL_VIDEODRIVER");
     if (asked && *asked) {

@@ -9,3 +9,7 @@ zep3_add_bench(avi SOURCES media/AviBench.cpp LIBS PkgConfig::BENCH_AVCODEC)
 zep3_add_bench(mp3 SOURCES media/Mp3Bench.cpp)
 add_dependencies(bench_mp3 zep3mp3)
 target_compile_definitions(bench_mp3 PRIVATE ZEP3_MP3_MODULE="$<TARGET_FILE:zep3mp3>")
+
+# 24-bit 1080p frames converted and presented through CDXDisplay against a
+# plain SDL2 program, both on SDL's offscreen video driver.
+zep3_add_bench(dx SOURCES media/DXBench.cpp LIBS PkgConfig::ZEP3_SDL2)

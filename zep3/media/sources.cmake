@@ -33,3 +33,13 @@ pkg_check_modules(ZEP3_GSTREAMER REQUIRED IMPORTED_TARGET gstreamer-1.0)
 list(APPEND ZEP3_PRIVATE_LIBS PkgConfig::ZEP3_ALSA PkgConfig::ZEP3_GSTREAMER)
 list(APPEND ZEP3_PC_REQUIRES_PRIVATE alsa gstreamer-1.0)
 include(${CMAKE_CURRENT_LIST_DIR}/detail/lame/module.cmake)
+
+# Display surfaces over SDL2 (the offscreen or dummy video driver headless).
+zep3_sources(
+  DXDisplay.cpp
+  DXSurface.cpp
+  detail/DXObjects.cpp
+)
+pkg_check_modules(ZEP3_SDL2 REQUIRED IMPORTED_TARGET sdl2)
+list(APPEND ZEP3_PRIVATE_LIBS PkgConfig::ZEP3_SDL2)
+list(APPEND ZEP3_PC_REQUIRES_PRIVATE sdl2)

@@ -21,6 +21,11 @@
 #include <zep3/platform/Export.h>
 #include <zep3/platform/String.h>
 
+// The last error once a device has gone away (the platform's number).
+#ifndef ERROR_DEVICE_NOT_CONNECTED
+#define ERROR_DEVICE_NOT_CONNECTED 1167L
+#endif
+
 class ZEP3_API CUSBDevice {
 public:
     // Opens the device named as the device list gives it (its device file)

@@ -14,11 +14,6 @@
 
 class CWinThread;
 
-// ERROR_DEVICE_NOT_CONNECTED: the last error once a device has gone away.
-#ifndef ERROR_DEVICE_NOT_CONNECTED
-#define ERROR_DEVICE_NOT_CONNECTED 1167L
-#endif
-
 namespace zep3::detail {
 
 class ZEP3_TEST_API UsbRing {

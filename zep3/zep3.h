@@ -6,3 +6,4 @@
 #include <zep3/imaging/imaging.h>
 #include <zep3/devices/devices.h>
 #include <zep3/modules/modules.h>
+#include <zep3/system/system.h>

@@ -1,6 +1,10 @@
 zep3_sources(
   NetworkAdapter.cpp
+  Ras.cpp
   detail/IpHelper.cpp
+  detail/RasBackend.cpp
+  detail/RasPhonebookDouble.cpp
+  detail/RasPppd.cpp
 )
 
 # NetworkManager's DHCP requests over D-Bus through sd-bus.

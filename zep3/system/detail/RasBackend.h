@@ -50,7 +50,7 @@ public:
 
 // The dialler in use: the phonebook double when ZEP3_RAS_PHONEBOOK names a
 // file, else pppd.
-RasBackend& CurrentRasBackend();
+ZEP3_TEST_API RasBackend& CurrentRasBackend();
 std::unique_ptr<RasBackend> MakePppdBackend();
 std::unique_ptr<RasBackend> MakePhonebookDouble(const std::string& file);
 

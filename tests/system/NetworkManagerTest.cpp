@@ -151,7 +151,9 @@ TEST(NetworkManager, ReleaseAndRenewReachItsDevice) {
     // Neither the loopback (no DHCP client to ask) nor an index no interface
     // has reaches NetworkManager.
     for (INT_PTR i = 0; i < adapters.GetSize(); ++i) {
-        if (adapters[i]->GetAdapterType() == 24) EXPECT_EQ(adapters[i]->ReleaseAddress(), 0);
+        if (adapters[i]->GetAdapterType() == 24) {
+            EXPECT_EQ(adapters[i]->ReleaseAddress(), 0);
+        }
     }
     IP_ADAPTER_INFO unknown{};
     unknown.Index = 0x7FFFFFF0;

@@ -95,6 +95,10 @@ bool CLibUSBDevice::OpenDeviceBulk(CString const& name) {
     }
     d.m_Binding.usb_clear_halt(handle, kUsbInEndpoint);
     d.m_Binding.usb_clear_halt(handle, kUsbOutEndpoint);
+    // The requests exist before the worker starts, so that a close at any
+    // moment finds them complete to cancel.
+    for (int k = 0; k < UsbRing::kSegments; ++k)
+        d.m_Binding.usb_bulk_setup_async(handle, &d.m_Requests[k].context, kUsbInEndpoint);
     d.m_Ring.Reset();
     d.m_hDevice = handle;
     d.m_pThread = StartUsbWorker(LibUSBThread, &d, "LibUSBDevice");
@@ -108,7 +112,6 @@ UINT CLibUSBDevice::LibUSBThread(void* param) {
     const LibUsbBinding& usb = d.m_Binding;
     for (int k = 0; k < UsbRing::kSegments; ++k) {
         Impl::Request& request = d.m_Requests[k];
-        usb.usb_bulk_setup_async(d.m_hDevice, &request.context, kUsbInEndpoint);
         usb.usb_submit_async(request.context, reinterpret_cast<char*>(request.data), UsbRing::kSegmentSize);
     }
     CCounter idle;

@@ -51,7 +51,8 @@ protected:
     bool WorkerRuns() { return RegisteredThreadNames().find(Case::kThread) != std::string::npos; }
     // Waits until `size` bytes are unread, then reads them.
     std::string Read(int size) {
-        EXPECT_TRUE(WaitFor([&] { return m_device.GetAvailableRead() >= size; })) << m_device.GetAvailableRead();
+        EXPECT_TRUE(WaitFor([&] { return m_device.GetAvailableRead() >= size; }))
+            << m_device.GetAvailableRead();
         std::string bytes(size_t(size), '\0');
         bool overflow = true;
         bytes.resize(size_t(m_device.ReadPipe(&bytes[0], size, &overflow, nullptr)));

@@ -3,10 +3,10 @@
 #include "DevicesTestSupport.h"
 #include "UsbTestSupport.h"
 
+#include "support/TestSupport.h"
 #include <zep3/devices/detail/LibUsbBinding.h>
 #include <zep3/devices/detail/UsbStream.h>
 #include <zep3/devices/detail/Usbfs.h>
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -22,9 +22,10 @@ namespace {
 // Devices of vendor 0x190B / product 0x4654 that sysfs lists on this machine.
 int SysfsDeviceCount() {
     std::string out;
-    zep3test::runCommand("grep -lix 190b /sys/bus/usb/devices/*/idVendor 2>/dev/null | "
-                         "while read f; do grep -qix 4654 \"${f%/idVendor}/idProduct\" && echo x; done | wc -l",
-                         &out);
+    zep3test::runCommand(
+        "grep -lix 190b /sys/bus/usb/devices/*/idVendor 2>/dev/null | "
+        "while read f; do grep -qix 4654 \"${f%/idVendor}/idProduct\" && echo x; done | wc -l",
+        &out);
     return atoi(out.c_str());
 }
 
@@ -91,7 +92,8 @@ TEST(UsbModule, BothListsShowWhatSysfsShowsOnThisMachine) {
     const int present = SysfsDeviceCount();
     EXPECT_EQ(CBulkUSBDevice::GetDeviceList(bulk), present);
     EXPECT_EQ(CLibUSBDevice::GetDeviceList(libusb), present);
-    if (present == 0) std::cout << "[ note ] no USB device 190B:4654 on this machine: both device lists are empty\n";
+    if (present == 0)
+        std::cout << "[ note ] no USB device 190B:4654 on this machine: both device lists are empty\n";
 }
 
 // A sysfs tree made by the test: the usbfs backend reads it as it reads /sys.

@@ -111,9 +111,8 @@ public:
         }
         usbdevfs_urb* Reap(int milliseconds) override {
             std::unique_lock<std::mutex> hold(m_b.lock);
-            m_b.changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [this] {
-                return !m_b.completed.empty() || m_b.woken || m_b.gone;
-            });
+            m_b.changed.wait_for(hold, std::chrono::milliseconds(milliseconds),
+                                 [this] { return !m_b.completed.empty() || m_b.woken || m_b.gone; });
             if (m_b.completed.empty()) {
                 errno = m_b.woken ? EINTR : m_b.gone ? ENODEV : ETIMEDOUT;
                 m_b.woken = false;

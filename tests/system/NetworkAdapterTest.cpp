@@ -90,7 +90,10 @@ void ExpectAsTheSystemSays(CArrayEx<CNetworkAdapter*, CNetworkAdapter*>& adapter
         hardware = hardware.substr(0, std::min<size_t>(hardware.find('\n'), 8 * 3 - 1));
         EXPECT_EQ(HardwareText(a), hardware);
         const int arp = atoi(zep3test::readFile(sys + "type").c_str());
-        EXPECT_EQ(a.GetAdapterType(), arp == 772 ? 24u : arp == 1 ? 6u : arp == 512 ? 23u : a.GetAdapterType());
+        EXPECT_EQ(a.GetAdapterType(), arp == 772   ? 24u
+                                      : arp == 1   ? 6u
+                                      : arp == 512 ? 23u
+                                                   : a.GetAdapterType());
         EXPECT_FALSE(CString(a.GetAdapterDescription()).IsEmpty());
 
         std::vector<std::string> addresses, gateways, dns;
@@ -106,7 +109,8 @@ void ExpectAsTheSystemSays(CArrayEx<CNetworkAdapter*, CNetworkAdapter*>& adapter
         EXPECT_EQ(gateways, listed(system.gateways, name));
         EXPECT_EQ(dns, system.dns);
         const std::string current = addresses.empty() ? "0.0.0.0/0.0.0.0" : addresses[0];
-        EXPECT_EQ(std::string(a.GetCurrentIpAddress()) + "/" + std::string(a.GetCurrentSubnetMask()), current);
+        EXPECT_EQ(std::string(a.GetCurrentIpAddress()) + "/" + std::string(a.GetCurrentSubnetMask()),
+                  current);
         EXPECT_EQ(a.GetIpAddr(a.GetNumIpAddrs()), "");
         EXPECT_EQ(a.IsWinsUsed(), 0);
         EXPECT_EQ(a.GetPrimaryWinsServer(), "");
@@ -122,10 +126,17 @@ TEST(NetworkAdapter, TheListIsWhatIpAndSysfsReport) {
 }
 
 TEST(NetworkAdapter, TypeTextsAndAnEmptyAdapter) {
-    const std::map<unsigned, const char*> texts = {{1, "Other"}, {6, "Ethernet"}, {9, "Token Ring"}, {15, "FDDI"},
-                                                   {23, "PPP"},  {24, "Loopback"}, {28, "SLIP"},      {71, "Invalid Adapter Type"},
+    const std::map<unsigned, const char*> texts = {{1, "Other"},
+                                                   {6, "Ethernet"},
+                                                   {9, "Token Ring"},
+                                                   {15, "FDDI"},
+                                                   {23, "PPP"},
+                                                   {24, "Loopback"},
+                                                   {28, "SLIP"},
+                                                   {71, "Invalid Adapter Type"},
                                                    {0, "Invalid Adapter Type"}};
-    for (const auto& t : texts) EXPECT_EQ(CNetworkAdapter::GetAdapterTypeString(t.first), t.second) << t.first;
+    for (const auto& t : texts)
+        EXPECT_EQ(CNetworkAdapter::GetAdapterTypeString(t.first), t.second) << t.first;
     CNetworkAdapter empty;
     EXPECT_EQ(empty.SetupAdapterInfo(nullptr), 0);
     EXPECT_EQ(empty.GetCurrentIpAddress(), "0.0.0.0");
@@ -137,7 +148,8 @@ TEST(NetworkAdapter, TypeTextsAndAnEmptyAdapter) {
 // below): interfaces made and addressed here, files of a made-up resolver
 // and DHCP clients below a scratch root.
 TEST(NetworkAdapterNamespace, InsideTheNamespace) {
-    if (!getenv("ZEP3_NETNS_CHILD")) GTEST_SKIP() << "runs as the child of NetworkAdapter.InAPrivateNamespace";
+    if (!getenv("ZEP3_NETNS_CHILD"))
+        GTEST_SKIP() << "runs as the child of NetworkAdapter.InAPrivateNamespace";
     setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zep3-no-bus", 1);
     // A dummy interface where the kernel has the driver, else a veth pair;
     // z1 stays without an address.
@@ -189,15 +201,17 @@ TEST(NetworkAdapterNamespace, InsideTheNamespace) {
     zep3test::TempDir root;
     const std::string index = std::to_string(z0.GetAdapterIndex());
     FreeNetworkAdaptersArray(adapters);
-    ASSERT_EQ(runCommand("cd " + root.path() +
-                         " && mkdir -p etc run/systemd/resolve run/systemd/netif/leases var/lib/dhcp && "
-                         "echo 'nameserver 127.0.0.53' > etc/resolv.conf && "
-                         "printf 'nameserver 10.9.8.53\\nnameserver fe80::1\\nnameserver 10.9.8.54\\n' > "
-                         "run/systemd/resolve/resolv.conf && "
-                         "printf 'ADDRESS=10.9.9.1\\nSERVER_ADDRESS=10.9.8.2\\n' > run/systemd/netif/leases/" +
-                         index + " && printf 'lease {\\n  interface \"z0\";\\n  option dhcp-server-identifier "
-                                 "10.9.8.3;\\n}\\n' > var/lib/dhcp/dhclient.z0.leases"),
-              0);
+    ASSERT_EQ(
+        runCommand("cd " + root.path() +
+                   " && mkdir -p etc run/systemd/resolve run/systemd/netif/leases var/lib/dhcp && "
+                   "echo 'nameserver 127.0.0.53' > etc/resolv.conf && "
+                   "printf 'nameserver 10.9.8.53\\nnameserver fe80::1\\nnameserver 10.9.8.54\\n' > "
+                   "run/systemd/resolve/resolv.conf && "
+                   "printf 'ADDRESS=10.9.9.1\\nSERVER_ADDRESS=10.9.8.2\\n' > run/systemd/netif/leases/" +
+                   index +
+                   " && printf 'lease {\\n  interface \"z0\";\\n  option dhcp-server-identifier "
+                   "10.9.8.3;\\n}\\n' > var/lib/dhcp/dhclient.z0.leases"),
+        0);
     zep3::detail::SetIpHelperRoot(root.path());
     EnumNetworkAdapters(adapters);
     EXPECT_EQ(named("z0").GetDchpAddr(), "10.9.8.2");

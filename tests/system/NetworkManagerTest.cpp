@@ -66,10 +66,10 @@ public:
         sd_bus_set_address(m_bus, address.c_str());
         sd_bus_set_bus_client(m_bus, 1);
         m_ready = sd_bus_start(m_bus) >= 0 && sd_bus_request_name(m_bus, kService, 0) >= 0 &&
-                  sd_bus_add_object_vtable(m_bus, nullptr, "/org/freedesktop/NetworkManager", kService, kManager,
-                                           this) >= 0 &&
-                  sd_bus_add_object_vtable(m_bus, nullptr, kDevicePath, "org.freedesktop.NetworkManager.Device",
-                                           kDevice, this) >= 0;
+                  sd_bus_add_object_vtable(m_bus, nullptr, "/org/freedesktop/NetworkManager", kService,
+                                           kManager, this) >= 0 &&
+                  sd_bus_add_object_vtable(m_bus, nullptr, kDevicePath,
+                                           "org.freedesktop.NetworkManager.Device", kDevice, this) >= 0;
         m_thread = std::thread([this] {
             while (!m_stop) {
                 if (sd_bus_process(m_bus, nullptr) <= 0) sd_bus_wait(m_bus, 20000);
@@ -146,7 +146,8 @@ TEST(NetworkManager, ReleaseAndRenewReachItsDevice) {
 
     EXPECT_EQ(adapter->ReleaseAddress(), 1);
     EXPECT_EQ(adapter->RenewAddress(), 1);
-    EXPECT_EQ(manager.Calls(), (std::vector<std::string>{"disconnect", std::string("activate ") + kDevicePath}));
+    EXPECT_EQ(manager.Calls(),
+              (std::vector<std::string>{"disconnect", std::string("activate ") + kDevicePath}));
 
     // Neither the loopback (no DHCP client to ask) nor an index no interface
     // has reaches NetworkManager.

@@ -99,10 +99,10 @@ TEST_F(RasDouble, AsyncDialReportsEachStateOnTheDiallersThreadAndHangUpWaitsForT
     ASSERT_TRUE(WaitFor([&] { return progress.Last() == RASCS_Connected; }));
     {
         std::lock_guard<std::mutex> hold(progress.lock);
-        EXPECT_EQ(progress.states, (std::vector<int>{RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice,
-                                                    RASCS_DeviceConnected, RASCS_AllDevicesConnected,
-                                                    RASCS_Authenticate, RASCS_Authenticated, RASCS_Projected,
-                                                    RASCS_Connected}));
+        EXPECT_EQ(progress.states,
+                  (std::vector<int>{RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice,
+                                    RASCS_DeviceConnected, RASCS_AllDevicesConnected, RASCS_Authenticate,
+                                    RASCS_Authenticated, RASCS_Projected, RASCS_Connected}));
         EXPECT_NE(progress.threads[0], std::this_thread::get_id());
         EXPECT_EQ(progress.tag, 7);
     }

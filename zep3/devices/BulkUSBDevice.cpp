@@ -24,7 +24,7 @@ struct CBulkUSBDevice::Impl {
     std::unique_ptr<UsbfsFile> m_pFile; // the device file; its interface 0 is claimed while open
     UsbRing m_Ring;
     std::atomic<int> m_MaxBacklog{0};
-    HANDLE m_hWriteEvent = nullptr; // signalled while no write is in flight
+    HANDLE m_hWriteEvent = nullptr;                                // signalled while no write is in flight
     std::unique_ptr<usbdevfs_urb> m_pWriteUrb{new usbdevfs_urb()}; // the write in flight
     CWinThread* m_pThread = nullptr;
 
@@ -98,7 +98,9 @@ struct CBulkUSBDevice::Impl::Reads {
         int pending = 0;
         for (int k = 0; k < UsbRing::kSegments; ++k)
             if (queued[size_t(k)] && d.m_pFile->Discard(&urbs[size_t(k)])) ++pending;
-        if (WaitForSingleObject(d.m_hWriteEvent, 0) != WAIT_OBJECT_0 && d.m_pFile->Discard(d.m_pWriteUrb.get())) ++pending;
+        if (WaitForSingleObject(d.m_hWriteEvent, 0) != WAIT_OBJECT_0 &&
+            d.m_pFile->Discard(d.m_pWriteUrb.get()))
+            ++pending;
         const Deadline deadline = Deadline::After(1000);
         while (pending > 0 && !deadline.HasPassed()) {
             usbdevfs_urb* urb = d.m_pFile->Reap(deadline.RemainingMilliseconds());
@@ -141,7 +143,8 @@ int CBulkUSBDevice::GetDeviceList(CArray<CUSBDeviceDescr, CUSBDeviceDescr const&
     list.RemoveAll();
     CArray<CDeviceDescription, CDeviceDescription const&> found;
     GetDeviceStrings(kInterfaceClass, found);
-    for (const CDeviceDescription& device : found) list.Add(CUSBDeviceDescr(device.m_DevicePath, USB_DEVICE_TYPE_BULK));
+    for (const CDeviceDescription& device : found)
+        list.Add(CUSBDeviceDescr(device.m_DevicePath, USB_DEVICE_TYPE_BULK));
     return int(list.GetSize());
 }
 

@@ -176,7 +176,8 @@ int CLibUSBDevice::WritePipe(void* data, int size) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
-    if (d.m_Binding.usb_bulk_write(d.m_hDevice, kUsbOutEndpoint, static_cast<char*>(data), size, 1000) >= 0) return 1;
+    if (d.m_Binding.usb_bulk_write(d.m_hDevice, kUsbOutEndpoint, static_cast<char*>(data), size, 1000) >= 0)
+        return 1;
     SetLastError(d.m_Ring.m_bDeviceGone ? ERROR_DEVICE_NOT_CONNECTED : ERROR_IO_DEVICE);
     return 0;
 }

@@ -1,5 +1,5 @@
-#include <zep3/system/NetworkAdapter.h>
 #include <zep3/platform/LastError.h>
+#include <zep3/system/NetworkAdapter.h>
 #include <zep3/system/detail/IpHelper.h>
 
 #include <algorithm>
@@ -19,7 +19,9 @@ template <class Record, class Call> bool Query(std::vector<Record>& buffer, Call
     return call(buffer.data(), &size) == ERROR_SUCCESS;
 }
 
-CString Entry(const CStringArray& texts, int i) { return i >= 0 && i < texts.GetSize() ? texts[i] : CString(); }
+CString Entry(const CStringArray& texts, int i) {
+    return i >= 0 && i < texts.GetSize() ? texts[i] : CString();
+}
 
 void AppendList(CStringArray& to, const IP_ADDR_STRING& head) {
     for (const IP_ADDR_STRING* entry = &head; entry; entry = entry->Next)
@@ -29,8 +31,8 @@ void AppendList(CStringArray& to, const IP_ADDR_STRING& head) {
 } // namespace
 
 CNetworkAdapter::CNetworkAdapter()
-    : m_sCurIpAddr("0.0.0.0"), m_sCurSubnet("0.0.0.0"), m_dwIndex(0), m_nType(0), m_bDhcpUsed(0), m_bWinsUsed(0),
-      m_tLeaseObtained(0), m_tLeaseExpires(0), m_ucAddress(), m_nAddressLength(0) {}
+    : m_sCurIpAddr("0.0.0.0"), m_sCurSubnet("0.0.0.0"), m_dwIndex(0), m_nType(0), m_bDhcpUsed(0),
+      m_bWinsUsed(0), m_tLeaseObtained(0), m_tLeaseExpires(0), m_ucAddress(), m_nAddressLength(0) {}
 
 int CNetworkAdapter::SetupAdapterInfo(IP_ADAPTER_INFO* info) {
     if (!info) return 0;
@@ -51,7 +53,8 @@ int CNetworkAdapter::SetupAdapterInfo(IP_ADAPTER_INFO* info) {
     m_sCurSubnet = info->CurrentIpAddress ? info->CurrentIpAddress->IpMask.String : "0.0.0.0";
     m_IpAddresses.RemoveAll();
     for (const IP_ADDR_STRING* entry = &info->IpAddressList; entry; entry = entry->Next)
-        if (entry->IpAddress.String[0]) m_IpAddresses.Add(SIpAddress{entry->IpAddress.String, entry->IpMask.String});
+        if (entry->IpAddress.String[0])
+            m_IpAddresses.Add(SIpAddress{entry->IpAddress.String, entry->IpMask.String});
     m_GatewayAddresses.RemoveAll();
     AppendList(m_GatewayAddresses, info->GatewayList);
 
@@ -81,14 +84,22 @@ void CNetworkAdapter::GetAdapterAddress(CArray<unsigned char, unsigned char>& by
 
 CString CNetworkAdapter::GetAdapterTypeString(unsigned int type) {
     switch (type) {
-    case MIB_IF_TYPE_OTHER: return "Other";
-    case MIB_IF_TYPE_ETHERNET: return "Ethernet";
-    case MIB_IF_TYPE_TOKENRING: return "Token Ring";
-    case MIB_IF_TYPE_FDDI: return "FDDI";
-    case MIB_IF_TYPE_PPP: return "PPP";
-    case MIB_IF_TYPE_LOOPBACK: return "Loopback";
-    case MIB_IF_TYPE_SLIP: return "SLIP";
-    default: return "Invalid Adapter Type";
+    case MIB_IF_TYPE_OTHER:
+        return "Other";
+    case MIB_IF_TYPE_ETHERNET:
+        return "Ethernet";
+    case MIB_IF_TYPE_TOKENRING:
+        return "Token Ring";
+    case MIB_IF_TYPE_FDDI:
+        return "FDDI";
+    case MIB_IF_TYPE_PPP:
+        return "PPP";
+    case MIB_IF_TYPE_LOOPBACK:
+        return "Loopback";
+    case MIB_IF_TYPE_SLIP:
+        return "SLIP";
+    default:
+        return "Invalid Adapter Type";
     }
 }
 

@@ -160,8 +160,8 @@ HRASCONN CRas::Dial(const CString& entry, const CString& user, const CString& pa
     return nullptr;
 }
 
-HRASCONN CRas::AsyncDial(const CString& entry, const CString& user, const CString& password, DialCallback callback,
-                         void* context, int tag) {
+HRASCONN CRas::AsyncDial(const CString& entry, const CString& user, const CString& password,
+                         DialCallback callback, void* context, int tag) {
     HRASCONN connection = nullptr;
     CSingleLock hold(&Table().m_Lock, true);
     if (CurrentRasBackend().Dial(std::string(entry), std::string(user), std::string(password), Notify,

@@ -40,11 +40,12 @@ struct Request {
 struct Device {
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<Request*> pending;     // reads submitted, in order
+    std::deque<Request*> pending;      // reads submitted, in order
     std::deque<std::string> transfers; // what the device sends next
     std::string written;
     bool gone = false, holdWrites = false;
-    int configuration = 0, interface = -1, altsetting = -1, halts = 0, lastWriteTimeout = 0, lastWriteEndpoint = 0;
+    int configuration = 0, interface = -1, altsetting = -1, halts = 0, lastWriteTimeout = 0,
+        lastWriteEndpoint = 0;
 
     // Completes pending reads with the transfers waiting (under the lock).
     void Pump() {
@@ -122,7 +123,8 @@ EXPORT void usbdouble_Reset() {
 EXPORT void usbdouble_Feed(const void* bytes, int size) {
     std::lock_guard<std::mutex> hold(g_Device.lock);
     for (int at = 0; at < size; at += 4096)
-        g_Device.transfers.emplace_back(static_cast<const char*>(bytes) + at, size_t(std::min(4096, size - at)));
+        g_Device.transfers.emplace_back(static_cast<const char*>(bytes) + at,
+                                        size_t(std::min(4096, size - at)));
     g_Device.Pump();
 }
 
@@ -154,7 +156,7 @@ EXPORT int usbdouble_PendingReads() {
 // Configuration, interface, alternate setting, cleared halts, the last write's endpoint and time-out.
 EXPORT void usbdouble_State(int* state) {
     std::lock_guard<std::mutex> hold(g_Device.lock);
-    const int values[6] = {g_Device.configuration, g_Device.interface, g_Device.altsetting,
+    const int values[6] = {g_Device.configuration, g_Device.interface,         g_Device.altsetting,
                            g_Device.halts,         g_Device.lastWriteEndpoint, g_Device.lastWriteTimeout};
     memcpy(state, values, sizeof values);
 }

@@ -118,12 +118,14 @@ using usb_open_t = usb_dev_handle* (*)(usb_device*);
 using usb_close_t = int (*)(usb_dev_handle*);
 using usb_get_string_t = int (*)(usb_dev_handle*, int index, int langid, char* buf, size_t buflen);
 using usb_get_string_simple_t = int (*)(usb_dev_handle*, int index, char* buf, size_t buflen);
-using usb_get_descriptor_by_endpoint_t = int (*)(usb_dev_handle*, int ep, unsigned char type, unsigned char index,
-                                                 void* buf, int size);
-using usb_get_descriptor_t = int (*)(usb_dev_handle*, unsigned char type, unsigned char index, void* buf, int size);
-using usb_transfer_t = int (*)(usb_dev_handle*, int ep, char* bytes, int size, int timeout); // bulk, interrupt
-using usb_control_msg_t = int (*)(usb_dev_handle*, int requesttype, int request, int value, int index, char* bytes,
-                                  int size, int timeout);
+using usb_get_descriptor_by_endpoint_t = int (*)(usb_dev_handle*, int ep, unsigned char type,
+                                                 unsigned char index, void* buf, int size);
+using usb_get_descriptor_t = int (*)(usb_dev_handle*, unsigned char type, unsigned char index, void* buf,
+                                     int size);
+using usb_transfer_t = int (*)(usb_dev_handle*, int ep, char* bytes, int size,
+                               int timeout); // bulk, interrupt
+using usb_control_msg_t = int (*)(usb_dev_handle*, int requesttype, int request, int value, int index,
+                                  char* bytes, int size, int timeout);
 using usb_handle_int_t = int (*)(usb_dev_handle*, int); // configuration, interface, alternate setting
 using usb_handle_ep_t = int (*)(usb_dev_handle*, unsigned int ep);
 using usb_reset_t = int (*)(usb_dev_handle*);

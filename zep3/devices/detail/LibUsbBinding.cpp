@@ -4,25 +4,85 @@
 
 namespace zep3::detail {
 
-const char* const kLibUsbEntryNames[kLibUsbEntries] = {
-    "usb_open", "usb_close", "usb_get_string", "usb_get_string_simple", "usb_get_descriptor_by_endpoint",
-    "usb_get_descriptor", "usb_bulk_write", "usb_bulk_read", "usb_interrupt_write", "usb_interrupt_read",
-    "usb_control_msg", "usb_set_configuration", "usb_claim_interface", "usb_release_interface",
-    "usb_set_altinterface", "usb_resetep", "usb_clear_halt", "usb_reset", "usb_strerror", "usb_init",
-    "usb_set_debug", "usb_find_busses", "usb_find_devices", "usb_device", "usb_get_busses", "usb_install_service_np",
-    "usb_uninstall_service_np", "usb_install_driver_np", "usb_get_version", "usb_isochronous_setup_async",
-    "usb_bulk_setup_async", "usb_interrupt_setup_async", "usb_submit_async", "usb_reap_async",
-    "usb_reap_async_nocancel", "usb_free_async", "usb_cancel_async"};
+const char* const kLibUsbEntryNames[kLibUsbEntries] = {"usb_open",
+                                                       "usb_close",
+                                                       "usb_get_string",
+                                                       "usb_get_string_simple",
+                                                       "usb_get_descriptor_by_endpoint",
+                                                       "usb_get_descriptor",
+                                                       "usb_bulk_write",
+                                                       "usb_bulk_read",
+                                                       "usb_interrupt_write",
+                                                       "usb_interrupt_read",
+                                                       "usb_control_msg",
+                                                       "usb_set_configuration",
+                                                       "usb_claim_interface",
+                                                       "usb_release_interface",
+                                                       "usb_set_altinterface",
+                                                       "usb_resetep",
+                                                       "usb_clear_halt",
+                                                       "usb_reset",
+                                                       "usb_strerror",
+                                                       "usb_init",
+                                                       "usb_set_debug",
+                                                       "usb_find_busses",
+                                                       "usb_find_devices",
+                                                       "usb_device",
+                                                       "usb_get_busses",
+                                                       "usb_install_service_np",
+                                                       "usb_uninstall_service_np",
+                                                       "usb_install_driver_np",
+                                                       "usb_get_version",
+                                                       "usb_isochronous_setup_async",
+                                                       "usb_bulk_setup_async",
+                                                       "usb_interrupt_setup_async",
+                                                       "usb_submit_async",
+                                                       "usb_reap_async",
+                                                       "usb_reap_async_nocancel",
+                                                       "usb_free_async",
+                                                       "usb_cancel_async"};
 
 namespace {
 
 // Indexes into kLibUsbEntryNames.
 enum EntryIndex {
-    kOpen, kClose, kGetString, kGetStringSimple, kGetDescriptorByEndpoint, kGetDescriptor, kBulkWrite, kBulkRead,
-    kInterruptWrite, kInterruptRead, kControlMsg, kSetConfiguration, kClaimInterface, kReleaseInterface,
-    kSetAltInterface, kResetEp, kClearHalt, kReset, kStrError, kInit, kSetDebug, kFindBusses, kFindDevices,
-    kDevice, kGetBusses, kInstallService, kUninstallService, kInstallDriver, kGetVersion, kIsochronousSetupAsync,
-    kBulkSetupAsync, kInterruptSetupAsync, kSubmitAsync, kReapAsync, kReapAsyncNoCancel, kFreeAsync, kCancelAsync
+    kOpen,
+    kClose,
+    kGetString,
+    kGetStringSimple,
+    kGetDescriptorByEndpoint,
+    kGetDescriptor,
+    kBulkWrite,
+    kBulkRead,
+    kInterruptWrite,
+    kInterruptRead,
+    kControlMsg,
+    kSetConfiguration,
+    kClaimInterface,
+    kReleaseInterface,
+    kSetAltInterface,
+    kResetEp,
+    kClearHalt,
+    kReset,
+    kStrError,
+    kInit,
+    kSetDebug,
+    kFindBusses,
+    kFindDevices,
+    kDevice,
+    kGetBusses,
+    kInstallService,
+    kUninstallService,
+    kInstallDriver,
+    kGetVersion,
+    kIsochronousSetupAsync,
+    kBulkSetupAsync,
+    kInterruptSetupAsync,
+    kSubmitAsync,
+    kReapAsync,
+    kReapAsyncNoCancel,
+    kFreeAsync,
+    kCancelAsync
 };
 static_assert(kCancelAsync + 1 == kLibUsbEntries, "one index per entry name");
 
@@ -81,14 +141,15 @@ usb_dev_handle* LibUsbBinding::usb_open(struct usb_device* dev) const {
     return fn ? fn(dev) : nullptr;
 }
 int LibUsbBinding::usb_close(usb_dev_handle* dev) const { return Call<usb_close_t>(kClose, dev); }
-int LibUsbBinding::usb_get_string(usb_dev_handle* dev, int index, int langid, char* buf, size_t buflen) const {
+int LibUsbBinding::usb_get_string(usb_dev_handle* dev, int index, int langid, char* buf,
+                                  size_t buflen) const {
     return Call<usb_get_string_t>(kGetString, dev, index, langid, buf, buflen);
 }
 int LibUsbBinding::usb_get_string_simple(usb_dev_handle* dev, int index, char* buf, size_t buflen) const {
     return Call<usb_get_string_simple_t>(kGetStringSimple, dev, index, buf, buflen);
 }
 int LibUsbBinding::usb_get_descriptor_by_endpoint(usb_dev_handle* dev, int ep, unsigned char type,
-                                                   unsigned char index, void* buf, int size) const {
+                                                  unsigned char index, void* buf, int size) const {
     return Call<usb_get_descriptor_by_endpoint_t>(kGetDescriptorByEndpoint, dev, ep, type, index, buf, size);
 }
 int LibUsbBinding::usb_get_descriptor(usb_dev_handle* dev, unsigned char type, unsigned char index, void* buf,
@@ -101,7 +162,8 @@ int LibUsbBinding::usb_bulk_write(usb_dev_handle* dev, int ep, char* bytes, int 
 int LibUsbBinding::usb_bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) const {
     return Call<usb_transfer_t>(kBulkRead, dev, ep, bytes, size, timeout);
 }
-int LibUsbBinding::usb_interrupt_write(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) const {
+int LibUsbBinding::usb_interrupt_write(usb_dev_handle* dev, int ep, char* bytes, int size,
+                                       int timeout) const {
     return Call<usb_transfer_t>(kInterruptWrite, dev, ep, bytes, size, timeout);
 }
 int LibUsbBinding::usb_interrupt_read(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) const {
@@ -109,7 +171,8 @@ int LibUsbBinding::usb_interrupt_read(usb_dev_handle* dev, int ep, char* bytes, 
 }
 int LibUsbBinding::usb_control_msg(usb_dev_handle* dev, int requesttype, int request, int value, int index,
                                    char* bytes, int size, int timeout) const {
-    return Call<usb_control_msg_t>(kControlMsg, dev, requesttype, request, value, index, bytes, size, timeout);
+    return Call<usb_control_msg_t>(kControlMsg, dev, requesttype, request, value, index, bytes, size,
+                                   timeout);
 }
 int LibUsbBinding::usb_set_configuration(usb_dev_handle* dev, int configuration) const {
     return Call<usb_handle_int_t>(kSetConfiguration, dev, configuration);
@@ -178,7 +241,11 @@ int LibUsbBinding::usb_reap_async(void* context, int timeout) const {
 int LibUsbBinding::usb_reap_async_nocancel(void* context, int timeout) const {
     return Call<usb_reap_async_t>(kReapAsyncNoCancel, context, timeout);
 }
-int LibUsbBinding::usb_free_async(void** context) const { return Call<usb_free_async_t>(kFreeAsync, context); }
-int LibUsbBinding::usb_cancel_async(void* context) const { return Call<usb_cancel_async_t>(kCancelAsync, context); }
+int LibUsbBinding::usb_free_async(void** context) const {
+    return Call<usb_free_async_t>(kFreeAsync, context);
+}
+int LibUsbBinding::usb_cancel_async(void* context) const {
+    return Call<usb_cancel_async_t>(kCancelAsync, context);
+}
 
 } // namespace zep3::detail

@@ -43,15 +43,16 @@ public:
     int usb_close(usb_dev_handle* dev) const;
     int usb_get_string(usb_dev_handle* dev, int index, int langid, char* buf, size_t buflen) const;
     int usb_get_string_simple(usb_dev_handle* dev, int index, char* buf, size_t buflen) const;
-    int usb_get_descriptor_by_endpoint(usb_dev_handle* dev, int ep, unsigned char type, unsigned char index, void* buf,
-                                       int size) const;
-    int usb_get_descriptor(usb_dev_handle* dev, unsigned char type, unsigned char index, void* buf, int size) const;
+    int usb_get_descriptor_by_endpoint(usb_dev_handle* dev, int ep, unsigned char type, unsigned char index,
+                                       void* buf, int size) const;
+    int usb_get_descriptor(usb_dev_handle* dev, unsigned char type, unsigned char index, void* buf,
+                           int size) const;
     int usb_bulk_write(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) const;
     int usb_bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) const;
     int usb_interrupt_write(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) const;
     int usb_interrupt_read(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) const;
-    int usb_control_msg(usb_dev_handle* dev, int requesttype, int request, int value, int index, char* bytes, int size,
-                        int timeout) const;
+    int usb_control_msg(usb_dev_handle* dev, int requesttype, int request, int value, int index, char* bytes,
+                        int size, int timeout) const;
     int usb_set_configuration(usb_dev_handle* dev, int configuration) const;
     int usb_claim_interface(usb_dev_handle* dev, int interface) const;
     int usb_release_interface(usb_dev_handle* dev, int interface) const;

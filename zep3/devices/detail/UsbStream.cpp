@@ -53,7 +53,8 @@ void UsbRing::SetPositions(int write, int read) {
 }
 
 CWinThread* StartUsbWorker(UINT (*func)(void*), void* param, const char* name) {
-    CWinThread* thread = CThreadManager::CreateThread(func, param, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED, name);
+    CWinThread* thread =
+        CThreadManager::CreateThread(func, param, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED, name);
     if (!thread) return nullptr;
     thread->m_bAutoDelete = FALSE;
     thread->ResumeThread();

@@ -60,7 +60,8 @@ public:
         bool idle = false;
         for (;;) {
             void* done = nullptr;
-            if (ioctl(m_fd.Get(), USBDEVFS_REAPURBNDELAY, &done) == 0) return static_cast<usbdevfs_urb*>(done);
+            if (ioctl(m_fd.Get(), USBDEVFS_REAPURBNDELAY, &done) == 0)
+                return static_cast<usbdevfs_urb*>(done);
             if (errno != EAGAIN) return nullptr; // ENODEV: gone, nothing completed left
             // usbfs reports POLLOUT for completed requests, POLLHUP once the
             // device has gone and POLLERR while nothing is queued (then only
@@ -91,7 +92,8 @@ private:
 
 class KernelBackend : public UsbfsBackend {
 public:
-    KernelBackend(std::string sysfs, std::string files) : m_sysfs(std::move(sysfs)), m_files(std::move(files)) {}
+    KernelBackend(std::string sysfs, std::string files)
+        : m_sysfs(std::move(sysfs)), m_files(std::move(files)) {}
 
     std::vector<UsbfsDeviceEntry> Enumerate() override {
         std::vector<UsbfsDeviceEntry> found;
@@ -138,7 +140,8 @@ std::shared_ptr<UsbfsBackend> g_Backend;
 
 } // namespace
 
-std::shared_ptr<UsbfsBackend> MakeUsbfsBackend(const std::string& sysfsDevices, const std::string& deviceFiles) {
+std::shared_ptr<UsbfsBackend> MakeUsbfsBackend(const std::string& sysfsDevices,
+                                               const std::string& deviceFiles) {
     return std::make_shared<KernelBackend>(sysfsDevices, deviceFiles);
 }
 

@@ -53,8 +53,9 @@ public:
 };
 
 // The kernel's usbfs, with sysfs and the device files under the given roots.
-ZEP3_TEST_API std::shared_ptr<UsbfsBackend> MakeUsbfsBackend(const std::string& sysfsDevices = "/sys/bus/usb/devices",
-                                                            const std::string& deviceFiles = "/dev/bus/usb");
+ZEP3_TEST_API std::shared_ptr<UsbfsBackend>
+MakeUsbfsBackend(const std::string& sysfsDevices = "/sys/bus/usb/devices",
+                 const std::string& deviceFiles = "/dev/bus/usb");
 // Test hook: the backend the devices use from now on; null restores usbfs.
 ZEP3_TEST_API void SetUsbfsBackend(std::shared_ptr<UsbfsBackend> backend);
 std::shared_ptr<UsbfsBackend> CurrentUsbfsBackend();

@@ -79,18 +79,30 @@ int Fail(int libusbError) {
     State& s = Module();
     snprintf(s.error, sizeof s.error, "libusb: %s", libusb_strerror(libusbError));
     switch (libusbError) {
-    case LIBUSB_ERROR_INVALID_PARAM: return -EINVAL;
-    case LIBUSB_ERROR_ACCESS: return -EACCES;
-    case LIBUSB_ERROR_NO_DEVICE: return -ENODEV;
-    case LIBUSB_ERROR_NOT_FOUND: return -ENOENT;
-    case LIBUSB_ERROR_BUSY: return -EBUSY;
-    case LIBUSB_ERROR_TIMEOUT: return -ETIMEDOUT;
-    case LIBUSB_ERROR_OVERFLOW: return -EOVERFLOW;
-    case LIBUSB_ERROR_PIPE: return -EPIPE;
-    case LIBUSB_ERROR_INTERRUPTED: return -EINTR;
-    case LIBUSB_ERROR_NO_MEM: return -ENOMEM;
-    case LIBUSB_ERROR_NOT_SUPPORTED: return -ENOSYS;
-    default: return -EIO;
+    case LIBUSB_ERROR_INVALID_PARAM:
+        return -EINVAL;
+    case LIBUSB_ERROR_ACCESS:
+        return -EACCES;
+    case LIBUSB_ERROR_NO_DEVICE:
+        return -ENODEV;
+    case LIBUSB_ERROR_NOT_FOUND:
+        return -ENOENT;
+    case LIBUSB_ERROR_BUSY:
+        return -EBUSY;
+    case LIBUSB_ERROR_TIMEOUT:
+        return -ETIMEDOUT;
+    case LIBUSB_ERROR_OVERFLOW:
+        return -EOVERFLOW;
+    case LIBUSB_ERROR_PIPE:
+        return -EPIPE;
+    case LIBUSB_ERROR_INTERRUPTED:
+        return -EINTR;
+    case LIBUSB_ERROR_NO_MEM:
+        return -ENOMEM;
+    case LIBUSB_ERROR_NOT_SUPPORTED:
+        return -ENOSYS;
+    default:
+        return -EIO;
     }
 }
 
@@ -115,9 +127,17 @@ template <class T> void Append(T*& head, T* item) {
 }
 
 void ConvertConfig(DeviceRecord& record, const libusb_config_descriptor& from, usb_config_descriptor& to) {
-    to = usb_config_descriptor{from.bLength, from.bDescriptorType, from.wTotalLength, from.bNumInterfaces,
-                               from.bConfigurationValue, from.iConfiguration, from.bmAttributes, from.MaxPower,
-                               nullptr, record.Extra(from.extra, from.extra_length), from.extra_length};
+    to = usb_config_descriptor{from.bLength,
+                               from.bDescriptorType,
+                               from.wTotalLength,
+                               from.bNumInterfaces,
+                               from.bConfigurationValue,
+                               from.iConfiguration,
+                               from.bmAttributes,
+                               from.MaxPower,
+                               nullptr,
+                               record.Extra(from.extra, from.extra_length),
+                               from.extra_length};
     std::vector<usb_interface> interfaces(from.bNumInterfaces);
     for (int i = 0; i < from.bNumInterfaces; ++i) {
         const libusb_interface& interface = from.interface[i];
@@ -127,10 +147,11 @@ void ConvertConfig(DeviceRecord& record, const libusb_config_descriptor& from, u
             std::vector<usb_endpoint_descriptor> endpoints(alt.bNumEndpoints);
             for (int e = 0; e < alt.bNumEndpoints; ++e) {
                 const libusb_endpoint_descriptor& ep = alt.endpoint[e];
-                endpoints[size_t(e)] = {ep.bLength,       ep.bDescriptorType, ep.bEndpointAddress,
-                                        ep.bmAttributes,  ep.wMaxPacketSize,  ep.bInterval,
-                                        ep.bRefresh,      ep.bSynchAddress,   record.Extra(ep.extra, ep.extra_length),
-                                        ep.extra_length};
+                endpoints[size_t(e)] = {
+                    ep.bLength,      ep.bDescriptorType, ep.bEndpointAddress,
+                    ep.bmAttributes, ep.wMaxPacketSize,  ep.bInterval,
+                    ep.bRefresh,     ep.bSynchAddress,   record.Extra(ep.extra, ep.extra_length),
+                    ep.extra_length};
             }
             record.endpoints.push_back(std::move(endpoints));
             alts[size_t(a)] = {alt.bLength,
@@ -162,9 +183,10 @@ DeviceRecord* NewDevice(libusb_device* device, usb_bus* bus) {
     snprintf(to.filename, sizeof to.filename, "/dev/bus/usb/%03d/%03d", libusb_get_bus_number(device),
              libusb_get_device_address(device));
     to.bus = bus;
-    to.descriptor = {d.bLength,   d.bDescriptorType, d.bcdUSB,       d.bDeviceClass,       d.bDeviceSubClass,
-                     d.bDeviceProtocol, d.bMaxPacketSize0, d.idVendor, d.idProduct, d.bcdDevice,
-                     d.iManufacturer, d.iProduct, d.iSerialNumber, d.bNumConfigurations};
+    to.descriptor = {d.bLength,         d.bDescriptorType,   d.bcdUSB,          d.bDeviceClass,
+                     d.bDeviceSubClass, d.bDeviceProtocol,   d.bMaxPacketSize0, d.idVendor,
+                     d.idProduct,       d.bcdDevice,         d.iManufacturer,   d.iProduct,
+                     d.iSerialNumber,   d.bNumConfigurations};
     to.dev = record.get();
     to.devnum = libusb_get_device_address(device);
     record->configs.resize(d.bNumConfigurations);
@@ -211,7 +233,8 @@ void LIBUSB_CALL Completed(libusb_transfer* transfer) {
 bool AwaitCompletion(AsyncRequest& request, int milliseconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
     while (!request.Done()) {
-        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(end - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(end - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
         timeval tv{long(left.count() / 1000000), long(left.count() % 1000000)};
         const int result = libusb_handle_events_timeout_completed(Module().context, &tv, &request.completed);
@@ -225,15 +248,22 @@ int TransferResult(const libusb_transfer& transfer) {
     case LIBUSB_TRANSFER_COMPLETED: {
         if (transfer.type != LIBUSB_TRANSFER_TYPE_ISOCHRONOUS) return transfer.actual_length;
         int total = 0;
-        for (int i = 0; i < transfer.num_iso_packets; ++i) total += int(transfer.iso_packet_desc[i].actual_length);
+        for (int i = 0; i < transfer.num_iso_packets; ++i)
+            total += int(transfer.iso_packet_desc[i].actual_length);
         return total;
     }
-    case LIBUSB_TRANSFER_TIMED_OUT: return Fail(LIBUSB_ERROR_TIMEOUT);
-    case LIBUSB_TRANSFER_CANCELLED: return Fail(LIBUSB_ERROR_INTERRUPTED);
-    case LIBUSB_TRANSFER_STALL: return Fail(LIBUSB_ERROR_PIPE);
-    case LIBUSB_TRANSFER_NO_DEVICE: return Fail(LIBUSB_ERROR_NO_DEVICE);
-    case LIBUSB_TRANSFER_OVERFLOW: return Fail(LIBUSB_ERROR_OVERFLOW);
-    default: return Fail(LIBUSB_ERROR_IO);
+    case LIBUSB_TRANSFER_TIMED_OUT:
+        return Fail(LIBUSB_ERROR_TIMEOUT);
+    case LIBUSB_TRANSFER_CANCELLED:
+        return Fail(LIBUSB_ERROR_INTERRUPTED);
+    case LIBUSB_TRANSFER_STALL:
+        return Fail(LIBUSB_ERROR_PIPE);
+    case LIBUSB_TRANSFER_NO_DEVICE:
+        return Fail(LIBUSB_ERROR_NO_DEVICE);
+    case LIBUSB_TRANSFER_OVERFLOW:
+        return Fail(LIBUSB_ERROR_OVERFLOW);
+    default:
+        return Fail(LIBUSB_ERROR_IO);
     }
 }
 
@@ -262,8 +292,9 @@ int Transfer(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout, bo
     if (!dev) return -EINVAL;
     int done = 0;
     auto* data = reinterpret_cast<unsigned char*>(bytes);
-    const int result = bulk ? libusb_bulk_transfer(dev->handle, uint8_t(ep), data, size, &done, unsigned(timeout))
-                            : libusb_interrupt_transfer(dev->handle, uint8_t(ep), data, size, &done, unsigned(timeout));
+    const int result =
+        bulk ? libusb_bulk_transfer(dev->handle, uint8_t(ep), data, size, &done, unsigned(timeout))
+             : libusb_interrupt_transfer(dev->handle, uint8_t(ep), data, size, &done, unsigned(timeout));
     return result < 0 && done == 0 ? Fail(result) : done;
 }
 
@@ -278,7 +309,9 @@ USB_EXPORT void usb_init() {
 // The Windows port sent its debug output to the debugger; here it would go to
 // standard error, so the level is capped at warnings.
 USB_EXPORT void usb_set_debug(int level) {
-    const int wanted = level <= 0 ? LIBUSB_LOG_LEVEL_NONE : level == 1 ? LIBUSB_LOG_LEVEL_ERROR : LIBUSB_LOG_LEVEL_WARNING;
+    const int wanted = level <= 0   ? LIBUSB_LOG_LEVEL_NONE
+                       : level == 1 ? LIBUSB_LOG_LEVEL_ERROR
+                                    : LIBUSB_LOG_LEVEL_WARNING;
     if (Module().context) libusb_set_option(Module().context, LIBUSB_OPTION_LOG_LEVEL, wanted);
 }
 
@@ -379,14 +412,15 @@ USB_EXPORT int usb_get_string_simple(usb_dev_handle* dev, int index, char* buf, 
                                                      reinterpret_cast<unsigned char*>(buf), int(buflen)));
 }
 
-USB_EXPORT int usb_get_descriptor(usb_dev_handle* dev, unsigned char type, unsigned char index, void* buf, int size) {
+USB_EXPORT int usb_get_descriptor(usb_dev_handle* dev, unsigned char type, unsigned char index, void* buf,
+                                  int size) {
     if (!dev) return -EINVAL;
     return Result(libusb_get_descriptor(dev->handle, type, index, static_cast<unsigned char*>(buf), size));
 }
 
 // Descriptors travel on the control pipe whatever endpoint is named.
-USB_EXPORT int usb_get_descriptor_by_endpoint(usb_dev_handle* dev, int, unsigned char type, unsigned char index,
-                                              void* buf, int size) {
+USB_EXPORT int usb_get_descriptor_by_endpoint(usb_dev_handle* dev, int, unsigned char type,
+                                              unsigned char index, void* buf, int size) {
     return usb_get_descriptor(dev, type, index, buf, size);
 }
 
@@ -403,12 +437,12 @@ USB_EXPORT int usb_interrupt_read(usb_dev_handle* dev, int ep, char* bytes, int 
     return Transfer(dev, ep | LIBUSB_ENDPOINT_IN, bytes, size, timeout, false);
 }
 
-USB_EXPORT int usb_control_msg(usb_dev_handle* dev, int requesttype, int request, int value, int index, char* bytes,
-                               int size, int timeout) {
+USB_EXPORT int usb_control_msg(usb_dev_handle* dev, int requesttype, int request, int value, int index,
+                               char* bytes, int size, int timeout) {
     if (!dev) return -EINVAL;
-    return Result(libusb_control_transfer(dev->handle, uint8_t(requesttype), uint8_t(request), uint16_t(value),
-                                          uint16_t(index), reinterpret_cast<unsigned char*>(bytes), uint16_t(size),
-                                          unsigned(timeout)));
+    return Result(libusb_control_transfer(
+        dev->handle, uint8_t(requesttype), uint8_t(request), uint16_t(value), uint16_t(index),
+        reinterpret_cast<unsigned char*>(bytes), uint16_t(size), unsigned(timeout)));
 }
 
 USB_EXPORT int usb_set_configuration(usb_dev_handle* dev, int configuration) {
@@ -438,7 +472,9 @@ USB_EXPORT int usb_clear_halt(usb_dev_handle* dev, unsigned int ep) {
     return dev ? Result(libusb_clear_halt(dev->handle, uint8_t(ep))) : -EINVAL;
 }
 USB_EXPORT int usb_resetep(usb_dev_handle* dev, unsigned int ep) { return usb_clear_halt(dev, ep); }
-USB_EXPORT int usb_reset(usb_dev_handle* dev) { return dev ? Result(libusb_reset_device(dev->handle)) : -EINVAL; }
+USB_EXPORT int usb_reset(usb_dev_handle* dev) {
+    return dev ? Result(libusb_reset_device(dev->handle)) : -EINVAL;
+}
 
 USB_EXPORT char* usb_strerror() { return Module().error; }
 
@@ -466,7 +502,8 @@ USB_EXPORT int usb_bulk_setup_async(usb_dev_handle* dev, void** context, unsigne
 USB_EXPORT int usb_interrupt_setup_async(usb_dev_handle* dev, void** context, unsigned char ep) {
     return SetupAsync(dev, context, ep, LIBUSB_TRANSFER_TYPE_INTERRUPT, 0);
 }
-USB_EXPORT int usb_isochronous_setup_async(usb_dev_handle* dev, void** context, unsigned char ep, int pktsize) {
+USB_EXPORT int usb_isochronous_setup_async(usb_dev_handle* dev, void** context, unsigned char ep,
+                                           int pktsize) {
     return pktsize > 0 ? SetupAsync(dev, context, ep, LIBUSB_TRANSFER_TYPE_ISOCHRONOUS, pktsize) : -EINVAL;
 }
 
@@ -482,11 +519,12 @@ USB_EXPORT int usb_submit_async(void* context, char* bytes, int size) {
     libusb_transfer* t = request->transfer;
     auto* data = reinterpret_cast<unsigned char*>(bytes);
     if (packets > 0) {
-        libusb_fill_iso_transfer(t, request->device->handle, request->endpoint, data, size, packets, Completed, request,
-                                 0);
+        libusb_fill_iso_transfer(t, request->device->handle, request->endpoint, data, size, packets,
+                                 Completed, request, 0);
         libusb_set_iso_packet_lengths(t, unsigned(request->packetSize));
     } else {
-        libusb_fill_bulk_transfer(t, request->device->handle, request->endpoint, data, size, Completed, request, 0);
+        libusb_fill_bulk_transfer(t, request->device->handle, request->endpoint, data, size, Completed,
+                                  request, 0);
         t->type = request->type;
     }
     __atomic_store_n(&request->completed, 0, __ATOMIC_RELEASE);

@@ -54,7 +54,8 @@ std::string Rooted(const std::string& path) {
 // ---- rtnetlink ----
 
 // Sends one dump request and hands each answer to `take`; false on failure.
-bool Dump(uint16_t type, const void* request, size_t requestSize, const std::function<void(nlmsghdr*)>& take) {
+bool Dump(uint16_t type, const void* request, size_t requestSize,
+          const std::function<void(nlmsghdr*)>& take) {
     UniqueFd fd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
     if (!fd.IsOpen()) return false;
     struct {
@@ -73,7 +74,8 @@ bool Dump(uint16_t type, const void* request, size_t requestSize, const std::fun
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
         int left = int(got);
-        for (nlmsghdr* h = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
+        for (nlmsghdr* h = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(h, left);
+             h = NLMSG_NEXT(h, left)) {
             if (h->nlmsg_type == NLMSG_DONE) return true;
             if (h->nlmsg_type == NLMSG_ERROR) return false;
             take(h);
@@ -85,7 +87,8 @@ bool Dump(uint16_t type, const void* request, size_t requestSize, const std::fun
 template <class Header> std::map<int, rtattr*> Attributes(nlmsghdr* h) {
     std::map<int, rtattr*> found;
     int left = int(h->nlmsg_len) - int(NLMSG_LENGTH(sizeof(Header)));
-    for (rtattr* a = reinterpret_cast<rtattr*>(reinterpret_cast<char*>(NLMSG_DATA(h)) + NLMSG_ALIGN(sizeof(Header)));
+    for (rtattr* a =
+             reinterpret_cast<rtattr*>(reinterpret_cast<char*>(NLMSG_DATA(h)) + NLMSG_ALIGN(sizeof(Header)));
          RTA_OK(a, left); a = RTA_NEXT(a, left))
         found[a->rta_type] = a;
     return found;
@@ -105,7 +108,8 @@ std::string LinkKind(rtattr* linkInfo) {
 std::string Description(const std::string& name, const std::string& alias, const std::string& kind) {
     if (!alias.empty()) return alias;
     char target[256];
-    const ssize_t n = readlink(("/sys/class/net/" + name + "/device/driver").c_str(), target, sizeof target - 1);
+    const ssize_t n =
+        readlink(("/sys/class/net/" + name + "/device/driver").c_str(), target, sizeof target - 1);
     if (n > 0) {
         const std::string driver(target, size_t(n));
         return driver.substr(driver.rfind('/') + 1);
@@ -126,7 +130,8 @@ bool ReadLinks(std::vector<Adapter>& adapters) {
         adapter.linkType = info->ifi_type;
         if (rtattr* hw = a[IFLA_ADDRESS]) {
             const uint8_t* bytes = static_cast<const uint8_t*>(RTA_DATA(hw));
-            adapter.hardware.assign(bytes, bytes + std::min<size_t>(RTA_PAYLOAD(hw), MAX_ADAPTER_ADDRESS_LENGTH));
+            adapter.hardware.assign(bytes,
+                                    bytes + std::min<size_t>(RTA_PAYLOAD(hw), MAX_ADAPTER_ADDRESS_LENGTH));
         }
         adapter.description = Description(adapter.name, Text(a[IFLA_IFALIAS]), LinkKind(a[IFLA_LINKINFO]));
         adapters.push_back(adapter);
@@ -149,9 +154,10 @@ bool ReadAddresses(std::vector<Adapter>& adapters) {
         auto a = Attributes<ifaddrmsg>(h);
         rtattr* local = a[IFA_LOCAL] ? a[IFA_LOCAL] : a[IFA_ADDRESS];
         if (!local) return;
-        const uint32_t flags = a[IFA_FLAGS] ? *static_cast<uint32_t*>(RTA_DATA(a[IFA_FLAGS])) : info->ifa_flags;
-        Address address{*static_cast<in_addr*>(RTA_DATA(local)), info->ifa_prefixlen, !(flags & IFA_F_PERMANENT), 0,
-                        0};
+        const uint32_t flags =
+            a[IFA_FLAGS] ? *static_cast<uint32_t*>(RTA_DATA(a[IFA_FLAGS])) : info->ifa_flags;
+        Address address{*static_cast<in_addr*>(RTA_DATA(local)), info->ifa_prefixlen,
+                        !(flags & IFA_F_PERMANENT), 0, 0};
         if (rtattr* cache = a[IFA_CACHEINFO]) {
             const ifa_cacheinfo* c = static_cast<const ifa_cacheinfo*>(RTA_DATA(cache));
             address.valid = c->ifa_valid;
@@ -169,7 +175,8 @@ bool ReadGateways(std::vector<Adapter>& adapters) {
         const rtmsg* route = static_cast<const rtmsg*>(NLMSG_DATA(h));
         if (h->nlmsg_type != RTM_NEWROUTE || route->rtm_family != AF_INET || route->rtm_dst_len != 0) return;
         auto a = Attributes<rtmsg>(h);
-        const uint32_t table = a[RTA_TABLE] ? *static_cast<uint32_t*>(RTA_DATA(a[RTA_TABLE])) : route->rtm_table;
+        const uint32_t table =
+            a[RTA_TABLE] ? *static_cast<uint32_t*>(RTA_DATA(a[RTA_TABLE])) : route->rtm_table;
         if (table != RT_TABLE_MAIN || !a[RTA_GATEWAY] || !a[RTA_OIF]) return;
         if (Adapter* adapter = Find(adapters, *static_cast<int*>(RTA_DATA(a[RTA_OIF]))))
             adapter->gateways.push_back(*static_cast<in_addr*>(RTA_DATA(a[RTA_GATEWAY])));
@@ -215,7 +222,8 @@ std::string DhclientServer(const std::string& name) {
 
 std::string DhcpServer(const Adapter& adapter) {
     std::vector<std::string> files = {Rooted("/run/systemd/netif/leases/" + std::to_string(adapter.index))};
-    for (const std::string& path : Glob(Rooted("/var/lib/NetworkManager/internal-*-" + adapter.name + ".lease")))
+    for (const std::string& path :
+         Glob(Rooted("/var/lib/NetworkManager/internal-*-" + adapter.name + ".lease")))
         files.push_back(path);
     for (const std::string& path : files) {
         std::string text;
@@ -236,7 +244,8 @@ bool NameServers(std::vector<std::string>& servers) {
             std::istringstream words(line);
             std::string keyword, address;
             in_addr parsed;
-            if (words >> keyword >> address && keyword == "nameserver" && inet_pton(AF_INET, address.c_str(), &parsed))
+            if (words >> keyword >> address && keyword == "nameserver" &&
+                inet_pton(AF_INET, address.c_str(), &parsed))
                 servers.push_back(address);
         }
         if (servers.size() != 1 || servers[0] != "127.0.0.53") return true;
@@ -257,13 +266,23 @@ std::string Mask(int prefix) {
 
 UINT AdapterType(unsigned short linkType) {
     switch (linkType) {
-    case ARPHRD_ETHER: return MIB_IF_TYPE_ETHERNET;
-    case ARPHRD_IEEE802_TR: return MIB_IF_TYPE_TOKENRING;
-    case ARPHRD_FDDI: return MIB_IF_TYPE_FDDI;
-    case ARPHRD_PPP: return MIB_IF_TYPE_PPP;
-    case ARPHRD_LOOPBACK: return MIB_IF_TYPE_LOOPBACK;
-    case ARPHRD_SLIP: case ARPHRD_CSLIP: case ARPHRD_SLIP6: case ARPHRD_CSLIP6: return MIB_IF_TYPE_SLIP;
-    default: return MIB_IF_TYPE_OTHER;
+    case ARPHRD_ETHER:
+        return MIB_IF_TYPE_ETHERNET;
+    case ARPHRD_IEEE802_TR:
+        return MIB_IF_TYPE_TOKENRING;
+    case ARPHRD_FDDI:
+        return MIB_IF_TYPE_FDDI;
+    case ARPHRD_PPP:
+        return MIB_IF_TYPE_PPP;
+    case ARPHRD_LOOPBACK:
+        return MIB_IF_TYPE_LOOPBACK;
+    case ARPHRD_SLIP:
+    case ARPHRD_CSLIP:
+    case ARPHRD_SLIP6:
+    case ARPHRD_CSLIP6:
+        return MIB_IF_TYPE_SLIP;
+    default:
+        return MIB_IF_TYPE_OTHER;
     }
 }
 
@@ -309,7 +328,8 @@ void Fill(IP_ADAPTER_INFO& to, const Adapter& from, IP_ADDR_STRING*& spare) {
     SetList(to.IpAddressList, addresses, spare);
     SetList(to.GatewayList, gateways, spare);
     if (!addresses.empty()) to.CurrentIpAddress = &to.IpAddressList;
-    const auto lease = std::find_if(from.addresses.begin(), from.addresses.end(), [](const Address& a) { return a.dynamic; });
+    const auto lease = std::find_if(from.addresses.begin(), from.addresses.end(),
+                                    [](const Address& a) { return a.dynamic; });
     if (lease != from.addresses.end()) {
         to.DhcpEnabled = 1;
         to.LeaseObtained = WallClockOfBootStamp(lease->stamp);
@@ -333,7 +353,8 @@ template <class Record> DWORD CheckSize(const Record* buffer, ULONG* size, size_
 
 bool Snapshot(std::vector<Adapter>& adapters) {
     if (!ReadLinks(adapters) || !ReadAddresses(adapters) || !ReadGateways(adapters)) return false;
-    std::sort(adapters.begin(), adapters.end(), [](const Adapter& a, const Adapter& b) { return a.index < b.index; });
+    std::sort(adapters.begin(), adapters.end(),
+              [](const Adapter& a, const Adapter& b) { return a.index < b.index; });
     for (Adapter& adapter : adapters)
         if (!adapter.addresses.empty()) adapter.dhcpServer = DhcpServer(adapter);
     return true;
@@ -348,8 +369,8 @@ DWORD CallDevice(const char* name, const std::function<int(sd_bus*, const char* 
     sd_bus_message* reply = nullptr;
     const char* device = nullptr;
     int result = sd_bus_call_method(bus, "org.freedesktop.NetworkManager", "/org/freedesktop/NetworkManager",
-                                    "org.freedesktop.NetworkManager", "GetDeviceByIpIface", nullptr, &reply, "s",
-                                    name);
+                                    "org.freedesktop.NetworkManager", "GetDeviceByIpIface", nullptr, &reply,
+                                    "s", name);
     if (result >= 0) result = sd_bus_message_read(reply, "o", &device);
     if (result >= 0) result = call(bus, device);
     sd_bus_message_unref(reply);
@@ -370,7 +391,8 @@ DWORD GetAdaptersInfo(IP_ADAPTER_INFO* buffer, ULONG* size) {
     if (adapters.empty()) return ERROR_NO_DATA;
     size_t extra = 0;
     for (const Adapter& a : adapters) extra += ListCount(a.addresses.size()) + ListCount(a.gateways.size());
-    const DWORD fits = CheckSize(buffer, size, adapters.size() * sizeof(IP_ADAPTER_INFO) + extra * sizeof(IP_ADDR_STRING));
+    const DWORD fits =
+        CheckSize(buffer, size, adapters.size() * sizeof(IP_ADAPTER_INFO) + extra * sizeof(IP_ADDR_STRING));
     if (fits != ERROR_SUCCESS) return fits;
     IP_ADDR_STRING* spare = reinterpret_cast<IP_ADDR_STRING*>(buffer + adapters.size());
     for (size_t i = 0; i < adapters.size(); ++i) {
@@ -385,8 +407,8 @@ DWORD GetPerAdapterInfo(ULONG index, IP_PER_ADAPTER_INFO* info, ULONG* size) {
     if (!if_indextoname(index, name)) return ERROR_INVALID_PARAMETER;
     std::vector<std::string> servers;
     if (!NameServers(servers)) return ERROR_NOT_SUPPORTED;
-    const DWORD fits =
-        CheckSize(info, size, sizeof(IP_PER_ADAPTER_INFO) + ListCount(servers.size()) * sizeof(IP_ADDR_STRING));
+    const DWORD fits = CheckSize(
+        info, size, sizeof(IP_PER_ADAPTER_INFO) + ListCount(servers.size()) * sizeof(IP_ADDR_STRING));
     if (fits != ERROR_SUCCESS) return fits;
     *info = IP_PER_ADAPTER_INFO{};
     std::vector<std::pair<std::string, std::string>> items;
@@ -404,7 +426,8 @@ DWORD GetInterfaceInfo(IP_INTERFACE_INFO* table, ULONG* size) {
                                   [](const Adapter& a) { return a.linkType == ARPHRD_LOOPBACK; }),
                    adapters.end());
     const size_t count = std::max<size_t>(adapters.size(), 1);
-    const DWORD fits = CheckSize(table, size, sizeof(IP_INTERFACE_INFO) + (count - 1) * sizeof(IP_ADAPTER_INDEX_MAP));
+    const DWORD fits =
+        CheckSize(table, size, sizeof(IP_INTERFACE_INFO) + (count - 1) * sizeof(IP_ADAPTER_INDEX_MAP));
     if (fits != ERROR_SUCCESS) return fits;
     table->NumAdapters = LONG(adapters.size());
     for (size_t i = 0; i < adapters.size(); ++i) {
@@ -418,7 +441,8 @@ DWORD IpReleaseAddress(IP_ADAPTER_INDEX_MAP* adapter) {
     if (!adapter) return ERROR_INVALID_PARAMETER;
     return CallDevice(adapter->Name, [](sd_bus* bus, const char* device) {
         return sd_bus_call_method(bus, "org.freedesktop.NetworkManager", device,
-                                  "org.freedesktop.NetworkManager.Device", "Disconnect", nullptr, nullptr, "");
+                                  "org.freedesktop.NetworkManager.Device", "Disconnect", nullptr, nullptr,
+                                  "");
     });
 }
 
@@ -426,8 +450,8 @@ DWORD IpRenewAddress(IP_ADAPTER_INDEX_MAP* adapter) {
     if (!adapter) return ERROR_INVALID_PARAMETER;
     return CallDevice(adapter->Name, [](sd_bus* bus, const char* device) {
         return sd_bus_call_method(bus, "org.freedesktop.NetworkManager", "/org/freedesktop/NetworkManager",
-                                  "org.freedesktop.NetworkManager", "ActivateConnection", nullptr, nullptr, "ooo",
-                                  "/", device, "/");
+                                  "org.freedesktop.NetworkManager", "ActivateConnection", nullptr, nullptr,
+                                  "ooo", "/", device, "/");
     });
 }
 

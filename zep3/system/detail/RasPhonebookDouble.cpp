@@ -106,8 +106,8 @@ public:
         return 0;
     }
 
-    DWORD Dial(const std::string& entry, const std::string&, const std::string& password, const RasNotifier& notifier,
-               HRASCONN* connection) override {
+    DWORD Dial(const std::string& entry, const std::string&, const std::string& password,
+               const RasNotifier& notifier, HRASCONN* connection) override {
         std::vector<Section> book;
         if (!Load(book)) return ERROR_CANNOT_OPEN_PHONEBOOK;
         const Section* found = Find(book, "entry", entry);
@@ -126,9 +126,10 @@ public:
         *connection = MakeRasHandle(number);
         const HRASCONN handle = *connection;
         auto play = [dial, handle, result, refused, notifier] {
-            const RASCONNSTATE steps[] = {RASCS_OpenPort,          RASCS_PortOpened,    RASCS_ConnectDevice,
-                                          RASCS_DeviceConnected,   RASCS_AllDevicesConnected, RASCS_Authenticate,
-                                          RASCS_Authenticated,     RASCS_Projected,     RASCS_Connected};
+            const RASCONNSTATE steps[] = {
+                RASCS_OpenPort,        RASCS_PortOpened,          RASCS_ConnectDevice,
+                RASCS_DeviceConnected, RASCS_AllDevicesConnected, RASCS_Authenticate,
+                RASCS_Authenticated,   RASCS_Projected,           RASCS_Connected};
             for (RASCONNSTATE step : steps) {
                 if (dial->hungUp) return DWORD(ERROR_USER_DISCONNECTION);
                 DWORD error = 0;
@@ -207,7 +208,8 @@ public:
             s = &book.back();
         }
         const char* bytes = reinterpret_cast<const char*>(&properties);
-        for (const TextField& f : kTexts) s->Set(f.key, std::string(bytes + f.offset, strnlen(bytes + f.offset, f.size)));
+        for (const TextField& f : kTexts)
+            s->Set(f.key, std::string(bytes + f.offset, strnlen(bytes + f.offset, f.size)));
         for (const auto& n : kNumbers) {
             DWORD value;
             memcpy(&value, bytes + n.second, sizeof value);
@@ -235,9 +237,11 @@ private:
             if (line[0] == '[' && line.back() == ']') {
                 const std::string head = line.substr(1, line.size() - 2);
                 const size_t space = head.find(' ');
-                book.push_back({head.substr(0, space), space == std::string::npos ? "" : head.substr(space + 1), {}});
+                book.push_back(
+                    {head.substr(0, space), space == std::string::npos ? "" : head.substr(space + 1), {}});
             } else if (!book.empty() && line.find('=') != std::string::npos) {
-                book.back().values.emplace_back(line.substr(0, line.find('=')), line.substr(line.find('=') + 1));
+                book.back().values.emplace_back(line.substr(0, line.find('=')),
+                                                line.substr(line.find('=') + 1));
             }
         }
         return true;

@@ -44,17 +44,30 @@ std::vector<std::string> Folder(const std::string& path) {
 // pppd's exit status as a dial-up error.
 DWORD ExitError(int status) {
     switch (status) {
-    case 0: return 0;
-    case 4: return ERROR_RASMAN_CANNOT_INITIALIZE; // no kernel support
-    case 6: case 7: return ERROR_PORT_NOT_AVAILABLE; // lock or open of the line failed
-    case 8: return ERROR_NO_ANSWER;                  // the connect script failed
-    case 10: return ERROR_PPP_NO_RESPONSE;
-    case 11: case 19: return ERROR_AUTHENTICATION_FAILURE;
-    case 15: return ERROR_PPP_TIMEOUT;
-    case 16: return ERROR_PORT_DISCONNECTED; // the modem hung up
-    case 17: return ERROR_PPP_LOOPBACK_DETECTED;
-    case 5: return ERROR_USER_DISCONNECTION;
-    default: return ERROR_FROM_DEVICE;
+    case 0:
+        return 0;
+    case 4:
+        return ERROR_RASMAN_CANNOT_INITIALIZE; // no kernel support
+    case 6:
+    case 7:
+        return ERROR_PORT_NOT_AVAILABLE; // lock or open of the line failed
+    case 8:
+        return ERROR_NO_ANSWER; // the connect script failed
+    case 10:
+        return ERROR_PPP_NO_RESPONSE;
+    case 11:
+    case 19:
+        return ERROR_AUTHENTICATION_FAILURE;
+    case 15:
+        return ERROR_PPP_TIMEOUT;
+    case 16:
+        return ERROR_PORT_DISCONNECTED; // the modem hung up
+    case 17:
+        return ERROR_PPP_LOOPBACK_DETECTED;
+    case 5:
+        return ERROR_USER_DISCONNECTION;
+    default:
+        return ERROR_FROM_DEVICE;
     }
 }
 
@@ -104,8 +117,10 @@ public:
             const ssize_t n =
                 readlink(("/sys/class/tty/" + tty + "/device/driver").c_str(), target, sizeof target - 1);
             if (n <= 0) continue;
-            const std::string driver = std::string(target, size_t(n)).substr(std::string(target, size_t(n)).rfind('/') + 1);
-            const bool modem = std::find(std::begin(modemDrivers), std::end(modemDrivers), driver) != std::end(modemDrivers);
+            const std::string driver =
+                std::string(target, size_t(n)).substr(std::string(target, size_t(n)).rfind('/') + 1);
+            const bool modem =
+                std::find(std::begin(modemDrivers), std::end(modemDrivers), driver) != std::end(modemDrivers);
             devices.push_back({"/dev/" + tty, modem ? RASDT_Modem : "serial"});
         }
         return 0;
@@ -132,12 +147,13 @@ public:
         if (pipe2(secrets, O_CLOEXEC) != 0) return ERROR_RASMAN_CANNOT_INITIALIZE;
         UniqueFd secretRead(secrets[0]), secretWrite(secrets[1]);
         const std::string options = "user " + Quoted(user) + "\npassword " + Quoted(password) + "\n";
-        if (!WriteAll(secretWrite.Get(), options.data(), options.size())) return ERROR_RASMAN_CANNOT_INITIALIZE;
+        if (!WriteAll(secretWrite.Get(), options.data(), options.size()))
+            return ERROR_RASMAN_CANNOT_INITIALIZE;
         secretWrite.Reset();
 
         const std::string peer = kPeers + entry;
-        const char* argv[] = {kPppd,      "file",    peer.c_str(), "file", "/dev/fd/4", "nodetach", "linkname",
-                              entry.c_str(), "logfd", "3",          nullptr};
+        const char* argv[] = {kPppd,      "file",        peer.c_str(), "file", "/dev/fd/4", "nodetach",
+                              "linkname", entry.c_str(), "logfd",      "3",    nullptr};
         auto dial = std::make_shared<PppDial>();
         dial->entry = entry;
         dial->pid = fork();
@@ -265,7 +281,8 @@ private:
             std::lock_guard<std::mutex> hold(dial->lock);
             connected = dial->state == RASCS_Connected;
         }
-        const DWORD error = WIFEXITED(status) ? ExitError(WEXITSTATUS(status)) : DWORD(ERROR_USER_DISCONNECTION);
+        const DWORD error =
+            WIFEXITED(status) ? ExitError(WEXITSTATUS(status)) : DWORD(ERROR_USER_DISCONNECTION);
         if (!connected && error) report(dial->state, error);
         {
             std::lock_guard<std::mutex> hold(dial->lock);

@@ -1,6 +1,6 @@
 # Subsystems in dependency order; each may have zep3/<name>/sources.cmake,
 # tests/<name>/CMakeLists.txt and bench/<name>.cmake.
-set(ZEP3_SUBSYSTEMS platform foundation crypto imaging markup net devices media modules controls system db)
+set(ZEP3_SUBSYSTEMS platform crypto foundation imaging markup net devices media modules controls system db)
 
 # zep3_sources(<files relative to the subsystem folder>...) — used inside sources.cmake.
 macro(zep3_sources)

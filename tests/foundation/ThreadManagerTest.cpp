@@ -134,7 +134,7 @@ TEST(ThreadManager, SuspendAllSkipsTheCaller) {
     EXPECT_EQ(Record(ta->m_nThreadID).m_SuspendCount, 0);
     EXPECT_EQ(Record(kUnknownId).m_SuspendCount, -1);
     ucontext_t context;
-    EXPECT_TRUE(zep3detail::GetSuspendedThreadContext(tb->m_hThread, &context)) << "parked, registers saved";
+    EXPECT_TRUE(zep3::detail::GetSuspendedThreadContext(tb->m_hThread, &context)) << "parked, registers saved";
     const long frozenA = a.count, frozenB = b.count;
     Sleep(20);
     EXPECT_TRUE(a.count == frozenA && b.count == frozenB);

@@ -98,17 +98,45 @@ TEST(Wait, AllTakesEverythingAtOnceOrNothing) {
     EXPECT_EQ(WaitForSingleObject(b, 0), WAIT_TIMEOUT);
 }
 
-TEST(Wait, BadHandlesFail) {
+// Each failure says why through GetLastError, as applications read it.
+TEST(Wait, BadHandlesFailWithTheirReason) {
+    auto failsWith = [](bool failed, DWORD error) { return failed && GetLastError() == error; };
     CEvent a;
     HANDLE twice[] = {a, a};
-    EXPECT_EQ(WaitForMultipleObjects(2, twice, TRUE, 0), WAIT_FAILED);
-    EXPECT_EQ(WaitForMultipleObjects(0, twice, FALSE, 0), WAIT_FAILED);
-    EXPECT_EQ(WaitForSingleObject(nullptr, 0), WAIT_FAILED);
+    SetLastError(0);
+    EXPECT_TRUE(failsWith(WaitForMultipleObjects(2, twice, TRUE, 0) == WAIT_FAILED, ERROR_INVALID_PARAMETER));
+    SetLastError(0);
+    EXPECT_TRUE(failsWith(WaitForMultipleObjects(0, twice, FALSE, 0) == WAIT_FAILED, ERROR_INVALID_PARAMETER));
+    SetLastError(0);
+    EXPECT_TRUE(failsWith(WaitForSingleObject(nullptr, 0) == WAIT_FAILED, ERROR_INVALID_HANDLE));
     HANDLE e = CreateEvent(nullptr, TRUE, TRUE, nullptr);
     EXPECT_TRUE(CloseHandle(e));
-    EXPECT_FALSE(CloseHandle(e));
-    EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_FAILED);
-    EXPECT_FALSE(SetEvent(e));
+    SetLastError(0);
+    EXPECT_TRUE(failsWith(!CloseHandle(e), ERROR_INVALID_HANDLE));
+    SetLastError(0);
+    EXPECT_TRUE(failsWith(WaitForSingleObject(e, 0) == WAIT_FAILED, ERROR_INVALID_HANDLE));
+    SetLastError(0);
+    EXPECT_TRUE(failsWith(!SetEvent(e), ERROR_INVALID_HANDLE));
+    SetLastError(0);
+    HANDLE mixed[] = {a, e};
+    EXPECT_TRUE(failsWith(WaitForMultipleObjects(2, mixed, FALSE, 0) == WAIT_FAILED, ERROR_INVALID_HANDLE));
+
+    // The thread calls, on a handle that is no thread and an id that is none.
+    SetLastError(0);
+    EXPECT_TRUE(failsWith(SuspendThread(a) == DWORD(-1), ERROR_INVALID_HANDLE)) << "an event is no thread";
+    SetLastError(0);
+    EXPECT_TRUE(failsWith(ResumeThread(e) == DWORD(-1), ERROR_INVALID_HANDLE));
+    SetLastError(0);
+    EXPECT_TRUE(failsWith(!SetThreadPriority(GetCurrentThread(), 42), ERROR_INVALID_PARAMETER));
+    SetLastError(0);
+    EXPECT_TRUE(failsWith(GetThreadPriority(e) == THREAD_PRIORITY_ERROR_RETURN, ERROR_INVALID_HANDLE));
+    SetLastError(0);
+    DWORD code;
+    EXPECT_TRUE(failsWith(!GetExitCodeThread(e, &code), ERROR_INVALID_HANDLE));
+    SetLastError(0);
+    EXPECT_TRUE(failsWith(!TerminateThread(e, 1), ERROR_INVALID_HANDLE));
+    SetLastError(0);
+    EXPECT_TRUE(failsWith(OpenThread(THREAD_ALL_ACCESS, FALSE, 0x7FFFFFF0u) == nullptr, ERROR_INVALID_PARAMETER));
 }
 
 TEST(WinThread, CreatedSuspendedRunsAfterResumeAndKeepsItsExitCode) {
@@ -220,7 +248,7 @@ TEST(WinThread, SuspensionStopsABusyThreadAndCountsNest) {
     EXPECT_EQ(thread->SuspendThread(), 0u);
     const unsigned long stopped = g_progress;
     ucontext_t context;
-    ASSERT_TRUE(zep3detail::GetSuspendedThreadContext(*thread, &context));
+    ASSERT_TRUE(zep3::detail::GetSuspendedThreadContext(*thread, &context));
 #if defined(__x86_64__)
     EXPECT_NE(context.uc_mcontext.gregs[REG_RIP], 0);
     EXPECT_NE(context.uc_mcontext.gregs[REG_RSP], 0);
@@ -232,7 +260,7 @@ TEST(WinThread, SuspensionStopsABusyThreadAndCountsNest) {
     EXPECT_EQ(g_progress, stopped) << "still suspended once";
 
     EXPECT_EQ(thread->ResumeThread(), 1u);
-    EXPECT_FALSE(zep3detail::GetSuspendedThreadContext(*thread, &context));
+    EXPECT_FALSE(zep3::detail::GetSuspendedThreadContext(*thread, &context));
     EXPECT_TRUE(PumpMessagesUntil([&] { return g_progress > stopped; }, 5000));
     EXPECT_EQ(thread->ResumeThread(), 0u) << "not suspended";
 
@@ -252,7 +280,7 @@ TEST(Thread, ThreadsStartedElsewhereCanBeOpenedByIdOnceKnown) {
     std::thread other([&] {
         id = GetCurrentThreadId();
         known.SetEvent();
-        WaitForSingleObject(leave, 5000);
+        WaitForSingleObject(leave, 60000); // however slow the test's own thread is
     });
     ASSERT_TRUE(known.Lock(5000));
     Handle handle(OpenThread(THREAD_ALL_ACCESS, FALSE, id));

@@ -19,14 +19,14 @@ const char* const kEmpty = "";
 const unsigned long kMaxRequest = 0xFFFFEFFFul;
 
 // Two alphabet characters for each 12-bit value, first character in the low byte.
-constexpr std::array<uint16_t, 4096> makePairTable() {
+constexpr std::array<uint16_t, 4096> MakePairTable() {
     std::array<uint16_t, 4096> t{};
     for (int v = 0; v < 4096; ++v)
         t[v] = static_cast<uint16_t>(static_cast<unsigned char>(kAlphabet[v >> 6]) |
                                      static_cast<unsigned char>(kAlphabet[v & 63]) << 8);
     return t;
 }
-constexpr std::array<uint16_t, 4096> kPairs = makePairTable();
+constexpr std::array<uint16_t, 4096> kPairs = MakePairTable();
 
 // The decode table's values, masked to six bits and shifted to their place in a
 // little-endian three-byte group, one table per position in the group of four.
@@ -38,16 +38,16 @@ struct DecodeTables {
 
 // The class table's entry: the alphabet position of a character with or
 // without its top bit, 255 for "=", 254 for anything else.
-constexpr unsigned char tableValue(int c) {
+constexpr unsigned char TableValue(int c) {
     for (int p = 0; p < 64; ++p)
         if ((c & 127) == kAlphabet[p]) return static_cast<unsigned char>(p);
     return (c & 127) == '=' ? kPadding : kNotInAlphabet;
 }
 
-constexpr DecodeTables makeDecodeTables() {
+constexpr DecodeTables MakeDecodeTables() {
     DecodeTables t{};
     for (int c = 0; c < 256; ++c) {
-        uint32_t v = tableValue(c);
+        uint32_t v = TableValue(c);
         uint32_t s01 = v & 63;
         uint32_t s23 = v == kPadding ? 0 : v & 63;
         t.pos[0][c] = s01 << 2;
@@ -57,26 +57,26 @@ constexpr DecodeTables makeDecodeTables() {
     }
     return t;
 }
-constexpr DecodeTables kDecode = makeDecodeTables();
+constexpr DecodeTables kDecode = MakeDecodeTables();
 
 // White space dropped from encoded text: codes 7 to 13 and the space.
-inline bool isMimeSpace(unsigned char c) { return (c >= 7 && c <= 13) || c == 32; }
+inline bool IsMimeSpace(unsigned char c) { return (c >= 7 && c <= 13) || c == 32; }
 
-inline void store32(unsigned char* p, uint32_t v) { std::memcpy(p, &v, 4); }
-inline void store64(unsigned char* p, uint64_t v) { std::memcpy(p, &v, 8); }
-inline uint64_t loadBigEndian64(const unsigned char* p) {
+inline void Store32(unsigned char* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline void Store64(unsigned char* p, uint64_t v) { std::memcpy(p, &v, 8); }
+inline uint64_t LoadBigEndian64(const unsigned char* p) {
     uint64_t v;
     std::memcpy(&v, p, 8);
     return __builtin_bswap64(v);
 }
 
 // Encodes whole groups and the padded tail; returns the number of characters.
-uint32_t encodeFast(const unsigned char* in, uint32_t size, unsigned char* out) {
+uint32_t EncodeFast(const unsigned char* in, uint32_t size, unsigned char* out) {
     const unsigned char* const start = out;
     // Six bytes to eight characters per step, read as one 64-bit word.
     while (size >= 8) {
-        uint64_t v = loadBigEndian64(in);
-        store64(out, uint64_t(kPairs[v >> 52]) | uint64_t(kPairs[(v >> 40) & 0xFFF]) << 16 |
+        uint64_t v = LoadBigEndian64(in);
+        Store64(out, uint64_t(kPairs[v >> 52]) | uint64_t(kPairs[(v >> 40) & 0xFFF]) << 16 |
                          uint64_t(kPairs[(v >> 28) & 0xFFF]) << 32 |
                          uint64_t(kPairs[(v >> 16) & 0xFFF]) << 48);
         in += 6;
@@ -86,7 +86,7 @@ uint32_t encodeFast(const unsigned char* in, uint32_t size, unsigned char* out) 
     while (size >= 3) {
         uint32_t v = uint32_t(in[0]) << 16 | uint32_t(in[1]) << 8 | in[2];
         uint32_t chars = kPairs[v >> 12] | uint32_t(kPairs[v & 0xFFF]) << 16;
-        store32(out, chars);
+        Store32(out, chars);
         in += 3;
         out += 4;
         size -= 3;
@@ -104,24 +104,24 @@ uint32_t encodeFast(const unsigned char* in, uint32_t size, unsigned char* out) 
 
 // Decodes filtered text; returns the growth of the data count. Each group is
 // stored as four bytes (the fourth is zero), so `out` needs one spare byte.
-uint32_t decodeFast(const unsigned char* in, uint32_t size, unsigned char* out) {
+uint32_t DecodeFast(const unsigned char* in, uint32_t size, unsigned char* out) {
     const auto& t = kDecode.pos;
     uint32_t produced = 0;
     for (; size >= 4; size -= 4, in += 4, out += 3, produced += 3)
-        store32(out, t[0][in[0]] | t[1][in[1]] | t[2][in[2]] | t[3][in[3]]);
+        Store32(out, t[0][in[0]] | t[1][in[1]] | t[2][in[2]] | t[3][in[3]]);
     if (size > 0) {
         auto value = [&](int k) { return (in[k] & 127) == '=' ? 0u : t[k][in[k]]; };
         uint32_t v = value(0);
         if (size > 1) v |= value(1);
         if (size > 2) v |= value(2);
-        store32(out, v);
+        Store32(out, v);
         produced += size;
     }
     return produced;
 }
 
 // Copies text without white space; returns the number of characters kept.
-uint32_t filterFast(const unsigned char* in, uint32_t size, unsigned char* out) {
+uint32_t FilterFast(const unsigned char* in, uint32_t size, unsigned char* out) {
     uint32_t kept = 0, i = 0;
 #if defined(__SSE2__)
     // Most text has no white space, or only a line break every 64 or 76
@@ -138,21 +138,21 @@ uint32_t filterFast(const unsigned char* in, uint32_t size, unsigned char* out) 
         } else {
             for (uint32_t k = i; k < i + 16; ++k) {
                 out[kept] = in[k];
-                kept += !isMimeSpace(in[k]);
+                kept += !IsMimeSpace(in[k]);
             }
         }
     }
 #endif
     for (; i < size; ++i) {
         out[kept] = in[i];
-        kept += !isMimeSpace(in[i]);
+        kept += !IsMimeSpace(in[i]);
     }
     return kept;
 }
 
 // Reserves a buffer of the growth rule's size; keeps the old one when it is
 // already larger than n, so that a terminating zero always fits.
-void allocBuffer(unsigned char*& buffer, uint32_t& capacity, uint32_t& count, unsigned long n) {
+void AllocBuffer(unsigned char*& buffer, uint32_t& capacity, uint32_t& count, unsigned long n) {
     if (n > kMaxRequest || (n > 0 && n >= capacity)) {
         std::free(buffer);
         buffer = nullptr;
@@ -167,7 +167,7 @@ void allocBuffer(unsigned char*& buffer, uint32_t& capacity, uint32_t& count, un
     count = 0;
 }
 
-void copyBuffer(unsigned char*& buffer, uint32_t& capacity, uint32_t& count, const unsigned char* from,
+void CopyBuffer(unsigned char*& buffer, uint32_t& capacity, uint32_t& count, const unsigned char* from,
                 uint32_t fromCapacity, uint32_t fromCount) {
     std::free(buffer);
     buffer = fromCapacity ? static_cast<unsigned char*>(std::malloc(fromCapacity)) : nullptr;
@@ -176,7 +176,7 @@ void copyBuffer(unsigned char*& buffer, uint32_t& capacity, uint32_t& count, con
     if (buffer) std::memcpy(buffer, from, capacity);
 }
 
-bool overlaps(const unsigned char* p, const unsigned char* buffer, uint32_t capacity) {
+bool Overlaps(const unsigned char* p, const unsigned char* buffer, uint32_t capacity) {
     return buffer && p >= buffer && p < buffer + capacity;
 }
 
@@ -184,7 +184,7 @@ bool overlaps(const unsigned char* p, const unsigned char* buffer, uint32_t capa
 struct InputCopy {
     unsigned char* data = nullptr;
     ~InputCopy() { std::free(data); }
-    const unsigned char* take(const unsigned char* p, unsigned long size) {
+    const unsigned char* Take(const unsigned char* p, unsigned long size) {
         data = static_cast<unsigned char*>(std::malloc(size ? size : 1));
         if (data) std::memcpy(data, p, size);
         return data;
@@ -209,7 +209,7 @@ struct TableBuilder : Base64Coder {
 } // namespace
 
 void Base64Coder::_Init() {
-    for (int c = 0; c < 256; ++c) m_DecodeTable[c] = tableValue(c);
+    for (int c = 0; c < 256; ++c) m_DecodeTable[c] = TableValue(c);
     m_Init = 1;
 }
 
@@ -221,9 +221,9 @@ Base64Coder::Base64Coder(const Base64Coder& other) : Base64Coder() { *this = oth
 
 Base64Coder& Base64Coder::operator=(const Base64Coder& other) {
     if (this != &other) {
-        copyBuffer(m_pDBuffer, m_nDBufLen, m_nDDataLen, other.m_pDBuffer, other.m_nDBufLen,
+        CopyBuffer(m_pDBuffer, m_nDBufLen, m_nDDataLen, other.m_pDBuffer, other.m_nDBufLen,
                    other.m_nDDataLen);
-        copyBuffer(m_pEBuffer, m_nEBufLen, m_nEDataLen, other.m_pEBuffer, other.m_nEBufLen,
+        CopyBuffer(m_pEBuffer, m_nEBufLen, m_nEDataLen, other.m_pEBuffer, other.m_nEBufLen,
                    other.m_nEDataLen);
     }
     return *this;
@@ -249,7 +249,7 @@ void Base64Coder::Encode(unsigned char* const data, unsigned long size) {
     uint32_t n = m_pDBuffer ? m_nDDataLen : 0;
     if (!m_pEBuffer || (uint64_t(n) + 2) / 3 * 4 >= m_nEBufLen) return;
     if (UsesOwnSteps())
-        m_nEDataLen = encodeFast(m_pDBuffer, n, m_pEBuffer);
+        m_nEDataLen = EncodeFast(m_pDBuffer, n, m_pEBuffer);
     else
         EncodeSteps(m_pDBuffer, n);
 }
@@ -267,7 +267,7 @@ void Base64Coder::Decode(unsigned char* const text, unsigned long size) {
     // Three bytes per started group and the spare byte of the fast stores.
     if (!m_pDBuffer || (uint64_t(n) + 3) / 4 * 3 >= m_nDBufLen) return;
     if (UsesOwnSteps())
-        m_nDDataLen = decodeFast(m_pEBuffer, n, m_pDBuffer);
+        m_nDDataLen = DecodeFast(m_pEBuffer, n, m_pDBuffer);
     else
         DecodeSteps(m_pEBuffer, n);
 }
@@ -306,19 +306,19 @@ const char* Base64Coder::EncodedMessage() const {
     return m_pEBuffer ? reinterpret_cast<const char*>(m_pEBuffer) : kEmpty;
 }
 
-void Base64Coder::AllocEncode(unsigned long n) { allocBuffer(m_pEBuffer, m_nEBufLen, m_nEDataLen, n); }
+void Base64Coder::AllocEncode(unsigned long n) { AllocBuffer(m_pEBuffer, m_nEBufLen, m_nEDataLen, n); }
 
-void Base64Coder::AllocDecode(unsigned long n) { allocBuffer(m_pDBuffer, m_nDBufLen, m_nDDataLen, n); }
+void Base64Coder::AllocDecode(unsigned long n) { AllocBuffer(m_pDBuffer, m_nDBufLen, m_nDDataLen, n); }
 
 void Base64Coder::SetEncodeBuffer(unsigned char* const text, unsigned long size) {
     const unsigned char* from = text ? text : reinterpret_cast<const unsigned char*>(kEmpty);
     if (!text) size = 0;
     InputCopy copy;
-    if (size && overlaps(from, m_pEBuffer, m_nEBufLen) && !(from = copy.take(from, size))) size = 0;
+    if (size && Overlaps(from, m_pEBuffer, m_nEBufLen) && !(from = copy.Take(from, size))) size = 0;
     AllocEncode(size);
     if (!m_pEBuffer) return;
     if (UsesOwnSteps()) {
-        m_nEDataLen = filterFast(from, static_cast<uint32_t>(size), m_pEBuffer);
+        m_nEDataLen = FilterFast(from, static_cast<uint32_t>(size), m_pEBuffer);
         // The filter may leave dropped characters past the kept ones.
         std::memset(m_pEBuffer + m_nEDataLen, 0, size - m_nEDataLen);
         return;
@@ -331,7 +331,7 @@ void Base64Coder::SetDecodeBuffer(unsigned char* const data, unsigned long size)
     const unsigned char* from = data;
     if (!data) size = 0;
     InputCopy copy;
-    if (size && overlaps(from, m_pDBuffer, m_nDBufLen) && !(from = copy.take(from, size))) size = 0;
+    if (size && Overlaps(from, m_pDBuffer, m_nDBufLen) && !(from = copy.Take(from, size))) size = 0;
     AllocDecode(size);
     if (!m_pDBuffer || size == 0) return;
     std::memcpy(m_pDBuffer, from, size);
@@ -365,4 +365,4 @@ void Base64Coder::_DecodeRaw(TempBucket& bytes, const TempBucket& values) {
     bytes.nSize = static_cast<unsigned char>(values.nSize < 3 ? values.nSize : 3);
 }
 
-int Base64Coder::_IsBadMimeChar(unsigned char c) { return isMimeSpace(c); }
+int Base64Coder::_IsBadMimeChar(unsigned char c) { return IsMimeSpace(c); }

@@ -8,9 +8,9 @@ namespace {
 const int kMaxRounds = 15;
 
 // P32 followed by each next word plus Q32.
-constexpr DWORD magic(int k) { return 0xB7E15163u + 0x9E3779B9u * static_cast<DWORD>(k); }
+constexpr DWORD Magic(int k) { return 0xB7E15163u + 0x9E3779B9u * static_cast<DWORD>(k); }
 
-template <typename Word, typename Block> bool blocks(Word* out, const Word* in, int words, Block block) {
+template <typename Word, typename Block> bool Blocks(Word* out, const Word* in, int words, Block block) {
     if (!out || !in || words < 2 || words % 2 != 0) return false;
     for (int k = 0; k < words; k += 2) {
         const DWORD pair[2] = {static_cast<DWORD>(in[k]), static_cast<DWORD>(in[k + 1])};
@@ -40,7 +40,7 @@ bool CCryptoRc5::Setup(const CString& key, int rounds) {
     for (int w = 0; w < 4; ++w)
         l[w] = DWORD(m_Key[4 * w]) | DWORD(m_Key[4 * w + 1]) << 8 | DWORD(m_Key[4 * w + 2]) << 16 |
                DWORD(m_Key[4 * w + 3]) << 24;
-    for (int k = 0; k < t; ++k) m_S[k] = magic(k);
+    for (int k = 0; k < t; ++k) m_S[k] = Magic(k);
 
     DWORD a = 0, b = 0;
     for (int step = 0, i = 0, j = 0; step < 3 * t; ++step, i = (i + 1) % t, j = (j + 1) % 4) {
@@ -51,19 +51,19 @@ bool CCryptoRc5::Setup(const CString& key, int rounds) {
 }
 
 bool CCryptoRc5::Encrypt(unsigned long* out, unsigned long* in, int words) const {
-    return blocks(out, in, words, [this](DWORD* o, const DWORD* i) { Encrypt8(o, i); });
+    return Blocks(out, in, words, [this](DWORD* o, const DWORD* i) { Encrypt8(o, i); });
 }
 
 bool CCryptoRc5::Decrypt(unsigned long* out, unsigned long* in, int words) const {
-    return blocks(out, in, words, [this](DWORD* o, const DWORD* i) { Decrypt8(o, i); });
+    return Blocks(out, in, words, [this](DWORD* o, const DWORD* i) { Decrypt8(o, i); });
 }
 
 bool CCryptoRc5::Encrypt(DWORD* out, DWORD* in, int words) const {
-    return blocks(out, in, words, [this](DWORD* o, const DWORD* i) { Encrypt8(o, i); });
+    return Blocks(out, in, words, [this](DWORD* o, const DWORD* i) { Encrypt8(o, i); });
 }
 
 bool CCryptoRc5::Decrypt(DWORD* out, DWORD* in, int words) const {
-    return blocks(out, in, words, [this](DWORD* o, const DWORD* i) { Decrypt8(o, i); });
+    return Blocks(out, in, words, [this](DWORD* o, const DWORD* i) { Decrypt8(o, i); });
 }
 
 CString CCryptoRc5::GetKey() {

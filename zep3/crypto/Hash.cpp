@@ -57,7 +57,7 @@ void CHash::SHA1_update(CSHA1_context* ctx, const unsigned char* input, size_t l
     }
     // Whole blocks straight from the caller's memory.
     if (length >= 64) {
-        zep3::detail::sha1Blocks()(ctx->state, input, length / 64);
+        zep3::detail::Sha1Blocks()(ctx->state, input, length / 64);
         input += length & ~size_t(63);
         length &= 63;
     }
@@ -65,7 +65,7 @@ void CHash::SHA1_update(CSHA1_context* ctx, const unsigned char* input, size_t l
 }
 
 void CHash::SHA1_process(CSHA1_context* ctx, const unsigned char block[64]) {
-    zep3::detail::sha1Blocks()(ctx->state, block, 1);
+    zep3::detail::Sha1Blocks()(ctx->state, block, 1);
 }
 
 void CHash::SHA1_finish(CSHA1_context* ctx, unsigned char digest[20]) {

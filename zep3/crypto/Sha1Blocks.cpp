@@ -12,9 +12,9 @@ namespace zep3::detail {
 
 namespace {
 
-inline uint32_t rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+inline uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
-inline uint32_t loadBigEndian32(const unsigned char* p) {
+inline uint32_t LoadBigEndian32(const unsigned char* p) {
     uint32_t v;
     std::memcpy(&v, p, 4);
     return __builtin_bswap32(v);
@@ -22,22 +22,22 @@ inline uint32_t loadBigEndian32(const unsigned char* p) {
 
 } // namespace
 
-void sha1BlocksPortable(uint32_t state[5], const unsigned char* data, size_t blocks) {
+void Sha1BlocksPortable(uint32_t state[5], const unsigned char* data, size_t blocks) {
     for (; blocks > 0; --blocks, data += 64) {
         uint32_t w[16];
-        for (int t = 0; t < 16; ++t) w[t] = loadBigEndian32(data + 4 * t);
+        for (int t = 0; t < 16; ++t) w[t] = LoadBigEndian32(data + 4 * t);
         uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
         // The schedule is kept as a ring of sixteen words.
         auto next = [&w](int t) {
             if (t >= 16)
-                w[t & 15] = rotl(w[(t - 3) & 15] ^ w[(t - 8) & 15] ^ w[(t - 14) & 15] ^ w[t & 15], 1);
+                w[t & 15] = Rotl(w[(t - 3) & 15] ^ w[(t - 8) & 15] ^ w[(t - 14) & 15] ^ w[t & 15], 1);
             return w[t & 15];
         };
         auto round = [&](uint32_t f, uint32_t k, uint32_t word) {
-            uint32_t temp = rotl(a, 5) + f + e + k + word;
+            uint32_t temp = Rotl(a, 5) + f + e + k + word;
             e = d;
             d = c;
-            c = rotl(b, 30);
+            c = Rotl(b, 30);
             b = a;
             a = temp;
         };
@@ -58,7 +58,7 @@ void sha1BlocksPortable(uint32_t state[5], const unsigned char* data, size_t blo
 // Twenty groups of four rounds. Message group g (g >= 4) is made from groups
 // g-4 .. g-1, kept in a ring of four registers; each group's first word also
 // carries E, which is A of four rounds before, rotated (sha1nexte).
-__attribute__((target("sha,sse4.1"))) void sha1BlocksShaNi(uint32_t state[5], const unsigned char* data,
+__attribute__((target("sha,sse4.1"))) void Sha1BlocksShaNi(uint32_t state[5], const unsigned char* data,
                                                            size_t blocks) {
     const __m128i byteSwap = _mm_set_epi64x(0x0001020304050607LL, 0x08090a0b0c0d0e0fLL);
     __m128i abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
@@ -116,7 +116,7 @@ __attribute__((target("sha,sse4.1"))) void sha1BlocksShaNi(uint32_t state[5], co
 
 namespace {
 
-bool cpuHasShaNi() {
+bool CpuHasShaNi() {
     unsigned eax, ebx, ecx, edx;
     if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
     const bool ssse3 = ecx & bit_SSSE3, sse41 = ecx & bit_SSE4_1;
@@ -138,11 +138,11 @@ bool cpuHasShaNi() { return false; }
 
 #endif
 
-Sha1BlocksFn sha1Blocks() {
+Sha1BlocksFn Sha1Blocks() {
     static const Sha1BlocksFn chosen = [] {
         const char* off = std::getenv("ZEP3_NO_SHA_NI");
         const bool forbidden = off && *off && std::strcmp(off, "0") != 0;
-        return !forbidden && cpuHasShaNi() ? sha1BlocksShaNi : sha1BlocksPortable;
+        return !forbidden && CpuHasShaNi() ? Sha1BlocksShaNi : Sha1BlocksPortable;
     }();
     return chosen;
 }

@@ -3,6 +3,7 @@
 #include <zep3/foundation/detail/CrashSupport.h>
 #include <zep3/foundation/detail/MemoryMap.h>
 #include <zep3/platform/Module.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <atomic>
 #include <cerrno>
@@ -17,7 +18,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 struct SPreviousHandlers {
     struct sigaction actions[5];
@@ -157,16 +158,6 @@ void PassOn(int sig, siginfo_t* info) {
         syscall(SYS_tgkill, pid, static_cast<pid_t>(RawThreadId()), sig);
 }
 
-void WriteAll(int fd, const char* text, size_t length) {
-    while (length > 0) {
-        ssize_t n = write(fd, text, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        text += n;
-        length -= static_cast<size_t>(n);
-    }
-}
-
 void AppendToLastBuffer(const char* text, size_t length) {
     const size_t capacity = sizeof CCrashHandler::m_LastBuffer - 1;
     char* buffer = CCrashHandler::m_LastBuffer;
@@ -283,19 +274,10 @@ long long MemInfoValue(const char* text, const char* key) {
 MemoryState ReadMemoryState() {
     static char text[8192];
     MemoryState state;
-    int fd = open("/proc/meminfo", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return state;
-    size_t length = 0;
-    ssize_t n;
-    while (length < sizeof text - 1 && (n = read(fd, text + length, sizeof text - 1 - length)) != 0) {
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        length += static_cast<size_t>(n);
-    }
-    close(fd);
-    text[length] = '\0';
+    UniqueFd fd(open("/proc/meminfo", O_RDONLY | O_CLOEXEC));
+    if (!fd.IsOpen()) return state;
+    ssize_t length = ReadAll(fd.Get(), text, sizeof text - 1);
+    text[length > 0 ? length : 0] = '\0';
     state.commitLimit = MemInfoValue(text, "\nCommitLimit:");
     state.committed = MemInfoValue(text, "\nCommitted_AS:");
     state.total = MemInfoValue(text, "MemTotal:");
@@ -320,8 +302,6 @@ void MakeReportName(char* out, size_t size) {
     if (static_cast<size_t>(std::snprintf(out, size, "%s.RPT", path)) >= size) out[0] = '\0';
 }
 
-void CopyText(char* to, size_t size, const char* from) { std::snprintf(to, size, "%s", from); }
-
 } // namespace
 
 void CrashSignalEntry::OnSignal(int sig, siginfo_t* info, void* context) {
@@ -342,17 +322,15 @@ void CrashSignalEntry::OnSignal(int sig, siginfo_t* info, void* context) {
     } else if (idle != self) {
         // Another thread is writing the report: this fault goes on to the
         // previous handler once it is done (at most a minute).
-        for (int i = 0; i < 60000 && s_reporter.load() != 0; ++i) {
-            struct timespec ms = {0, 1000000};
-            nanosleep(&ms, nullptr);
-        }
+        Deadline deadline = Deadline::After(60000);
+        while (s_reporter.load() != 0 && !deadline.HasPassed()) SleepMilliseconds(1);
     }
     // A fault inside the report itself (idle == self) goes on at once.
     PassOn(sig, info);
     errno = savedErrno;
 }
 
-namespace zep3detail {
+namespace zep3::detail {
 
 void ContextFromUcontext(const ucontext_t& uc, CONTEXT& ctx) {
     std::memset(&ctx, 0, sizeof ctx);
@@ -376,7 +354,7 @@ void ContextFromUcontext(const ucontext_t& uc, CONTEXT& ctx) {
 #endif
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail
 
 CCrashHandler::CCrashHandler() {
     if (!m_Installed) SetCrashHandler();

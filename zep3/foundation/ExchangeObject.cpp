@@ -8,10 +8,10 @@
 
 namespace {
 
-bool isNoOp(int mode) { return mode != 0 && mode != 1; }
+bool IsNoOp(int mode) { return mode != 0 && mode != 1; }
 
 // Simple values go through the store's own typed items.
-template <class T> bool simple(CIniFile* ini, int mode, const CString& key, T* value) {
+template <class T> bool Simple(CIniFile* ini, int mode, const CString& key, T* value) {
     return ini && ini->ExchangeSimpleObject(mode, key, value);
 }
 
@@ -22,7 +22,7 @@ struct Part {
     LONG* field;
 };
 
-template <size_t N> bool exchangeParts(CIniFile* ini, int mode, const CString& key, const Part (&parts)[N]) {
+template <size_t N> bool ExchangeParts(CIniFile* ini, int mode, const CString& key, const Part (&parts)[N]) {
     CIniFile view(ini, key);
     for (const Part& part : parts) {
         long v = *part.field;
@@ -35,13 +35,13 @@ template <size_t N> bool exchangeParts(CIniFile* ini, int mode, const CString& k
 const int kMemoryRow = 16;
 const int kMemoryReadLimit = 10240;
 
-CString rowKey(int offset) {
+CString RowKey(int offset) {
     CString key;
     key.Format("0x%04X", static_cast<unsigned>(offset));
     return key;
 }
 
-bool writeMemory(CIniFile& view, CMemory& block) {
+bool WriteMemory(CIniFile& view, CMemory& block) {
     int size = block.GetSize();
     view.ExchangeSimpleObject(1, "Size", &size);
     CString pointer;
@@ -49,12 +49,12 @@ bool writeMemory(CIniFile& view, CMemory& block) {
     view.ExchangeSimpleObject(1, "Pointer", &pointer);
     for (int offset = 0; offset < size; offset += kMemoryRow) {
         CString hex = CHexText::Encrypt(block.GetData() + offset, std::min(kMemoryRow, size - offset));
-        view.ExchangeSimpleObject(1, rowKey(offset), &hex);
+        view.ExchangeSimpleObject(1, RowKey(offset), &hex);
     }
     return true;
 }
 
-bool readMemory(CIniFile& view, CMemory& block) {
+bool ReadMemory(CIniFile& view, CMemory& block) {
     int size = 0;
     view.ExchangeSimpleObject(0, "Size", &size); // absent counts as 0
     if (block.GetSize() > 0 && block.GetData()) {
@@ -66,7 +66,7 @@ bool readMemory(CIniFile& view, CMemory& block) {
     for (int offset = 0; offset < size; offset += kMemoryRow) {
         const int n = std::min(kMemoryRow, size - offset);
         CString hex;
-        view.ExchangeSimpleObject(0, rowKey(offset), &hex);
+        view.ExchangeSimpleObject(0, RowKey(offset), &hex);
         if (hex.GetLength() != 2 * n || !CHexText::Decrypt(hex, block.GetData() + offset, n)) return false;
     }
     return true;
@@ -74,20 +74,20 @@ bool readMemory(CIniFile& view, CMemory& block) {
 
 } // namespace
 
-bool ExchangeObject(CIniFile* ini, int mode, const CString& key, unsigned char* value) { return simple(ini, mode, key, value); }
-bool ExchangeObject(CIniFile* ini, int mode, const CString& key, short* value) { return simple(ini, mode, key, value); }
-bool ExchangeObject(CIniFile* ini, int mode, const CString& key, unsigned short* value) { return simple(ini, mode, key, value); }
-bool ExchangeObject(CIniFile* ini, int mode, const CString& key, int* value) { return simple(ini, mode, key, value); }
-bool ExchangeObject(CIniFile* ini, int mode, const CString& key, unsigned int* value) { return simple(ini, mode, key, value); }
-bool ExchangeObject(CIniFile* ini, int mode, const CString& key, long* value) { return simple(ini, mode, key, value); }
-bool ExchangeObject(CIniFile* ini, int mode, const CString& key, unsigned long* value) { return simple(ini, mode, key, value); }
-bool ExchangeObject(CIniFile* ini, int mode, const CString& key, CString* value) { return simple(ini, mode, key, value); }
-bool ExchangeObject(CIniFile* ini, int mode, const CString& key, LOGFONT* value) { return simple(ini, mode, key, value); }
+bool ExchangeObject(CIniFile* ini, int mode, const CString& key, unsigned char* value) { return Simple(ini, mode, key, value); }
+bool ExchangeObject(CIniFile* ini, int mode, const CString& key, short* value) { return Simple(ini, mode, key, value); }
+bool ExchangeObject(CIniFile* ini, int mode, const CString& key, unsigned short* value) { return Simple(ini, mode, key, value); }
+bool ExchangeObject(CIniFile* ini, int mode, const CString& key, int* value) { return Simple(ini, mode, key, value); }
+bool ExchangeObject(CIniFile* ini, int mode, const CString& key, unsigned int* value) { return Simple(ini, mode, key, value); }
+bool ExchangeObject(CIniFile* ini, int mode, const CString& key, long* value) { return Simple(ini, mode, key, value); }
+bool ExchangeObject(CIniFile* ini, int mode, const CString& key, unsigned long* value) { return Simple(ini, mode, key, value); }
+bool ExchangeObject(CIniFile* ini, int mode, const CString& key, CString* value) { return Simple(ini, mode, key, value); }
+bool ExchangeObject(CIniFile* ini, int mode, const CString& key, LOGFONT* value) { return Simple(ini, mode, key, value); }
 
 bool ExchangeObject(CIniFile* ini, int mode, const CString& key, double* value) {
     if (!ini) return false;
-    if (isNoOp(mode) || !value) return mode != 0;
-    float f = mode == 1 ? zep3detail::NarrowToFloat(*value) : 0.0f;
+    if (IsNoOp(mode) || !value) return mode != 0;
+    float f = mode == 1 ? zep3::detail::NarrowToFloat(*value) : 0.0f;
     bool ok = ExchangeObject(ini, mode, key, &f);
     if (mode == 0) *value = f;
     return ok;
@@ -95,7 +95,7 @@ bool ExchangeObject(CIniFile* ini, int mode, const CString& key, double* value) 
 
 bool ExchangeObject(CIniFile* ini, int mode, const CString& key, bool* value) {
     if (!ini) return false;
-    if (isNoOp(mode) || !value) return mode != 0;
+    if (IsNoOp(mode) || !value) return mode != 0;
     int i = *value ? 1 : 0;
     if (!ini->ExchangeSimpleObject(mode, key, &i)) return false;
     *value = i != 0;
@@ -104,7 +104,7 @@ bool ExchangeObject(CIniFile* ini, int mode, const CString& key, bool* value) {
 
 bool ExchangeObject(CIniFile* ini, int mode, const CString& key, CTime* value) {
     if (!ini) return false;
-    if (isNoOp(mode) || !value) return mode != 0;
+    if (IsNoOp(mode) || !value) return mode != 0;
     long seconds = static_cast<int32_t>(value->GetTime());
     if (!ini->ExchangeSimpleObject(mode, key, &seconds)) return false;
     if (mode == 0) *value = CTime(static_cast<time_t>(seconds));
@@ -113,26 +113,26 @@ bool ExchangeObject(CIniFile* ini, int mode, const CString& key, CTime* value) {
 
 bool ExchangeObject(CIniFile* ini, int mode, const CString& key, CPoint* value) {
     if (!ini) return false;
-    if (isNoOp(mode) || !value) return mode != 0;
-    return exchangeParts(ini, mode, key, {{"X", &value->x}, {"Y", &value->y}});
+    if (IsNoOp(mode) || !value) return mode != 0;
+    return ExchangeParts(ini, mode, key, {{"X", &value->x}, {"Y", &value->y}});
 }
 
 bool ExchangeObject(CIniFile* ini, int mode, const CString& key, CSize* value) {
     if (!ini) return false;
-    if (isNoOp(mode) || !value) return mode != 0;
-    return exchangeParts(ini, mode, key, {{"CX", &value->cx}, {"CY", &value->cy}});
+    if (IsNoOp(mode) || !value) return mode != 0;
+    return ExchangeParts(ini, mode, key, {{"CX", &value->cx}, {"CY", &value->cy}});
 }
 
 bool ExchangeObject(CIniFile* ini, int mode, const CString& key, CRect* value) {
     if (!ini) return false;
-    if (isNoOp(mode) || !value) return mode != 0;
-    return exchangeParts(ini, mode, key,
+    if (IsNoOp(mode) || !value) return mode != 0;
+    return ExchangeParts(ini, mode, key,
                          {{"Left", &value->left}, {"Top", &value->top}, {"Right", &value->right}, {"Bottom", &value->bottom}});
 }
 
 bool ExchangeObject(CIniFile* ini, int mode, const CString& key, CMemory* value) {
     if (!ini) return false;
-    if (isNoOp(mode) || !value) return mode != 0;
+    if (IsNoOp(mode) || !value) return mode != 0;
     CIniFile view(ini, key);
-    return mode == 1 ? writeMemory(view, *value) : readMemory(view, *value);
+    return mode == 1 ? WriteMemory(view, *value) : ReadMemory(view, *value);
 }

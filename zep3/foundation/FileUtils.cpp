@@ -11,7 +11,7 @@
 
 namespace {
 
-CString asFolder(const CString& folder) {
+CString AsFolder(const CString& folder) {
     return folder.IsEmpty() || folder[folder.GetLength() - 1] == '/' ? folder : folder + "/";
 }
 
@@ -80,7 +80,7 @@ unsigned int GetFolderFreeSpaceKB(const CString& path) {
 }
 
 unsigned int GetFolderSize(const CString& folder, const CString& mask) {
-    CString root = asFolder(folder);
+    CString root = AsFolder(folder);
     unsigned int total = 0;
     CFileFind finder;
     BOOL more = finder.FindFile(root + mask);
@@ -100,7 +100,7 @@ void CreateDirectoryPath(const CString& path) {
 
 bool RemoveDirectoryEx(const CString& folder) {
     if (folder.IsEmpty()) return false;
-    CString root = asFolder(folder);
+    CString root = AsFolder(folder);
     CFileFind finder;
     BOOL more = finder.FindFile(root + "*.*");
     while (more) {

@@ -1,9 +1,10 @@
 #include <zep3/foundation/IniFile.h>
 
 #include <zep3/crypto/UpdateCRC.h>
-#include <zep3/foundation/detail/IniFileIO.h>
 #include <zep3/foundation/detail/IniTable.h>
 #include <zep3/foundation/detail/ValueText.h>
+#include <zep3/platform/LastError.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,34 +13,74 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 namespace {
 
 const char kChecksumKey[] = "__checksum__";
 constexpr size_t kChecksumKeyLength = sizeof kChecksumKey - 1;
 
-bool isChecksumKey(const char* key, size_t length) {
+bool IsChecksumKey(const char* key, size_t length) {
     return length == kChecksumKeyLength && std::memcmp(key, kChecksumKey, length) == 0;
 }
 
 // name.bak, where name is the file name cut before its first ".ini".
 // Only the last path component is searched, so that a folder called
 // "x.ini.d" does not send the backup elsewhere.
-std::string backupName(const std::string& file) {
+std::string BackupName(const std::string& file) {
     size_t slash = file.rfind('/');
     size_t ini = file.find(".ini", slash == std::string::npos ? 0 : slash + 1);
     return (ini == std::string::npos ? file : file.substr(0, ini)) + ".bak";
 }
 
 // The temporary name of a save (cfg.bak1).
-std::string tempName(const std::string& file) { return backupName(file) + "1"; }
+std::string TempName(const std::string& file) { return BackupName(file) + "1"; }
 
-std::string executableIniName() {
+// Opens path for reading, creating it empty when missing if create is set,
+// and takes a non-blocking flock of the given kind (LOCK_SH or LOCK_EX; 0
+// for none). A refused lock is a failed open. When the path was replaced
+// between the open and the lock, the open is retried, so a held lock always
+// belongs to the file the path names at that moment. *created tells whether
+// this open made the file.
+UniqueFd OpenLocked(const std::string& path, int lockKind, bool create, bool* created = nullptr) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        bool made = false;
+        UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!file.IsOpen() && errno == ENOENT && create) {
+            file.Reset(::open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            made = file.IsOpen();
+            if (!made && errno == EEXIST) continue; // someone else made it: open theirs
+        }
+        if (!file.IsOpen()) return file;
+        struct stat st;
+        if (::fstat(file.Get(), &st) != 0 || S_ISDIR(st.st_mode)) return UniqueFd();
+        if (lockKind != 0 && ::flock(file.Get(), lockKind | LOCK_NB) != 0) return UniqueFd();
+        if (lockKind == 0 || IsSameFile(file.Get(), path)) {
+            if (created) *created = made;
+            return file;
+        }
+        // Replaced (renamed over) between our open and our lock: try the new one.
+    }
+    return UniqueFd();
+}
+
+// The whole file. Saves never change a file in place (they rename a new one
+// over it), so the size the file has now is all there is to read.
+bool ReadWhole(int fd, std::unique_ptr<char[]>& data, size_t& size) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return false;
+    data.reset(new char[static_cast<size_t>(st.st_size) + 1]);
+    ssize_t n = ReadAllAt(fd, data.get(), static_cast<size_t>(st.st_size), 0);
+    size = n > 0 ? static_cast<size_t>(n) : 0;
+    return n >= 0;
+}
+
+std::string ExecutableIniName() {
     char path[PATH_MAX];
     ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
     if (n <= 0) return std::string();
@@ -52,7 +93,7 @@ std::string executableIniName() {
 }
 
 // The section of a key: the part before its last backslash.
-size_t sectionLength(const char* key, size_t length) {
+size_t SectionLength(const char* key, size_t length) {
     auto bs = static_cast<const char*>(::memrchr(key, '\\', length));
     return bs ? static_cast<size_t>(bs - key) : 0;
 }
@@ -60,7 +101,7 @@ size_t sectionLength(const char* key, size_t length) {
 // Parses a file's bytes into the table, which adopts them. Returns the CRC
 // of the entry lines; storedChecksum gets the value of the checksum line,
 // -1 when there is none.
-int parseInto(IniTable& table, std::unique_ptr<char[]> data, size_t size, int& storedChecksum) {
+int ParseInto(IniTable& table, std::unique_ptr<char[]> data, size_t size, int& storedChecksum) {
     char* p = data.get();
     char* const end = p + size;
     table.Adopt(std::move(data));
@@ -100,11 +141,11 @@ int parseInto(IniTable& table, std::unique_ptr<char[]> data, size_t size, int& s
             key = expanded;
         }
         prevSection = key;
-        prevSectionLength = sectionLength(key, keyLength);
+        prevSectionLength = SectionLength(key, keyLength);
 
         char* value = eq + 1;
         const size_t valueLength = static_cast<size_t>(lineEnd - value);
-        if (isChecksumKey(key, keyLength)) {
+        if (IsChecksumKey(key, keyLength)) {
             storedChecksum = static_cast<int>(ParseDecimal(value, valueLength));
             continue;
         }
@@ -129,13 +170,13 @@ struct SortEntry {
 };
 
 // One pass over the key. False for the items that a line cannot carry back
-// unchanged, which are left out of the file: an empty key, a key with "="
-// or a line feed, a key that would read as an abbreviation, the reserved
-// checksum key, a value with a line feed.
-bool makeSortEntry(const IniItem& item, SortEntry& entry) {
+// unchanged, which the save leaves out (and then reports false): an empty
+// key, a key with "=" or a line feed, a key that would read as an
+// abbreviation, the reserved checksum key, a value with a line feed.
+bool MakeSortEntry(const IniItem& item, SortEntry& entry) {
     const char* key = item.key;
     const size_t n = item.keyLength;
-    if (n == 0 || (n >= 4 && std::memcmp(key, "...\\", 4) == 0) || isChecksumKey(key, n) ||
+    if (n == 0 || (n >= 4 && std::memcmp(key, "...\\", 4) == 0) || IsChecksumKey(key, n) ||
         std::memchr(item.value, '\n', item.valueLength))
         return false;
     entry = SortEntry{0, &item, 0, false};
@@ -152,7 +193,7 @@ bool makeSortEntry(const IniItem& item, SortEntry& entry) {
 }
 
 // Plain keys before nested ones, then bytewise with a shorter prefix first.
-bool sortsBefore(const SortEntry& a, const SortEntry& b) {
+bool SortsBefore(const SortEntry& a, const SortEntry& b) {
     if (a.nested != b.nested) return b.nested;
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
     const IniItem& x = *a.item;
@@ -170,24 +211,24 @@ public:
     ContentWriter(char* out, bool compact) : m_out(out), m_p(out), m_compact(compact) {}
 
     void Entry(const char* key, size_t keyLength, size_t section, const char* value, size_t valueLength) {
-        if (section != m_prevLength || std::memcmp(key, m_prev, section) != 0) put("\r\n", 2);
+        if (section != m_prevLength || std::memcmp(key, m_prev, section) != 0) Put("\r\n", 2);
         if (m_compact && m_prevLength > 0 && section >= m_prevLength &&
             std::memcmp(key, m_prev, m_prevLength) == 0 && key[m_prevLength] == '\\') {
-            put("...", 3);
-            put(key + m_prevLength, keyLength - m_prevLength);
+            Put("...", 3);
+            Put(key + m_prevLength, keyLength - m_prevLength);
         } else {
-            put(key, keyLength);
+            Put(key, keyLength);
         }
-        put("=", 1);
-        put(value, valueLength);
-        put("\r\n", 2);
+        Put("=", 1);
+        Put(value, valueLength);
+        Put("\r\n", 2);
         m_prev = key;
         m_prevLength = section;
     }
     size_t Size() const { return static_cast<size_t>(m_p - m_out); }
 
 private:
-    void put(const char* s, size_t n) {
+    void Put(const char* s, size_t n) {
         std::memcpy(m_p, s, n);
         m_p += n;
     }
@@ -205,14 +246,14 @@ private:
 // throughout, so savers exclude each other, and at every moment the file
 // name holds a complete content. Returns false (file unchanged) when the
 // lock is refused or the new content cannot be written.
-bool replaceFile(const std::string& file, const char* data, size_t size) {
+bool ReplaceFile(const std::string& file, const char* data, size_t size) {
     bool created = false;
-    FileHandle current = OpenLocked(file, LOCK_EX, true, &created);
+    UniqueFd current = OpenLocked(file, LOCK_EX, true, &created);
     if (!current.IsOpen()) return false;
     struct stat st;
     const mode_t mode = ::fstat(current.Get(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    const std::string backup = backupName(file);
-    const std::string temp = tempName(file);
+    const std::string backup = BackupName(file);
+    const std::string temp = TempName(file);
 
     // Rotation. A hard link is an exact copy here, because no save ever
     // changes a file in place; where links are not supported, a synced copy
@@ -222,42 +263,30 @@ bool replaceFile(const std::string& file, const char* data, size_t size) {
             if (::rename(temp.c_str(), backup.c_str()) != 0) ::unlink(temp.c_str());
         }
     }
-
-    FileHandle out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!out.IsOpen() && errno == EEXIST && ::unlink(temp.c_str()) == 0)
-        out = FileHandle(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!out.IsOpen()) return false;
-    ::flock(out.Get(), LOCK_EX | LOCK_NB); // a new file: held until the rename is done
-    if (!created) ::fchmod(out.Get(), mode);
-    if (!WriteWhole(out.Get(), data, size) || ::fsync(out.Get()) != 0 ||
-        ::rename(temp.c_str(), file.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
+    if (!ReplaceFileDurably(file, temp, data, size, mode)) return false;
     // With no previous file there is nothing to back up: no backup remains.
     if (created) ::unlink(backup.c_str());
-    SyncFolderOf(file);
     return true;
 }
 
 // Unchanged content: the backup becomes a copy of the file, replaced
 // atomically so that a good backup is never lost half-way. Failures are ignored.
-void refreshBackup(const std::string& file) {
-    FileHandle current = OpenLocked(file, LOCK_EX, false);
+void RefreshBackup(const std::string& file) {
+    UniqueFd current = OpenLocked(file, LOCK_EX, false);
     if (!current.IsOpen()) return;
     struct stat st;
     if (::fstat(current.Get(), &st) != 0) return;
-    const std::string temp = tempName(file);
+    const std::string temp = TempName(file);
     if (::unlink(temp.c_str()) != 0 && errno != ENOENT) return;
     if (CopyToNewFile(current.Get(), temp, st.st_mode & 07777) &&
-        ::rename(temp.c_str(), backupName(file).c_str()) != 0)
+        ::rename(temp.c_str(), BackupName(file).c_str()) != 0)
         ::unlink(temp.c_str());
 }
 
 // The valid backup replaces the damaged file. Only a reader that found the
 // file itself damaged may do this, and only while no one else holds the
 // file; otherwise the file is left alone.
-bool promoteBackup(int fileFd, const std::string& file, const std::string& backup) {
+bool PromoteBackup(int fileFd, const std::string& file, const std::string& backup) {
     if (fileFd < 0 || ::flock(fileFd, LOCK_EX | LOCK_NB) != 0 || !IsSameFile(fileFd, file)) return false;
     if (::rename(backup.c_str(), file.c_str()) != 0) return false;
     SyncFolderOf(file);
@@ -267,7 +296,7 @@ bool promoteBackup(int fileFd, const std::string& file, const std::string& backu
 } // namespace
 
 CIniFile::CIniFile() : m_pItems(std::make_shared<IniTable>()) {
-    m_FileName = CString(executableIniName());
+    m_FileName = CString(ExecutableIniName());
     ReadIniFile(CString());
 }
 
@@ -382,7 +411,7 @@ bool CIniFile::ReadIniFile(const CString& name) {
             m_pItems = std::make_shared<IniTable>();
         }
         const std::string file = m_FileName.str();
-        const std::string backup = backupName(file);
+        const std::string backup = BackupName(file);
         if (file.empty()) {
             Items().Clear();
             m_nChecksum = -1;
@@ -399,7 +428,7 @@ bool CIniFile::ReadIniFile(const CString& name) {
 
         // Attempts: the file, the backup, the file again (taken as it is).
         IniTable& table = Items();
-        FileHandle first; // the file as attempt 0 found it, kept for promoting the backup
+        UniqueFd first; // the file as attempt 0 found it, kept for promoting the backup
         bool opened = false;
         int accepted = -1;
         int stored = -1;
@@ -407,14 +436,14 @@ bool CIniFile::ReadIniFile(const CString& name) {
             table.Clear();
             // The backup is never changed in place (only replaced whole by a
             // rename), so it is read without a lock.
-            FileHandle f = OpenLocked(attempt == 1 ? backup : file, attempt == 1 ? 0 : LOCK_SH, true);
+            UniqueFd f = OpenLocked(attempt == 1 ? backup : file, attempt == 1 ? 0 : LOCK_SH, true);
             if (!f.IsOpen()) continue;
             opened = true;
             try {
                 std::unique_ptr<char[]> data;
                 size_t size = 0;
                 if (!ReadWhole(f.Get(), data, size) || size > kMaxItemText) continue;
-                int crc = parseInto(table, std::move(data), size, stored);
+                int crc = ParseInto(table, std::move(data), size, stored);
                 if (stored == (crc & 0xFFFF) || attempt == 2) accepted = attempt;
             } catch (...) {
                 // Out of memory for this file: the next attempt may fit.
@@ -430,7 +459,7 @@ bool CIniFile::ReadIniFile(const CString& name) {
             m_nChecksum = -1;
             return opened;
         }
-        if (accepted == 1 && !promoteBackup(first.Get(), file, backup)) stored = -1;
+        if (accepted == 1 && !PromoteBackup(first.Get(), file, backup)) stored = -1;
         m_nChecksum = stored;
         return true;
     } catch (...) {
@@ -446,13 +475,17 @@ bool CIniFile::WriteIniFile(bool compact) {
         std::vector<SortEntry> entries;
         entries.reserve(table.Count());
         size_t bound = 2 + kChecksumKeyLength + 1 + 10 + 2 + 2;
+        size_t leftOut = 0;
         SortEntry entry;
         table.ForEach([&](const IniItem& item) {
-            if (!makeSortEntry(item, entry)) return;
+            if (!MakeSortEntry(item, entry)) {
+                ++leftOut;
+                return;
+            }
             entries.push_back(entry);
             bound += item.keyLength + item.valueLength + 9;
         });
-        std::sort(entries.begin(), entries.end(), sortsBefore);
+        std::sort(entries.begin(), entries.end(), SortsBefore);
 
         std::unique_ptr<char[]> content(new char[bound]);
         ContentWriter writer(content.get(), compact);
@@ -470,13 +503,22 @@ bool CIniFile::WriteIniFile(bool compact) {
         writer.Entry(kChecksumKey, kChecksumKeyLength, 0, number, static_cast<size_t>(n));
 
         const std::string file = m_FileName.str();
-        if (file.empty()) return false;
-        if (m_nChecksum == crc) {
-            refreshBackup(file);
-            return true;
+        if (file.empty()) {
+            SetLastError(ERROR_INVALID_NAME);
+            return false;
         }
-        return replaceFile(file, content.get(), writer.Size());
+        if (m_nChecksum == crc) {
+            RefreshBackup(file);
+        } else if (!ReplaceFile(file, content.get(), writer.Size())) {
+            SetLastError(ZEP3ErrorFromErrno(errno));
+            return false;
+        }
+        // The rest is saved; the items left out stay in the table.
+        if (leftOut == 0) return true;
+        SetLastError(ERROR_INVALID_DATA);
+        return false;
     } catch (...) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
 }

@@ -24,7 +24,7 @@
 
 #include <memory>
 
-namespace zep3detail {
+namespace zep3::detail {
 class IniTable;
 }
 
@@ -63,10 +63,13 @@ public:
     bool ReadIniFile(const CString& name);
     // Saves the table, sorted, with the checksum line; compact selects the
     // "...\" form. Unchanged content since the last read only refreshes the
-    // backup. Items that a line cannot carry back are left out: an empty key,
-    // a key with "=" or a line feed or beginning with "...\", the key
-    // __checksum__, a value with a line feed. False when the file cannot be
-    // written or another process holds it; the file on disk is then unchanged.
+    // backup. False when the file cannot be written or another process holds
+    // it; the file on disk is then unchanged (GetLastError tells why).
+    // Items that a line cannot carry back -- an empty key, a key with "=" or a
+    // line feed or beginning with "...\", the key __checksum__, a value with a
+    // line feed -- are never dropped silently: the rest is saved, those items
+    // stay in the table, and the result is false with GetLastError()
+    // ERROR_INVALID_DATA.
     bool WriteIniFile(bool compact);
 
     // Flags of this view: when both are set, every successful item read
@@ -124,7 +127,7 @@ private:
     void WriteItem(const CString& key, const CString& value);
     void WriteItem(const CString& key, const LOGFONT& value);
 
-    zep3detail::IniTable& Items();
+    zep3::detail::IniTable& Items();
 
     CString m_FileName;
     CString m_RootPath;
@@ -132,5 +135,5 @@ private:
     bool m_bAllowRemove = true;
     int m_nChecksum = -1;
     CIniFile* m_pParent = nullptr;
-    std::shared_ptr<zep3detail::IniTable> m_pItems;
+    std::shared_ptr<zep3::detail::IniTable> m_pItems;
 };

@@ -6,7 +6,7 @@
 #include <charconv>
 #include <cstring>
 
-using zep3detail::ParseDecimal;
+using zep3::detail::ParseDecimal;
 
 namespace {
 
@@ -74,13 +74,13 @@ ZEP3_INI_INTEGER_ITEM(unsigned long, uint32_t, uint32_t)
 bool CIniFile::ReadItem(const CString& key, float& value) {
     CString text;
     if (!GetItem(key, text)) return false;
-    value = zep3detail::NarrowToFloat(zep3detail::ParseFloat(text, static_cast<size_t>(text.GetLength())));
+    value = zep3::detail::NarrowToFloat(zep3::detail::ParseFloat(text, static_cast<size_t>(text.GetLength())));
     return true;
 }
 
 void CIniFile::WriteItem(const CString& key, float value) {
     char buf[64];
-    size_t n = zep3detail::FormatFloat(buf, value);
+    size_t n = zep3::detail::FormatFloat(buf, value);
     SetItem(key, buf, static_cast<int>(n));
 }
 

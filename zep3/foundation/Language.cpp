@@ -59,29 +59,29 @@ const SLanguage kLanguages[] = {
 };
 static_assert(sizeof kLanguages / sizeof kLanguages[0] == 41, "40 languages and the end row");
 
-const SLanguage& endRow() { return kLanguages[sizeof kLanguages / sizeof kLanguages[0] - 1]; }
+const SLanguage& EndRow() { return kLanguages[sizeof kLanguages / sizeof kLanguages[0] - 1]; }
 
-std::recursive_mutex& languageLock() {
+std::recursive_mutex& LanguageLock() {
     static std::recursive_mutex lock;
     return lock;
 }
 
-const SLanguage* findCode(const CString& code) {
+const SLanguage* FindCode(const CString& code) {
     for (const SLanguage* row = kLanguages; row->Code; ++row)
         if (code.CompareNoCase(row->Code) == 0) return row;
     return nullptr;
 }
 
-CString folderOf(const CString& path) { return path.IsEmpty() ? CString(".") : path; }
+CString FolderOf(const CString& path) { return path.IsEmpty() ? CString(".") : path; }
 
-void selectModule(HINSTANCE module) {
+void SelectModule(HINSTANCE module) {
     if (CLanguage::m_hLangDLL) FreeLibrary(CLanguage::m_hLangDLL);
     CLanguage::m_hLangDLL = module;
 }
 
-CString stringFrom(HINSTANCE module, unsigned int id) {
+CString StringFrom(HINSTANCE module, unsigned int id) {
     std::string text;
-    if (!zep3::detail::findString(module, id, &text)) return CString();
+    if (!zep3::detail::FindString(module, id, &text)) return CString();
     if (text.size() > 1000) text.resize(1000);
     return CString(text);
 }
@@ -89,7 +89,7 @@ CString stringFrom(HINSTANCE module, unsigned int id) {
 } // namespace
 
 bool CLanguage::Init(const CString& folder, unsigned short nativeLangID) {
-    std::lock_guard<std::recursive_mutex> guard(languageLock());
+    std::lock_guard<std::recursive_mutex> guard(LanguageLock());
     m_LangPath = folder;
     SetLanguage(CString());
     m_SupportedLangIDArray.RemoveAll();
@@ -97,13 +97,13 @@ bool CLanguage::Init(const CString& folder, unsigned short nativeLangID) {
     if (nativeLangID != 0) m_SupportedLangIDArray.Add(nativeLangID);
 
     CFileFind finder;
-    BOOL more = finder.FindFile(folderOf(folder) + "/*.so");
+    BOOL more = finder.FindFile(FolderOf(folder) + "/*.so");
     while (more) {
         more = finder.FindNextFile();
         if (finder.IsDirectory()) continue;
         HMODULE module = LoadLibrary(finder.GetFilePath());
         if (!module) continue;
-        const SLanguage* row = GetProcAddress(module, "GetLangInfo") ? findCode(finder.GetFileTitle()) : nullptr;
+        const SLanguage* row = GetProcAddress(module, "GetLangInfo") ? FindCode(finder.GetFileTitle()) : nullptr;
         if (row && row->LangID != m_NativeLangID) m_SupportedLangIDArray.Add(row->LangID);
         FreeLibrary(module);
     }
@@ -111,7 +111,7 @@ bool CLanguage::Init(const CString& folder, unsigned short nativeLangID) {
 }
 
 int CLanguage::GetSupportedLangIDArray(CArrayEx<unsigned short, unsigned short>& ids) {
-    std::lock_guard<std::recursive_mutex> guard(languageLock());
+    std::lock_guard<std::recursive_mutex> guard(LanguageLock());
     ids.Copy(m_SupportedLangIDArray);
     return static_cast<int>(ids.GetSize());
 }
@@ -119,35 +119,35 @@ int CLanguage::GetSupportedLangIDArray(CArrayEx<unsigned short, unsigned short>&
 const SLanguage& CLanguage::GetLangDetails(unsigned short id) {
     for (const SLanguage* row = kLanguages; row->Code; ++row)
         if (row->LangID == id) return *row;
-    return endRow();
+    return EndRow();
 }
 
 bool CLanguage::SetLanguage(unsigned short id) { return SetLanguage(CString(GetLangDetails(id).Code)); }
 
 bool CLanguage::SetLanguage(const CString& code) {
-    std::lock_guard<std::recursive_mutex> guard(languageLock());
+    std::lock_guard<std::recursive_mutex> guard(LanguageLock());
     const char* native = m_NativeLangID ? GetLangDetails(m_NativeLangID).Code : nullptr;
     if (native && code.CompareNoCase(native) == 0) {
-        selectModule(nullptr);
+        SelectModule(nullptr);
         return true;
     }
     HMODULE module = nullptr;
     if (!code.IsEmpty()) {
-        module = LoadLibrary(folderOf(m_LangPath) + "/" + code + ".so");
+        module = LoadLibrary(FolderOf(m_LangPath) + "/" + code + ".so");
         if (!module) return false;
     }
-    selectModule(module);
+    SelectModule(module);
     return true;
 }
 
 CString CLanguage::GetResString(unsigned int id) { return ::GetResString(id); }
 
 CString GetResString(unsigned int id) {
-    std::lock_guard<std::recursive_mutex> guard(languageLock());
-    return stringFrom(CLanguage::m_hLangDLL ? CLanguage::m_hLangDLL : AfxGetInstanceHandle(), id);
+    std::lock_guard<std::recursive_mutex> guard(LanguageLock());
+    return StringFrom(CLanguage::m_hLangDLL ? CLanguage::m_hLangDLL : AfxGetInstanceHandle(), id);
 }
 
 CString GetLibResString(unsigned int id) {
-    std::lock_guard<std::recursive_mutex> guard(languageLock());
-    return stringFrom(CLanguage::m_hLangDLL ? CLanguage::m_hLangDLL : ZEP3GetInstanceHandle(), id);
+    std::lock_guard<std::recursive_mutex> guard(LanguageLock());
+    return StringFrom(CLanguage::m_hLangDLL ? CLanguage::m_hLangDLL : ZEP3GetInstanceHandle(), id);
 }

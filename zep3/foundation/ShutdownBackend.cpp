@@ -24,7 +24,7 @@ typedef void (*BusErrorFree)(BusError* error);
 typedef void* (*BusMessageUnref)(void* message);
 typedef void* (*BusFlushCloseUnref)(void* bus);
 
-bool askLoginManager() {
+bool AskLoginManager() {
     void* lib = dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
     if (!lib) return false;
     auto openSystem = reinterpret_cast<BusOpenSystem>(dlsym(lib, "sd_bus_open_system"));
@@ -48,7 +48,7 @@ bool askLoginManager() {
     return accepted;
 }
 
-bool mayRebootItself() {
+bool MayRebootItself() {
     __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
     if (syscall(SYS_capget, &header, data) != 0) return false;
@@ -59,8 +59,8 @@ class SystemBackend : public CShutdownBackend {
 public:
     bool Restart() override {
         if (const char* refuse = std::getenv("ZEP3_NO_RESTART"); refuse && *refuse) return false;
-        if (askLoginManager()) return true;
-        if (!mayRebootItself()) return false;
+        if (AskLoginManager()) return true;
+        if (!MayRebootItself()) return false;
         sync();
         return reboot(RB_AUTOBOOT) == 0;
     }

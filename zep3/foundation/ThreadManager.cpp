@@ -2,6 +2,7 @@
 #include <zep3/foundation/ThreadManager.h>
 #include <zep3/foundation/detail/CrashSupport.h>
 #include <zep3/platform/Clock.h>
+#include <zep3/platform/detail/Posix.h>
 #include <zep3/platform/detail/ThreadContext.h>
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 CMap<unsigned int, unsigned int, SThreadInfo*, SThreadInfo*>& CThreadManager::m_ThreadInfoMap =
     *new CMap<unsigned int, unsigned int, SThreadInfo*, SThreadInfo*>;
@@ -38,10 +39,6 @@ public:
 private:
     bool m_held;
 };
-
-void CopyText(char* to, size_t size, const char* from) {
-    std::snprintf(to, size, "%s", from ? from : "");
-}
 
 SThreadInfo* Find(unsigned int id) {
     SThreadInfo* info = nullptr;
@@ -139,11 +136,9 @@ void CThreadManager::SetThreadSystemName(const char* name, unsigned int id) {
     }
     char path[64];
     std::snprintf(path, sizeof path, "/proc/self/task/%u/comm", id);
-    int fd = open(path, O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    ssize_t written = write(fd, comm, std::strlen(comm));
-    (void)written; // a name that cannot be set changes nothing else
-    close(fd);
+    UniqueFd fd(open(path, O_WRONLY | O_CLOEXEC));
+    // A name that cannot be set changes nothing else.
+    if (fd.IsOpen()) WriteAll(fd.Get(), comm, std::strlen(comm));
 }
 
 void CThreadManager::SetState(unsigned int id, const char* state, const void* data, int size) {

@@ -12,7 +12,6 @@ zep3_sources(
   ShutdownBackend.cpp
   ThreadManager.cpp
   Utilities.cpp
-  detail/IniFileIO.cpp
   detail/IniTable.cpp
   detail/MemoryMap.cpp
   detail/SignalStack.cpp

@@ -17,7 +17,7 @@ constexpr DWORD kFileHeaderSize = sizeof(BITMAPFILEHEADER);
 constexpr DWORD kInfoHeaderSize = sizeof(BITMAPINFOHEADER);
 constexpr DWORD kColorTableSize = 256 * sizeof(RGBQUAD);
 
-int64_t paddedRow(int64_t rowBytes) { return (rowBytes + 3) & ~int64_t(3); }
+int64_t PaddedRow(int64_t rowBytes) { return (rowBytes + 3) & ~int64_t(3); }
 
 struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
@@ -72,7 +72,7 @@ bool CBmpFile::ReadImageHeader(const char* fileName, CSize* size, int* bitCount,
         return false;
     }
     const int64_t rowBytes = int64_t(m_Width) * (m_BitCount / 8);
-    const int64_t stride = paddedRow(rowBytes);
+    const int64_t stride = PaddedRow(rowBytes);
     m_Padding = static_cast<int>(stride - rowBytes);
     // The rows must lie inside the file, after the info header.
     const int64_t offset = int64_t(fileHeader.bfOffBits) - kFileHeaderSize;
@@ -111,7 +111,7 @@ bool CBmpFile::WriteImage(const char* fileName, const CImageBuffer* image, CStri
 
     const int width = image->GetSize().cx, height = image->GetSize().cy;
     const size_t rowBytes = size_t(width) * pixelSize;
-    const size_t stride = static_cast<size_t>(paddedRow(int64_t(rowBytes)));
+    const size_t stride = static_cast<size_t>(PaddedRow(int64_t(rowBytes)));
     const DWORD colorTable = pixelSize == 1 ? kColorTableSize : 0;
     const size_t headers = kFileHeaderSize + kInfoHeaderSize + colorTable;
     const size_t total = headers + stride * height;

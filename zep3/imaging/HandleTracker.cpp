@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-using zep3detail::ZoomCoordinate;
+using zep3::detail::ZoomCoordinate;
 
 namespace {
 

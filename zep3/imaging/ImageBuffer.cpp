@@ -14,18 +14,18 @@ namespace {
 
 // Row stride in bytes, or -1 when it does not fit the int-sized rows the
 // buffer's interface speaks of.
-int64_t rowStride(int width, int bitCount, int paddingBytes) {
+int64_t RowStride(int width, int bitCount, int paddingBytes) {
     const int64_t stride = (bitCount + 7LL) / 8 * width + paddingBytes;
     return stride > INT_MAX ? -1 : stride;
 }
 
 // Bytes of memory behind an image of that type.
-size_t blockBytes(int width, int height, int bitCount, int paddingBytes) {
-    return static_cast<size_t>(rowStride(width, bitCount, paddingBytes)) * static_cast<size_t>(height);
+size_t BlockBytes(int width, int height, int bitCount, int paddingBytes) {
+    return static_cast<size_t>(RowStride(width, bitCount, paddingBytes)) * static_cast<size_t>(height);
 }
 
 // True when [p, p + n) overlaps [block, block + size).
-bool overlaps(const void* p, size_t n, const void* block, size_t size) {
+bool Overlaps(const void* p, size_t n, const void* block, size_t size) {
     if (!p || !block) return false;
     const std::less<const void*> lt;
     const auto* a = static_cast<const BYTE*>(p);
@@ -54,7 +54,7 @@ CImageBuffer::CImageBuffer(const CImageBuffer& other) {
 
 CImageBuffer::~CImageBuffer() {
     DestroyBitmap();
-    releaseMemory();
+    ReleaseMemory();
 }
 
 CImageBuffer& CImageBuffer::operator=(const CImageBuffer& other) {
@@ -63,7 +63,7 @@ CImageBuffer& CImageBuffer::operator=(const CImageBuffer& other) {
 }
 
 void CImageBuffer::Init() {
-    resetTime();
+    ResetTime();
     m_Width = 0;
     m_Height = 0;
     m_BitCount = 24;
@@ -73,17 +73,17 @@ void CImageBuffer::Init() {
     m_pBitmap = nullptr;
 }
 
-void CImageBuffer::resetTime() {
+void CImageBuffer::ResetTime() {
     m_Time = CSystemTime();
     m_ImageTag = -1;
 }
 
-void CImageBuffer::copyTime(const CImageBuffer& other) {
+void CImageBuffer::CopyTime(const CImageBuffer& other) {
     m_Time = other.m_Time;
     m_ImageTag = other.m_ImageTag;
 }
 
-void CImageBuffer::releaseMemory() {
+void CImageBuffer::ReleaseMemory() {
     if (m_bOwnBuffer) std::free(m_pPixelBuffer);
     m_pPixelBuffer = nullptr;
     m_bOwnBuffer = true;
@@ -104,8 +104,8 @@ void CImageBuffer::swap(CImageBuffer& other) {
 }
 
 bool CImageBuffer::Create1(CSize size, int bitCount, int paddingBytes) {
-    if (!m_bOwnBuffer) releaseMemory();
-    resetTime();
+    if (!m_bOwnBuffer) ReleaseMemory();
+    ResetTime();
     bitCount = GetValidBitCount(bitCount == -1 ? m_BitCount : bitCount);
     int width = size.cx, height = size.cy;
     if (width <= 0 || height <= 0 || paddingBytes < 0) width = height = 0;
@@ -113,12 +113,12 @@ bool CImageBuffer::Create1(CSize size, int bitCount, int paddingBytes) {
     if (width == m_Width && height == m_Height && bitCount == m_BitCount && paddingBytes == m_PaddingBytes)
         return true;
 
-    releaseMemory();
+    ReleaseMemory();
     m_BitCount = bitCount;
     m_PaddingBytes = paddingBytes;
     if (width == 0) return true;
-    if (rowStride(width, bitCount, paddingBytes) < 0) return false;
-    m_pPixelBuffer = static_cast<BYTE*>(std::malloc(blockBytes(width, height, bitCount, paddingBytes)));
+    if (RowStride(width, bitCount, paddingBytes) < 0) return false;
+    m_pPixelBuffer = static_cast<BYTE*>(std::malloc(BlockBytes(width, height, bitCount, paddingBytes)));
     if (!m_pPixelBuffer) return false;
     m_Width = width;
     m_Height = height;
@@ -138,7 +138,7 @@ bool CImageBuffer::Create1(const CImageBuffer* other) {
 }
 
 // A crop rectangle must lie inside the image; one that does not is refused.
-static bool rectInside(const CRect& rect, CSize size) {
+static bool RectInside(const CRect& rect, CSize size) {
     return rect.left >= 0 && rect.top >= 0 && rect.right <= size.cx && rect.bottom <= size.cy &&
            !rect.IsRectEmpty();
 }
@@ -146,7 +146,7 @@ static bool rectInside(const CRect& rect, CSize size) {
 bool CImageBuffer::CreateCopy(const CImageBuffer* other, CRect rect) {
     if (!other || !other->m_pPixelBuffer) return false;
     if (rect.IsRectEmpty()) rect = CRect(CPoint(0, 0), other->GetSize());
-    if (!rectInside(rect, other->GetSize())) return false;
+    if (!RectInside(rect, other->GetSize())) return false;
     if (other == this) {
         CImageBuffer part;
         if (!part.CreateCopy(other, rect)) return false;
@@ -155,7 +155,7 @@ bool CImageBuffer::CreateCopy(const CImageBuffer* other, CRect rect) {
     }
     if (!CreateCopy(other->m_pPixelBuffer, other->GetSize(), other->m_BitCount, rect, other->m_PaddingBytes))
         return false;
-    copyTime(*other);
+    CopyTime(*other);
     return true;
 }
 
@@ -163,14 +163,14 @@ bool CImageBuffer::CreateCopy(const void* pixels, CSize size, int bitCount, CRec
     if (!pixels || size.cx <= 0 || size.cy <= 0 || paddingBytes < 0) return false;
     bitCount = GetValidBitCount(bitCount == -1 ? m_BitCount : bitCount);
     if (rect.IsRectEmpty()) rect = CRect(CPoint(0, 0), size);
-    if (!rectInside(rect, size)) return false;
-    const int64_t srcStride = rowStride(size.cx, bitCount, paddingBytes);
-    const int64_t dstStride = rowStride(rect.Width(), bitCount, paddingBytes);
+    if (!RectInside(rect, size)) return false;
+    const int64_t srcStride = RowStride(size.cx, bitCount, paddingBytes);
+    const int64_t dstStride = RowStride(rect.Width(), bitCount, paddingBytes);
     if (srcStride < 0 || dstStride < 0) return false;
 
     // Copying from this buffer's own memory: build the copy aside.
-    const size_t own = blockBytes(m_Width, m_Height, m_BitCount, m_PaddingBytes);
-    if (overlaps(pixels, static_cast<size_t>(srcStride) * size.cy, m_pPixelBuffer, own)) {
+    const size_t own = BlockBytes(m_Width, m_Height, m_BitCount, m_PaddingBytes);
+    if (Overlaps(pixels, static_cast<size_t>(srcStride) * size.cy, m_pPixelBuffer, own)) {
         CImageBuffer part;
         if (!part.CreateCopy(pixels, size, bitCount, rect, paddingBytes)) return false;
         swap(part);
@@ -191,13 +191,13 @@ bool CImageBuffer::Copy(const CImageBuffer* other) {
         other->m_Height != m_Height || !other->m_pPixelBuffer)
         return false;
     std::memmove(m_pPixelBuffer, other->m_pPixelBuffer, size_t(m_Width) * m_Height * GetPixelSize());
-    copyTime(*other);
+    CopyTime(*other);
     return true;
 }
 
 bool CImageBuffer::Assign(void* pixels, CSize size, int bitCount, CSystemTime* time, int paddingBytes) {
     // A view on our own memory would outlive the memory by the next line.
-    if (m_bOwnBuffer && overlaps(pixels, 1, m_pPixelBuffer, blockBytes(m_Width, m_Height, m_BitCount, m_PaddingBytes)))
+    if (m_bOwnBuffer && Overlaps(pixels, 1, m_pPixelBuffer, BlockBytes(m_Width, m_Height, m_BitCount, m_PaddingBytes)))
         return false;
     DestroyBitmap();
     Create1(CSize(0, 0), m_BitCount, m_PaddingBytes);
@@ -220,8 +220,8 @@ bool CImageBuffer::Assign(const CImageBuffer* other) {
 
 void CImageBuffer::Destroy() {
     DestroyBitmap();
-    releaseMemory();
-    resetTime();
+    ReleaseMemory();
+    ResetTime();
 }
 
 bool CImageBuffer::IsSameType(const CImageBuffer& other) const {
@@ -274,8 +274,8 @@ bool ConvertImageBuffer(CImageBuffer* destination, const CImageBuffer* source) {
     // Re-creating the destination may free memory that the source views.
     const CSize d = destination->GetSize();
     if (destination == source ||
-        overlaps(source->GetPixelBuffer(), 1, destination->GetPixelBuffer(),
-                 blockBytes(d.cx, d.cy, destination->GetBitCount(), destination->GetPaddingBytes()))) {
+        Overlaps(source->GetPixelBuffer(), 1, destination->GetPixelBuffer(),
+                 BlockBytes(d.cx, d.cy, destination->GetBitCount(), destination->GetPaddingBytes()))) {
         const CImageBuffer copy(*source);
         return ConvertImageBuffer(destination, &copy);
     }

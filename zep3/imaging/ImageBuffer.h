@@ -124,9 +124,9 @@ protected:
     int GetValidBitCount(int bitCount) const { return bitCount > 0 ? bitCount : 24; }
 
 private:
-    void resetTime();
-    void copyTime(const CImageBuffer& other);
-    void releaseMemory();
+    void ResetTime();
+    void CopyTime(const CImageBuffer& other);
+    void ReleaseMemory();
     void swap(CImageBuffer& other);
 
     CSystemTime m_Time;

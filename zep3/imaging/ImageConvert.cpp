@@ -23,67 +23,67 @@ namespace {
 
 // x / 3 for x in 0..765 as a 16-bit multiply-high: exact there, and it maps
 // onto the vector units' 16-bit multiplies.
-inline BYTE div3(unsigned x) { return static_cast<BYTE>((x * 21846u) >> 16); }
+inline BYTE Div3(unsigned x) { return static_cast<BYTE>((x * 21846u) >> 16); }
 
 // 16-bit little-endian words at any address; whole-word moves vectorise far
 // better than byte pairs.
-inline unsigned load16(const BYTE* p) {
+inline unsigned Load16(const BYTE* p) {
     uint16_t w;
     std::memcpy(&w, p, 2);
     return w;
 }
-inline void store16(BYTE* p, unsigned w) {
+inline void Store16(BYTE* p, unsigned w) {
     const uint16_t v = static_cast<uint16_t>(w);
     std::memcpy(p, &v, 2);
 }
 
-ZEP3_KERNEL void bgrToGrey(BYTE* __restrict d, const BYTE* __restrict s, size_t n) {
-    for (size_t i = 0; i < n; ++i) d[i] = div3(s[3 * i] + s[3 * i + 1] + s[3 * i + 2]);
+ZEP3_KERNEL void BgrToGrey(BYTE* __restrict d, const BYTE* __restrict s, size_t n) {
+    for (size_t i = 0; i < n; ++i) d[i] = Div3(s[3 * i] + s[3 * i + 1] + s[3 * i + 2]);
 }
 
-ZEP3_KERNEL void bgrxToGrey(BYTE* __restrict d, const BYTE* __restrict s, size_t n) {
+ZEP3_KERNEL void BgrxToGrey(BYTE* __restrict d, const BYTE* __restrict s, size_t n) {
     for (size_t i = 0; i < n; ++i)
         d[i] = static_cast<BYTE>((s[4 * i] + s[4 * i + 1] + s[4 * i + 2] + s[4 * i + 3]) >> 2);
 }
 
-ZEP3_KERNEL void rgb555ToGrey(BYTE* __restrict d, const BYTE* __restrict s, size_t n) {
+ZEP3_KERNEL void Rgb555ToGrey(BYTE* __restrict d, const BYTE* __restrict s, size_t n) {
     for (size_t i = 0; i < n; ++i) {
-        const unsigned w = load16(s + 2 * i);
-        d[i] = div3(((w & 0x1F) + ((w >> 5) & 0x1F) + ((w >> 10) & 0x1F)) << 3);
+        const unsigned w = Load16(s + 2 * i);
+        d[i] = Div3(((w & 0x1F) + ((w >> 5) & 0x1F) + ((w >> 10) & 0x1F)) << 3);
     }
 }
 
-ZEP3_KERNEL void rgb555ToBgr(BYTE* __restrict d, const BYTE* __restrict s, size_t n) {
+ZEP3_KERNEL void Rgb555ToBgr(BYTE* __restrict d, const BYTE* __restrict s, size_t n) {
     for (size_t i = 0; i < n; ++i) {
-        const unsigned w = load16(s + 2 * i);
+        const unsigned w = Load16(s + 2 * i);
         d[3 * i] = static_cast<BYTE>(w << 3);
         d[3 * i + 1] = static_cast<BYTE>((w >> 2) & 0xF8);
         d[3 * i + 2] = static_cast<BYTE>((w >> 7) & 0xF8);
     }
 }
 
-ZEP3_KERNEL void greyToRgb555(BYTE* __restrict d, const BYTE* __restrict s, size_t n) {
+ZEP3_KERNEL void GreyToRgb555(BYTE* __restrict d, const BYTE* __restrict s, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         const unsigned g5 = s[i] >> 3;
-        store16(d + 2 * i, (g5 << 10) | (g5 << 5) | g5);
+        Store16(d + 2 * i, (g5 << 10) | (g5 << 5) | g5);
     }
 }
 
-ZEP3_KERNEL void greyToBgr(BYTE* __restrict d, const BYTE* __restrict s, size_t n) {
+ZEP3_KERNEL void GreyToBgr(BYTE* __restrict d, const BYTE* __restrict s, size_t n) {
     for (size_t i = 0; i < n; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = s[i];
 }
 
 using RowConverter = void (*)(BYTE*, const BYTE*, size_t);
 
 // Converts n pixels; null for a pair without a conversion.
-RowConverter converterFor(int destinationPixelSize, int sourcePixelSize) {
+RowConverter ConverterFor(int destinationPixelSize, int sourcePixelSize) {
     switch (sourcePixelSize * 10 + destinationPixelSize) {
-    case 12: return greyToRgb555;
-    case 13: return greyToBgr;
-    case 21: return rgb555ToGrey;
-    case 23: return rgb555ToBgr;
-    case 31: return bgrToGrey;
-    case 41: return bgrxToGrey;
+    case 12: return GreyToRgb555;
+    case 13: return GreyToBgr;
+    case 21: return Rgb555ToGrey;
+    case 23: return Rgb555ToBgr;
+    case 31: return BgrToGrey;
+    case 41: return BgrxToGrey;
     default: return nullptr;
     }
 }
@@ -91,7 +91,7 @@ RowConverter converterFor(int destinationPixelSize, int sourcePixelSize) {
 // Keeps every `step`-th pixel of a row. A constant STEP lets the common
 // halving compile to vector shuffles; STEP 0 takes the step at run time.
 template <int PS, int STEP>
-ZEP3_KERNEL void pickRow(BYTE* __restrict d, const BYTE* __restrict s, size_t n, size_t step) {
+ZEP3_KERNEL void PickRow(BYTE* __restrict d, const BYTE* __restrict s, size_t n, size_t step) {
     if (STEP) step = STEP;
     for (size_t i = 0; i < n; ++i)
         for (int c = 0; c < PS; ++c) d[PS * i + c] = s[PS * i * step + c];
@@ -99,12 +99,12 @@ ZEP3_KERNEL void pickRow(BYTE* __restrict d, const BYTE* __restrict s, size_t n,
 
 using RowPicker = void (*)(BYTE*, const BYTE*, size_t, size_t);
 
-RowPicker pickerFor(int pixelSize, int step) {
+RowPicker PickerFor(int pixelSize, int step) {
     const bool halve = step == 2;
     switch (pixelSize) {
-    case 1: return halve ? pickRow<1, 2> : pickRow<1, 0>;
-    case 2: return halve ? pickRow<2, 2> : pickRow<2, 0>;
-    case 3: return halve ? pickRow<3, 2> : pickRow<3, 0>;
+    case 1: return halve ? PickRow<1, 2> : PickRow<1, 0>;
+    case 2: return halve ? PickRow<2, 2> : PickRow<2, 0>;
+    case 3: return halve ? PickRow<3, 2> : PickRow<3, 0>;
     default: return nullptr;
     }
 }
@@ -114,7 +114,7 @@ RowPicker pickerFor(int pixelSize, int step) {
 bool ConvertImageBuffer(void* destination, int destinationPixelSize, const void* source, int sourcePixelSize,
                         const CSize& size, int sourceRowPixels, bool flip) {
     const bool same = destinationPixelSize == sourcePixelSize && sourcePixelSize > 0;
-    const RowConverter convert = same ? nullptr : converterFor(destinationPixelSize, sourcePixelSize);
+    const RowConverter convert = same ? nullptr : ConverterFor(destinationPixelSize, sourcePixelSize);
     if (!same && !convert) return false;
     if (size.cx <= 0 || size.cy <= 0) return true;
     if (!destination || !source) return false;
@@ -148,7 +148,7 @@ bool ConvertImageBuffer(void* destination, int destinationPixelSize, const void*
 bool ScaleDown(void* destination, const void* source, const CSize& destinationSize, int sourceWidth, int pixelSize,
                int skip) {
     if (skip < 0 || pixelSize < 1) return false;
-    const RowPicker pick = skip > 0 ? pickerFor(pixelSize, skip + 1) : nullptr;
+    const RowPicker pick = skip > 0 ? PickerFor(pixelSize, skip + 1) : nullptr;
     if (skip > 0 && !pick) return false;
     if (destinationSize.cx <= 0 || destinationSize.cy <= 0) return true;
     if (!destination || !source) return false;

@@ -21,9 +21,9 @@ constexpr BYTE kStartOfImage = 0xD8;
 constexpr BYTE kBaselineFrame = 0xC0;
 
 // Bytes of a bitmap row: pixels padded to a multiple of 4. -1 when too large.
-int64_t bitmapStride(int width, int channels) { return (int64_t(width) * channels + 3) & ~int64_t(3); }
+int64_t BitmapStride(int width, int channels) { return (int64_t(width) * channels + 3) & ~int64_t(3); }
 
-BYTE* allocate(int64_t stride, int height) {
+BYTE* Allocate(int64_t stride, int height) {
     const int64_t bytes = stride * height;
     return bytes > 0 ? new (std::nothrow) BYTE[size_t(bytes)] : nullptr;
 }
@@ -32,8 +32,8 @@ BYTE* allocate(int64_t stride, int height) {
 
 void* CJpeg::Compress(const void* pixels, int width, int height, int channels, int& size, int quality) {
     if (!pixels || width <= 0 || height <= 0 || (channels != 1 && channels != 3)) return nullptr;
-    const int64_t stride = bitmapStride(width, channels);
-    BYTE* block = allocate(stride, height);
+    const int64_t stride = BitmapStride(width, channels);
+    BYTE* block = Allocate(stride, height);
     if (!block) return nullptr;
     JpegOutput out;
     out.data = block;
@@ -41,7 +41,7 @@ void* CJpeg::Compress(const void* pixels, int width, int height, int channels, i
     const BYTE* bottomRow = static_cast<const BYTE*>(pixels) + (height - 1) * stride;
     const JpegRows rows{bottomRow, -ptrdiff_t(stride), width, height,
                         channels == 3 ? JpegPixels::Bgr : JpegPixels::Grey};
-    if (!zep3::detail::jpegEncode(rows, quality, kComment, sizeof kComment, out)) {
+    if (!zep3::detail::JpegEncode(rows, quality, kComment, sizeof kComment, out)) {
         delete[] block;
         return nullptr;
     }
@@ -53,23 +53,23 @@ void* CJpeg::Decompress(int& width, int& height, int& channels, const void* data
                         int* padding) {
     if (!data || length <= 0) return nullptr;
     JpegDecoder decoder;
-    if (!decoder.readHeader(data, size_t(length))) return nullptr;
+    if (!decoder.ReadHeader(data, size_t(length))) return nullptr;
     if (!sizeKnown && !ReadHeader(data, length, width, height, channels)) {
-        width = decoder.width();
-        height = decoder.height();
-        channels = decoder.components();
+        width = decoder.Width();
+        height = decoder.Height();
+        channels = decoder.Components();
     }
-    if (width != decoder.width() || height != decoder.height() || channels < 1 || channels > 4) return nullptr;
+    if (width != decoder.Width() || height != decoder.Height() || channels < 1 || channels > 4) return nullptr;
 
     const int rowBytes = width * channels;
-    const int64_t stride = bitmapStride(width, channels);
+    const int64_t stride = BitmapStride(width, channels);
     const int pad = int(stride - rowBytes);
     if (padding) *padding = pad;
-    BYTE* block = allocate(stride, height);
+    BYTE* block = Allocate(stride, height);
     if (!block) return nullptr;
     BYTE* bottomRow = block + (height - 1) * stride;
     const JpegPixels pixels = channels == 3 ? JpegPixels::Bgr : JpegPixels::Grey;
-    if (!decoder.decode(pixels, bottomRow, -ptrdiff_t(stride), channels)) {
+    if (!decoder.Decode(pixels, bottomRow, -ptrdiff_t(stride), channels)) {
         delete[] block;
         return nullptr;
     }

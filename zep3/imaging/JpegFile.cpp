@@ -18,7 +18,7 @@ namespace {
 const char kFilter[] = "JPEG Files (*.jpg)|*.jpg||";
 
 // Asks for a path when none is given; false when the user cancels.
-bool choosePath(CString& path, bool open) {
+bool ChoosePath(CString& path, bool open) {
     if (!path.IsEmpty()) return true;
     CFileDialog dialog(open, "jpg", nullptr,
                        OFN_HIDEREADONLY | (open ? OFN_FILEMUSTEXIST : OFN_OVERWRITEPROMPT), kFilter);
@@ -30,14 +30,14 @@ bool choosePath(CString& path, bool open) {
 // Decodes the picture behind a decoder whose header is read into a new
 // malloc'ed BGR block, rows rounded up to a multiple of 4 pixels with the
 // added columns black. Null on failure.
-unsigned char* decodePicture(JpegDecoder& decoder, CSize& size) {
-    if (decoder.components() != 1 && decoder.components() != 3) return nullptr;
-    const int width = decoder.width(), height = decoder.height();
+unsigned char* DecodePicture(JpegDecoder& decoder, CSize& size) {
+    if (decoder.Components() != 1 && decoder.Components() != 3) return nullptr;
+    const int width = decoder.Width(), height = decoder.Height();
     const int rounded = (width + 3) & ~3;
     const size_t stride = size_t(rounded) * 3;
     auto* picture = static_cast<unsigned char*>(std::malloc(stride * height));
     if (!picture) return nullptr;
-    if (!decoder.decode(JpegPixels::Bgr, picture, ptrdiff_t(stride))) {
+    if (!decoder.Decode(JpegPixels::Bgr, picture, ptrdiff_t(stride))) {
         std::free(picture);
         return nullptr;
     }
@@ -47,9 +47,9 @@ unsigned char* decodePicture(JpegDecoder& decoder, CSize& size) {
     return picture;
 }
 
-bool validImage(const unsigned char* pixels, CSize size) { return pixels && size.cx > 0 && size.cy > 0; }
+bool ValidImage(const unsigned char* pixels, CSize size) { return pixels && size.cx > 0 && size.cy > 0; }
 
-JpegRows rowsOf(const unsigned char* pixels, CSize size, bool colour) {
+JpegRows RowsOf(const unsigned char* pixels, CSize size, bool colour) {
     return JpegRows{pixels, ptrdiff_t(size.cx) * (colour ? 3 : 1), size.cx, size.cy,
                     colour ? JpegPixels::Bgr : JpegPixels::Grey};
 }
@@ -72,7 +72,7 @@ CJpegFile& CJpegFile::operator=(const CJpegFile& other) {
 
 CJpegFile::~CJpegFile() { std::free(m_pPixels); }
 
-bool CJpegFile::keep(unsigned char* picture, CSize pictureSize, unsigned char** pixels, CSize& size) {
+bool CJpegFile::Keep(unsigned char* picture, CSize pictureSize, unsigned char** pixels, CSize& size) {
     if (!picture) return false;
     std::free(m_pPixels);
     m_pPixels = picture;
@@ -84,7 +84,7 @@ bool CJpegFile::keep(unsigned char* picture, CSize pictureSize, unsigned char** 
 }
 
 bool CJpegFile::LoadFromFile(CString path, unsigned char** pixels, CSize& size, CString*) {
-    if (!choosePath(path, true)) return false;
+    if (!ChoosePath(path, true)) return false;
     struct stat st;
     if (stat(path, &st) != 0 || st.st_size == 0) return false;
     FILE* file = std::fopen(path, "rb");
@@ -93,33 +93,33 @@ bool CJpegFile::LoadFromFile(CString path, unsigned char** pixels, CSize& size, 
     unsigned char* picture = nullptr;
     {
         JpegDecoder decoder;
-        if (decoder.readHeader(file)) picture = decodePicture(decoder, pictureSize);
+        if (decoder.ReadHeader(file)) picture = DecodePicture(decoder, pictureSize);
     }
     std::fclose(file);
-    return keep(picture, pictureSize, pixels, size);
+    return Keep(picture, pictureSize, pixels, size);
 }
 
 bool CJpegFile::SaveJpegToFile(CString path, unsigned char* pixels, CSize size, bool colour, CString*,
                                int quality) {
-    if (!validImage(pixels, size) || !choosePath(path, false)) return false;
+    if (!ValidImage(pixels, size) || !ChoosePath(path, false)) return false;
     FILE* file = std::fopen(path, "wb");
     if (!file) return false;
     JpegOutput out;
     out.file = file;
-    const bool encoded = zep3::detail::jpegEncode(rowsOf(pixels, size, colour), quality, nullptr, 0, out);
+    const bool encoded = zep3::detail::JpegEncode(RowsOf(pixels, size, colour), quality, nullptr, 0, out);
     return std::fclose(file) == 0 && encoded;
 }
 
 bool CJpegFile::Compress(void** data, int& size, unsigned char* pixels, CSize imageSize, bool colour, CString*,
                          int quality) {
-    if (!data || !validImage(pixels, imageSize)) return false;
+    if (!data || !ValidImage(pixels, imageSize)) return false;
     JpegOutput out;
     out.growable = true;
     // A first guess that most frames fit; the block grows when they don't.
     out.capacity = size_t(imageSize.cx) * imageSize.cy * (colour ? 3 : 1) / 4 + 4096;
     out.data = static_cast<BYTE*>(std::malloc(out.capacity));
     if (!out.data) out.capacity = 0;
-    if (!zep3::detail::jpegEncode(rowsOf(pixels, imageSize, colour), quality, nullptr, 0, out) ||
+    if (!zep3::detail::JpegEncode(RowsOf(pixels, imageSize, colour), quality, nullptr, 0, out) ||
         out.size > INT_MAX) {
         std::free(out.data);
         return false;
@@ -135,6 +135,6 @@ bool CJpegFile::Decompress(void* data, int length, unsigned char** pixels, CSize
     CSize pictureSize;
     unsigned char* picture = nullptr;
     JpegDecoder decoder;
-    if (decoder.readHeader(data, size_t(length))) picture = decodePicture(decoder, pictureSize);
-    return keep(picture, pictureSize, pixels, size);
+    if (decoder.ReadHeader(data, size_t(length))) picture = DecodePicture(decoder, pictureSize);
+    return Keep(picture, pictureSize, pixels, size);
 }

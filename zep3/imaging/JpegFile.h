@@ -42,7 +42,7 @@ public:
     bool Decompress(void* data, int length, unsigned char** pixels, CSize& size, CString* errorText = nullptr);
 
 private:
-    bool keep(unsigned char* picture, CSize pictureSize, unsigned char** pixels, CSize& size);
+    bool Keep(unsigned char* picture, CSize pictureSize, unsigned char** pixels, CSize& size);
 
     unsigned char* m_pPixels = nullptr; // owned, from malloc
     int m_Width = 0;

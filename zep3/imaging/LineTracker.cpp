@@ -5,7 +5,7 @@
 #include <zep3/platform/Cursor.h>
 #include <zep3/platform/Messages.h>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 CLineTracker::CLineTracker() {
     AddHandle(CPoint(0, 0));

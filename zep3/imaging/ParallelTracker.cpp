@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <new>
 
-using zep3detail::ZoomCoordinate;
+using zep3::detail::ZoomCoordinate;
 using Line = CPerspectiveCorrection::Line;
 
 namespace {

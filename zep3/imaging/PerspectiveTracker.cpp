@@ -2,7 +2,7 @@
 
 #include <zep3/imaging/detail/ShapeSupport.h>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 namespace {
 

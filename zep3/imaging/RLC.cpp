@@ -22,14 +22,14 @@ namespace {
 
 const COLORREF kRunEndColour = 0xFF00FF; // magenta
 
-int* newInts(long long n) { return new (std::nothrow) int[static_cast<size_t>(n)]; }
+int* NewInts(long long n) { return new (std::nothrow) int[static_cast<size_t>(n)]; }
 
 // Screen coordinate of a scaled value, kept inside int.
-int toPixel(double v) { return static_cast<int>(std::clamp(v, double(INT_MIN), double(INT_MAX))); }
-int roundToPixel(double v) { return toPixel(std::round(v)); }
+int ToPixel(double v) { return static_cast<int>(std::clamp(v, double(INT_MIN), double(INT_MAX))); }
+int RoundToPixel(double v) { return ToPixel(std::round(v)); }
 
 // Bit j of the result is set when p[j] > threshold, for 64 pixels.
-inline uint64_t foregroundMask(const BYTE* p, BYTE threshold) {
+inline uint64_t ForegroundMask(const BYTE* p, BYTE threshold) {
 #if defined(__SSE2__)
     // Unsigned bytes compare as signed ones once both sides are moved by 128.
     const __m128i bias = _mm_set1_epi8(static_cast<char>(0x80));
@@ -58,8 +58,8 @@ public:
         uint64_t carry = 0; // colour of the column before, starting with background
         int x = left;
         for (; right - x >= 64; x += 64) {
-            const uint64_t mask = foregroundMask(row + x, threshold);
-            emitChanges(mask ^ (mask << 1 | carry), x);
+            const uint64_t mask = ForegroundMask(row + x, threshold);
+            EmitChanges(mask ^ (mask << 1 | carry), x);
             carry = mask >> 63;
         }
         if (x < right) {
@@ -67,8 +67,8 @@ public:
             BYTE tail[64] = {};
             std::memcpy(tail, row + x, static_cast<size_t>(n));
             const uint64_t low = (uint64_t(1) << n) - 1;
-            const uint64_t mask = foregroundMask(tail, threshold) & low;
-            emitChanges((mask ^ (mask << 1 | carry)) & low, x);
+            const uint64_t mask = ForegroundMask(tail, threshold) & low;
+            EmitChanges((mask ^ (mask << 1 | carry)) & low, x);
             carry = (mask >> (n - 1)) & 1;
         }
         if (carry && right < width) Emit(right);
@@ -88,7 +88,7 @@ private:
     // The first four ends of a word are written whatever their number (the
     // slots past the last one are overwritten later), so that the usual word
     // costs no branch that depends on the picture.
-    void emitChanges(uint64_t changes, int x) {
+    void EmitChanges(uint64_t changes, int x) {
         int written = 0;
         for (int k = 0; k < 4; ++k) {
             m_Out[2 * k] = ((m_Position + k) & m_One) | m_None;
@@ -109,7 +109,7 @@ private:
 
 // Calls f(a, b) for every column span [a, b) where the colours of two rows
 // of pairs differ.
-template <class F> void forEachColourChange(const int* upper, const int* lower, int width, F&& f) {
+template <class F> void ForEachColourChange(const int* upper, const int* lower, int width, F&& f) {
     int pos = 0, iu = 0, il = 0;
     while (pos < width) {
         const int end = std::min(upper[2 * iu + 1], lower[2 * il + 1]);
@@ -124,7 +124,7 @@ struct LineRows {
     std::vector<int> minX, maxX;
 };
 
-void onLinePoint(int x, int y, LPARAM data) {
+void OnLinePoint(int x, int y, LPARAM data) {
     auto* rows = reinterpret_cast<LineRows*>(data);
     if (y < 0 || y >= int(rows->minX.size())) return;
     rows->minX[size_t(y)] = std::min(rows->minX[size_t(y)], x);
@@ -152,10 +152,10 @@ void CRLC::Reset() {
     std::vector<int>().swap(m_Parent);
 }
 
-bool CRLC::reserve(long long entries, long long rows, bool keep) {
+bool CRLC::Reserve(long long entries, long long rows, bool keep) {
     if (entries < 0 || rows < 0 || entries > INT_MAX || rows > INT_MAX) return false;
     if (entries > m_nRLCCapacity) {
-        int* buffer = newInts(entries);
+        int* buffer = NewInts(entries);
         if (!buffer) return false;
         if (keep && m_nRLCSize > 0) std::memcpy(buffer, m_pRLC, size_t(m_nRLCSize) * sizeof(int));
         delete[] m_pRLC;
@@ -164,7 +164,7 @@ bool CRLC::reserve(long long entries, long long rows, bool keep) {
         m_pCursor = nullptr;
     }
     if (rows > m_nRowCapacity) {
-        int* table = newInts(rows);
+        int* table = NewInts(rows);
         if (!table) return false;
         if (keep && m_Height > 0) std::memcpy(table, m_pRowStart, size_t(m_Height) * sizeof(int));
         delete[] m_pRowStart;
@@ -174,7 +174,7 @@ bool CRLC::reserve(long long entries, long long rows, bool keep) {
     return true;
 }
 
-void CRLC::startRegion(int w, int h) {
+void CRLC::StartRegion(int w, int h) {
     m_Width = w;
     m_Height = h;
     m_nRLCSize = 0;
@@ -182,7 +182,7 @@ void CRLC::startRegion(int w, int h) {
     m_pCursor = nullptr;
 }
 
-void CRLC::finishRewrite(int newEntries) {
+void CRLC::FinishRewrite(int newEntries) {
     if (newEntries > 0) std::memmove(m_pRLC, m_pRLC + m_nRLCSize, size_t(newEntries) * sizeof(int));
     m_nRLCSize = newEntries;
     m_pCursor = nullptr;
@@ -197,11 +197,11 @@ bool CRLC::Make(CImageBuffer* image, unsigned char threshold, const CRect& area,
     if (!clip.IntersectRect(area, CRect(0, 0, w, h))) return false;
     // The most a row can need: every pixel a run, after an empty leading one;
     // and room for the ends written ahead.
-    if (!reserve((w + 1LL) * h * 2 + 8, h, false)) {
+    if (!Reserve((w + 1LL) * h * 2 + 8, h, false)) {
         Reset();
         return false;
     }
-    startRegion(w, h);
+    StartRegion(w, h);
     const BYTE* pixels = image->GetPixelBuffer();
     const ptrdiff_t stride = ptrdiff_t(w) + image->GetPaddingBytes();
     int* out = m_pRLC;
@@ -224,7 +224,7 @@ bool CRLC::MakeFromLine(const CPoint& a, const CPoint& b) {
     const CPoint& bottom = b.y < a.y ? a : b;
     const long long w = std::max<long long>(top.x, bottom.x) + 1, h = bottom.y + 1LL;
     LineRows rows;
-    bool ok = w > 0 && h > 0 && w <= INT_MAX && h <= INT_MAX && reserve(6 * h, h, false);
+    bool ok = w > 0 && h > 0 && w <= INT_MAX && h <= INT_MAX && Reserve(6 * h, h, false);
     if (ok) {
         try {
             rows.minX.assign(size_t(h), INT_MAX);
@@ -237,8 +237,8 @@ bool CRLC::MakeFromLine(const CPoint& a, const CPoint& b) {
         Reset();
         return false;
     }
-    startRegion(int(w), int(h));
-    LineDDA(top.x, top.y, bottom.x, bottom.y, onLinePoint, reinterpret_cast<LPARAM>(&rows));
+    StartRegion(int(w), int(h));
+    LineDDA(top.x, top.y, bottom.x, bottom.y, OnLinePoint, reinterpret_cast<LPARAM>(&rows));
     int* out = m_pRLC;
     for (int y = 0; y < m_Height; ++y) {
         m_pRowStart[y] = int(out - m_pRLC);
@@ -272,7 +272,7 @@ bool CRLC::MakeFromTracker(const CHandleTracker& tracker, bool colours) {
         Reset();
         return false;
     }
-    return makeFromPolygon(handles.data(), count, colours);
+    return MakeFromPolygon(handles.data(), count, colours);
 }
 
 // Fills the closed polygon through the points. Each non-level edge crosses
@@ -280,7 +280,7 @@ bool CRLC::MakeFromTracker(const CHandleTracker& tracker, bool colours) {
 // vertical direction belongs to one edge only (the later one leaves out its
 // start row), so that every row sees an even number of crossings. Equal
 // crossings are taken together: an odd number changes the colour.
-bool CRLC::makeFromPolygon(const CPoint* points, int count, bool colours) {
+bool CRLC::MakeFromPolygon(const CPoint* points, int count, bool colours) {
     struct Edge {
         long long x0, y0, dx, dy;
         int top, bottom;
@@ -290,7 +290,7 @@ bool CRLC::makeFromPolygon(const CPoint* points, int count, bool colours) {
         w = std::max<long long>(w, points[i].x + 1LL), h = std::max<long long>(h, points[i].y + 1LL);
     std::vector<Edge> edges;
     std::vector<long long> crossings;
-    bool ok = w > 0 && h > 0 && w <= INT_MAX && h <= INT_MAX && reserve((w + 1) * h * 2, h, false);
+    bool ok = w > 0 && h > 0 && w <= INT_MAX && h <= INT_MAX && Reserve((w + 1) * h * 2, h, false);
     try {
         edges.reserve(size_t(count));
         crossings.reserve(size_t(count));
@@ -317,7 +317,7 @@ bool CRLC::makeFromPolygon(const CPoint* points, int count, bool colours) {
         }
         previousDy = dy;
     }
-    startRegion(int(w), int(h));
+    StartRegion(int(w), int(h));
     int* out = m_pRLC;
     for (int y = 0; y < m_Height; ++y) {
         m_pRowStart[y] = int(out - m_pRLC);
@@ -348,8 +348,8 @@ bool CRLC::makeFromPolygon(const CPoint* points, int count, bool colours) {
 int CRLC::GetRLCPixelID(int x, int y) const {
     if (x < 0 || y < 0 || x >= m_Width || y >= m_Height || !m_pRLC) return -1;
     // The first pair whose end lies beyond x; the row's last pair ends at W.
-    const int* p = rowPairs(y);
-    int lo = 0, hi = rowEntries(y) / 2 - 1;
+    const int* p = RowPairs(y);
+    int lo = 0, hi = RowEntries(y) / 2 - 1;
     while (lo < hi) {
         const int mid = (lo + hi) / 2;
         if (p[2 * mid + 1] > x)
@@ -367,7 +367,7 @@ int CRLC::GetFirst(int row, int* id) const {
         m_pCursor = nullptr;
         return -1;
     }
-    m_pCursor = rowPairs(row);
+    m_pCursor = RowPairs(row);
     if (id) *id = m_pCursor[0];
     return m_pCursor[1];
 }
@@ -384,10 +384,10 @@ bool CRLC::IsSameRLC(const CRLC& other) const {
            (m_nRLCSize == 0 || std::memcmp(m_pRLC, other.m_pRLC, size_t(m_nRLCSize) * sizeof(int)) == 0);
 }
 
-bool CRLC::hasOnlyColourIdentifiers() const {
+bool CRLC::HasOnlyColourIdentifiers() const {
     for (int y = 0; y < m_Height; ++y) {
-        const int* p = rowPairs(y);
-        for (int i = 0, n = rowEntries(y); i < n; i += 2)
+        const int* p = RowPairs(y);
+        for (int i = 0, n = RowEntries(y); i < n; i += 2)
             if (p[i] != ((i >> 1) & 1)) return false;
     }
     return true;
@@ -397,11 +397,11 @@ bool CRLC::hasOnlyColourIdentifiers() const {
 
 bool CRLC::operator=(const CRLC& other) {
     if (this == &other) return true;
-    if (!reserve(other.m_nRLCSize, other.m_Height, false)) {
+    if (!Reserve(other.m_nRLCSize, other.m_Height, false)) {
         Reset();
         return false;
     }
-    startRegion(other.m_Width, other.m_Height);
+    StartRegion(other.m_Width, other.m_Height);
     m_nRLCSize = other.m_nRLCSize;
     m_bSwapped = other.m_bSwapped;
     if (m_nRLCSize > 0) std::memcpy(m_pRLC, other.m_pRLC, size_t(m_nRLCSize) * sizeof(int));
@@ -417,12 +417,12 @@ bool CRLC::operator&=(const CRLC& other) {
     const int w = std::min(m_Width, other.m_Width), h = std::min(m_Height, other.m_Height);
     // A row of the result has at most one pair more than both rows together.
     const long long most = (long long)m_nRLCSize + other.m_nRLCSize + 2LL * h;
-    if (!reserve(m_nRLCSize + most, m_Height, true)) return false;
+    if (!Reserve(m_nRLCSize + most, m_Height, true)) return false;
     int* out = m_pRLC + m_nRLCSize;
     for (int y = 0; y < h; ++y) {
-        const int* a = rowPairs(y);
-        const int* b = other.rowPairs(y);
-        const int na = rowEntries(y) / 2, nb = other.rowEntries(y) / 2;
+        const int* a = RowPairs(y);
+        const int* b = other.RowPairs(y);
+        const int na = RowEntries(y) / 2, nb = other.RowEntries(y) / 2;
         m_pRowStart[y] = int(out - m_pRLC) - m_nRLCSize;
         RowWriter row(out, false);
         // Foreground runs sit at odd positions: [end of pair i - 1, end of pair i).
@@ -445,7 +445,7 @@ bool CRLC::operator&=(const CRLC& other) {
         out += 2;
     }
     const int entries = int(out - m_pRLC) - m_nRLCSize;
-    finishRewrite(entries);
+    FinishRewrite(entries);
     m_Width = w;
     m_Height = h;
     m_bSwapped = false;
@@ -455,12 +455,12 @@ bool CRLC::operator&=(const CRLC& other) {
 bool CRLC::ErodeX(int n, bool erode) {
     if (m_Height < 1 || !m_pRLC) return false;
     // Pulling a run back from the right border adds one pair to its row.
-    if (!reserve(2LL * m_nRLCSize + 2LL * m_Height, m_Height, true)) return false;
+    if (!Reserve(2LL * m_nRLCSize + 2LL * m_Height, m_Height, true)) return false;
     const long long shift = erode ? n : -(long long)n; // start += shift, end -= shift
     int* out = m_pRLC + m_nRLCSize;
     for (int y = 0; y < m_Height; ++y) {
-        const int* p = rowPairs(y);
-        const int pairs = rowEntries(y) / 2;
+        const int* p = RowPairs(y);
+        const int pairs = RowEntries(y) / 2;
         m_pRowStart[y] = int(out - m_pRLC) - m_nRLCSize;
         RowWriter row(out, false);
         long long runStart = -1, runEnd = -1; // the foreground run waiting to be written
@@ -491,16 +491,16 @@ bool CRLC::ErodeX(int n, bool erode) {
         row.Emit(m_Width);
         out += 2;
     }
-    finishRewrite(int(out - m_pRLC) - m_nRLCSize);
+    FinishRewrite(int(out - m_pRLC) - m_nRLCSize);
     return true;
 }
 
 bool CRLC::SwapRLCXY(bool exact) {
     if (!m_pRLC || m_Width < 1 || m_Height < 1) return false;
     const int newWidth = m_Height, newHeight = m_Width;
-    const bool colours = hasOnlyColourIdentifiers();
+    const bool colours = HasOnlyColourIdentifiers();
     const int background[2] = {-1, m_Width}; // the row above row 0
-    auto upperRow = [&](int y) { return y > 0 ? rowPairs(y - 1) : background; };
+    auto upperRow = [&](int y) { return y > 0 ? RowPairs(y - 1) : background; };
 
     // Each change of colour down a column ends a run of that column's new row.
     std::vector<int> rowStart, cursor;
@@ -511,7 +511,7 @@ bool CRLC::SwapRLCXY(bool exact) {
             std::vector<int>& changes = cursor; // per column, as differences along the row
             changes.assign(size_t(newHeight) + 1, 0);
             for (int y = 0; y < m_Height; ++y)
-                forEachColourChange(upperRow(y), rowPairs(y), m_Width, [&](int a, int b) {
+                ForEachColourChange(upperRow(y), RowPairs(y), m_Width, [&](int a, int b) {
                     ++changes[size_t(a)];
                     --changes[size_t(b)];
                 });
@@ -531,8 +531,8 @@ bool CRLC::SwapRLCXY(bool exact) {
         return false;
     }
     if (total > INT_MAX) return false;
-    int* buffer = newInts(std::max(total, 1LL));
-    int* table = newInts(newHeight);
+    int* buffer = NewInts(std::max(total, 1LL));
+    int* table = NewInts(newHeight);
     if (!buffer || !table) {
         delete[] buffer;
         delete[] table;
@@ -545,7 +545,7 @@ bool CRLC::SwapRLCXY(bool exact) {
         at += 2;
     };
     for (int y = 0; y < m_Height; ++y)
-        forEachColourChange(upperRow(y), rowPairs(y), m_Width, [&](int a, int b) {
+        ForEachColourChange(upperRow(y), RowPairs(y), m_Width, [&](int a, int b) {
             for (int x = a; x < b; ++x) emit(x, y);
         });
     int used = 0;
@@ -575,12 +575,12 @@ bool CRLC::SwapRLCXY(bool exact) {
 void CRLC::Draw(CDC* dc, double zoom) {
     if (!dc || !m_pRLC) return;
     const bool scaled = zoom > 1;
-    const int screenRows = scaled ? roundToPixel(m_Height * zoom) : m_Height;
+    const int screenRows = scaled ? RoundToPixel(m_Height * zoom) : m_Height;
     for (int r = 0; r < screenRows; ++r) {
-        const int y = scaled ? std::min(m_Height - 1, roundToPixel(r / zoom)) : r;
-        const int* p = rowPairs(y);
-        for (int i = 1, n = rowEntries(y); i < n; i += 2)
-            dc->SetPixel(scaled ? roundToPixel(p[i] * zoom) : p[i], r, kRunEndColour);
+        const int y = scaled ? std::min(m_Height - 1, RoundToPixel(r / zoom)) : r;
+        const int* p = RowPairs(y);
+        for (int i = 1, n = RowEntries(y); i < n; i += 2)
+            dc->SetPixel(scaled ? RoundToPixel(p[i] * zoom) : p[i], r, kRunEndColour);
     }
 }
 
@@ -588,8 +588,8 @@ int CRLC::DrawSegment(CDC* dc, int id, double) const {
     if (!dc || !m_pRLC) return 0;
     int drawn = 0;
     for (int y = 0; y < m_Height; ++y) {
-        const int* p = rowPairs(y);
-        for (int i = 0, n = rowEntries(y), start = 0; i < n; start = p[i + 1], i += 2) {
+        const int* p = RowPairs(y);
+        for (int i = 0, n = RowEntries(y), start = 0; i < n; start = p[i + 1], i += 2) {
             if (p[i] != id) continue;
             dc->MoveTo(start, y);
             dc->LineTo(p[i + 1], y);
@@ -603,6 +603,6 @@ void CRLC::DrawContour(CDC* dc, const CContour& contour, const COLORREF& colour,
     if (!dc) return;
     for (int i = 0; i < contour.GetSize(); ++i) {
         const CPoint& p = contour.GetPoint(i);
-        dc->SetPixel(toPixel(p.x * zoom), toPixel(p.y * zoom), colour);
+        dc->SetPixel(ToPixel(p.x * zoom), ToPixel(p.y * zoom), colour);
     }
 }

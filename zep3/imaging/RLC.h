@@ -153,22 +153,25 @@ public:
     static void DrawContour(CDC* dc, const CContour& contour, const COLORREF& colour, double zoom);
 
 private:
-    const int* rowPairs(int y) const { return m_pRLC + m_pRowStart[y]; }
-    int rowEntries(int y) const {
+    const int* RowPairs(int y) const { return m_pRLC + m_pRowStart[y]; }
+    int RowEntries(int y) const {
         return (y + 1 < m_Height ? m_pRowStart[y + 1] : m_nRLCSize) - m_pRowStart[y];
     }
-    // Makes room for `entries` pair entries and `rows` row starts; keeps the
-    // entries in use when `keep`. Empties the region and returns false when
-    // memory cannot be had.
-    bool reserve(long long entries, long long rows, bool keep);
+    // Makes room for `entries` pair entries and `rows` row starts. With
+    // `keep` the entries and row starts in use are carried over; without it
+    // a buffer that grows starts with undefined content, which the caller
+    // writes anew. False when memory cannot be had or a count passes INT_MAX;
+    // the region is not emptied then: the caller decides (Reset, or keep it
+    // as it was when `keep`).
+    bool Reserve(long long entries, long long rows, bool keep);
     // Fills the closed polygon through `count` (at least 3) points.
-    bool makeFromPolygon(const CPoint* points, int count, bool colours);
+    bool MakeFromPolygon(const CPoint* points, int count, bool colours);
     // Starts a new region of w × h with no rows written yet.
-    void startRegion(int w, int h);
+    void StartRegion(int w, int h);
     // Moves rows written after the entries in use down to offset 0.
-    void finishRewrite(int newEntries);
-    void relabel(int from, int to, int row);
-    bool hasOnlyColourIdentifiers() const;
+    void FinishRewrite(int newEntries);
+    void Relabel(int from, int to, int row);
+    bool HasOnlyColourIdentifiers() const;
     int GetRLCPixelID(int x, int y) const;
     // Searches the neighbours of (x, y) for identifier `id`, starting next to
     // back direction `back`; returns the direction taken or -1.

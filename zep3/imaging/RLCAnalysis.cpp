@@ -47,7 +47,7 @@ bool CRLC::Segment() {
     };
 
     int* first = m_pRLC + m_pRowStart[0];
-    for (int i = 0, n = rowEntries(0); i < n; i += 2)
+    for (int i = 0, n = RowEntries(0); i < n; i += 2)
         if (i > 0 || first[1] > 0) first[i] = newNumber(); // an empty leading run keeps its identifier
 
     // Each row is walked together with the row above, pairing runs in the
@@ -70,7 +70,7 @@ bool CRLC::Segment() {
                     if (upper != lower)
                         m_Parent[size_t(upper)] = lower; // the upper component takes the lower's number
                 } else if (low[0] != up[0]) {
-                    relabel(up[0], low[0], y);
+                    Relabel(up[0], low[0], y);
                 }
             }
             if (upEnd < lowEnd) {
@@ -95,12 +95,12 @@ bool CRLC::Segment() {
 // Renames in place, for regions that came with identifiers. A component's
 // rows are contiguous, so walking up from the current row the first row
 // without the old number ends the search.
-void CRLC::relabel(int from, int to, int row) {
+void CRLC::Relabel(int from, int to, int row) {
     bool found = false;
     for (int y = row; y >= 0; --y) {
         int* p = m_pRLC + m_pRowStart[y];
         bool here = false;
-        for (int i = 0, n = rowEntries(y); i < n; i += 2) {
+        for (int i = 0, n = RowEntries(y); i < n; i += 2) {
             if (p[i] == from) {
                 p[i] = to;
                 here = true;
@@ -129,8 +129,8 @@ int CRLC::ObjectExtraction(CArrayEx<CSegObject, const CSegObject&>& objects, int
     }
     CSegObject* table = objects.GetData();
     for (int y = 0; y < m_Height; ++y) {
-        const int* p = rowPairs(y);
-        for (int i = 0, n = rowEntries(y), start = 0; i < n; start = p[i + 1], i += 2)
+        const int* p = RowPairs(y);
+        for (int i = 0, n = RowEntries(y), start = 0; i < n; start = p[i + 1], i += 2)
             if (p[i] >= 0) table[p[i]].Add(y, start, p[i + 1], (i & 2) != 0);
     }
     int count = 0;
@@ -171,8 +171,8 @@ bool CRLC::GetContour(CContour& contour, int id, bool clockwise, int maxPoints) 
     int startX = -1, startY = -1;
     bool leading = false;
     for (int y = 0; y < m_Height && startY < 0; ++y) {
-        const int* p = rowPairs(y);
-        for (int i = 0, n = rowEntries(y), start = 0; i < n; start = p[i + 1], i += 2) {
+        const int* p = RowPairs(y);
+        for (int i = 0, n = RowEntries(y), start = 0; i < n; start = p[i + 1], i += 2) {
             if (p[i] == id && p[i + 1] > start) {
                 startX = start, startY = y, leading = i == 0;
                 break;
@@ -247,8 +247,8 @@ bool CRLC::GetGrayGravity(CMPoint& centre, const CImageBuffer& image, unsigned c
     bool found = false;
     int64_t sumX = 0, sumY = 0, sumW = 0;
     for (int y = 0; y < m_Height; ++y) {
-        const int* p = rowPairs(y);
-        for (int i = 0, n = rowEntries(y), start = 0; i < n; start = p[i + 1], i += 2) {
+        const int* p = RowPairs(y);
+        for (int i = 0, n = RowEntries(y), start = 0; i < n; start = p[i + 1], i += 2) {
             if (p[i] != id) continue;
             found = true;
             if (i == 0 || y >= imageHeight) continue; // a row's first run does not count

@@ -15,10 +15,10 @@ void CSegObject::Add(const CSegObject& other) {
         m_Contour = contour;
         return;
     }
-    m_nMass = wrapAdd(m_nMass, other.m_nMass);
-    m_GravitySum.x = wrapAdd(m_GravitySum.x, other.m_GravitySum.x);
-    m_GravitySum.y = wrapAdd(m_GravitySum.y, other.m_GravitySum.y);
-    m_nGravityCount = wrapAdd(m_nGravityCount, other.m_nGravityCount);
+    m_nMass = WrapAdd(m_nMass, other.m_nMass);
+    m_GravitySum.x = WrapAdd(m_GravitySum.x, other.m_GravitySum.x);
+    m_GravitySum.y = WrapAdd(m_GravitySum.y, other.m_GravitySum.y);
+    m_nGravityCount = WrapAdd(m_nGravityCount, other.m_nGravityCount);
     m_Rect.left = std::min(m_Rect.left, other.m_Rect.left);
     m_Rect.top = std::min(m_Rect.top, other.m_Rect.top);
     m_Rect.right = std::max(m_Rect.right, other.m_Rect.right);

@@ -36,14 +36,14 @@ public:
     // later runs is not looked at.
     void Add(int y, int x0, int x1, bool colour) {
         if (!m_bInitialised) return Init(y, x0, x1, colour);
-        m_nMass = wrapAdd(m_nMass, x1 - x0);
+        m_nMass = WrapAdd(m_nMass, x1 - x0);
         m_Rect.left = std::min<int>(m_Rect.left, x0);
         m_Rect.right = std::max<int>(m_Rect.right, x1);
         m_Rect.top = std::min<int>(m_Rect.top, y);
         m_Rect.bottom = std::max<int>(m_Rect.bottom, y + 1);
-        m_GravitySum.x = wrapAdd(m_GravitySum.x, x0 + x1);
-        m_GravitySum.y = wrapAdd(m_GravitySum.y, 2 * y);
-        m_nGravityCount = wrapAdd(m_nGravityCount, 2);
+        m_GravitySum.x = WrapAdd(m_GravitySum.x, x0 + x1);
+        m_GravitySum.y = WrapAdd(m_GravitySum.y, 2 * y);
+        m_nGravityCount = WrapAdd(m_nGravityCount, 2);
         m_nMinRunSum = std::min(m_nMinRunSum, x0 + x1);
         m_nMaxRunSum = std::max(m_nMaxRunSum, x0 + x1);
     }
@@ -82,7 +82,7 @@ public:
     const CContour& GetContour() const { return m_Contour; }
 
 private:
-    static int wrapAdd(int a, int b) {
+    static int WrapAdd(int a, int b) {
         return static_cast<int>(static_cast<unsigned>(a) + static_cast<unsigned>(b));
     }
 

@@ -2,18 +2,18 @@
 
 #include <cstring>
 
-CSystemTime::CSystemTime() { set(CTime(0), 0, 0); }
+CSystemTime::CSystemTime() { Set(CTime(0), 0, 0); }
 
 CSystemTime::CSystemTime(const CTime& time, int milliseconds, DWORD microseconds) {
-    set(time, milliseconds, microseconds);
+    Set(time, milliseconds, microseconds);
 }
 
 CSystemTime::CSystemTime(LONGLONG millisecondsSince1970, DWORD microseconds) {
-    set(CTime(static_cast<time_t>(millisecondsSince1970 / 1000)), static_cast<int>(millisecondsSince1970 % 1000),
+    Set(CTime(static_cast<time_t>(millisecondsSince1970 / 1000)), static_cast<int>(millisecondsSince1970 % 1000),
         microseconds);
 }
 
-void CSystemTime::set(const CTime& time, int milliseconds, DWORD microseconds) {
+void CSystemTime::Set(const CTime& time, int milliseconds, DWORD microseconds) {
     std::memset(&m_Time, 0, sizeof m_Time);
     time.GetAsSystemTime(m_Time);
     m_Time.wMilliseconds = static_cast<WORD>(milliseconds >= 0 && milliseconds <= 999 ? milliseconds : 0);

@@ -29,7 +29,7 @@ public:
     DWORD m_MicroSeconds;
 
 private:
-    void set(const CTime& time, int milliseconds, DWORD microseconds);
+    void Set(const CTime& time, int milliseconds, DWORD microseconds);
 };
 static_assert(sizeof(CSystemTime) == 20, "CSystemTime is 20 bytes");
 static_assert(offsetof(CSystemTime, m_MicroSeconds) == 16, "microseconds follow the calendar fields");

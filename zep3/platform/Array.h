@@ -20,7 +20,7 @@ public:
     void SetSize(INT_PTR newSize, INT_PTR growBy = -1) {
         if (growBy >= 0) m_growBy = growBy;
         if (newSize < 0) newSize = 0;
-        reserveFor(static_cast<size_t>(newSize));
+        ReserveFor(static_cast<size_t>(newSize));
         m_data.resize(static_cast<size_t>(newSize));
     }
     void FreeExtra() { m_data.shrink_to_fit(); }
@@ -41,13 +41,13 @@ public:
         m_data[static_cast<size_t>(i)] = e;
     }
     INT_PTR Add(ARG_TYPE e) {
-        reserveFor(m_data.size() + 1);
+        ReserveFor(m_data.size() + 1);
         m_data.push_back(e);
         return GetUpperBound();
     }
     INT_PTR Append(const CArray& src) {
         INT_PTR old = GetSize();
-        reserveFor(m_data.size() + src.m_data.size());
+        ReserveFor(m_data.size() + src.m_data.size());
         m_data.insert(m_data.end(), src.m_data.begin(), src.m_data.end());
         return old;
     }
@@ -59,7 +59,7 @@ public:
         if (i < 0 || count <= 0) return;
         if (i > GetSize()) SetSize(i);
         TYPE copy(e); // e may refer into the array
-        reserveFor(m_data.size() + static_cast<size_t>(count));
+        ReserveFor(m_data.size() + static_cast<size_t>(count));
         m_data.insert(m_data.begin() + i, static_cast<size_t>(count), copy);
     }
     void InsertAt(INT_PTR start, const CArray* src) {
@@ -81,7 +81,7 @@ public:
     typename std::vector<TYPE>::const_iterator end() const { return m_data.end(); }
 
 private:
-    void reserveFor(size_t needed) {
+    void ReserveFor(size_t needed) {
         if (needed <= m_data.capacity()) return;
         size_t step = m_growBy > 0 ? static_cast<size_t>(m_growBy)
                                    : std::max<size_t>(4, std::min<size_t>(1024, m_data.size() / 8));

@@ -1,11 +1,11 @@
 #include <zep3/platform/Clock.h>
+#include <zep3/platform/detail/Posix.h>
 
-#include <cerrno>
 #include <ctime>
 
 namespace {
 
-void toSystemTime(const struct tm& tm, long nanoseconds, SYSTEMTIME* st) {
+void ToSystemTime(const struct tm& tm, long nanoseconds, SYSTEMTIME* st) {
     st->wYear = static_cast<WORD>(tm.tm_year + 1900);
     st->wMonth = static_cast<WORD>(tm.tm_mon + 1);
     st->wDayOfWeek = static_cast<WORD>(tm.tm_wday);
@@ -16,30 +16,24 @@ void toSystemTime(const struct tm& tm, long nanoseconds, SYSTEMTIME* st) {
     st->wMilliseconds = static_cast<WORD>(nanoseconds / 1000000);
 }
 
-void calendarNow(SYSTEMTIME* st, bool local) {
+void CalendarNow(SYSTEMTIME* st, bool local) {
     if (!st) return;
     struct timespec ts;
     clock_gettime(CLOCK_REALTIME, &ts);
     struct tm tm = {};
     if (local) localtime_r(&ts.tv_sec, &tm);
     else gmtime_r(&ts.tv_sec, &tm);
-    toSystemTime(tm, ts.tv_nsec, st);
-}
-
-int64_t monotonicNs() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    ToSystemTime(tm, ts.tv_nsec, st);
 }
 
 } // namespace
 
-void GetLocalTime(SYSTEMTIME* st) { calendarNow(st, true); }
-void GetSystemTime(SYSTEMTIME* st) { calendarNow(st, false); }
+void GetLocalTime(SYSTEMTIME* st) { CalendarNow(st, true); }
+void GetSystemTime(SYSTEMTIME* st) { CalendarNow(st, false); }
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
     if (!count) return FALSE;
-    count->QuadPart = monotonicNs();
+    count->QuadPart = zep3::detail::MonotonicNanoseconds();
     return TRUE;
 }
 
@@ -49,10 +43,6 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
     return TRUE;
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(monotonicNs() / 1000000); }
+DWORD GetTickCount() { return static_cast<DWORD>(zep3::detail::MonotonicMilliseconds()); }
 
-void Sleep(DWORD milliseconds) {
-    struct timespec ts = {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
+void Sleep(DWORD milliseconds) { zep3::detail::SleepMilliseconds(milliseconds); }

@@ -25,6 +25,6 @@ HCURSOR GetCursor() { return g_cursor.load(); }
 
 BOOL GetCursorPos(LPPOINT point) {
     if (!point) return FALSE;
-    *point = zep3detail::LastMousePosition();
+    *point = zep3::detail::LastMousePosition();
     return TRUE;
 }

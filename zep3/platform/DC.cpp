@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-using namespace zep3gdi;
+using namespace zep3::detail;
 
 namespace {
 
@@ -29,7 +29,7 @@ BitmapData* DefaultBitmap() {
 
 }  // namespace
 
-namespace zep3gdi {
+namespace zep3::detail {
 CDC::Impl* DCFromHandle(HDC hdc) {
     if (!hdc) return nullptr;
     std::lock_guard<std::mutex> lock(g_dcLock);
@@ -44,7 +44,7 @@ void SetDeviceArea(CDC* dc, POINT origin, const RECT& bounds) {
     impl->bounds = bounds;
     impl->bounded = true;
 }
-}  // namespace zep3gdi
+}  // namespace zep3::detail
 
 CPixelSurface* CDC::Impl::Surface() const {
     if (state.bitmap) return state.bitmap->Drawable() ? &state.bitmap->surface : nullptr;
@@ -76,11 +76,10 @@ Target CDC::Impl::GetTarget() const {
 
 // ---------------------------------------------------------------- lifetime
 
-CDC::CDC() : m_impl(new Impl) { m_impl->owner = this; }
+CDC::CDC() : m_impl(std::make_unique<Impl>()) { m_impl->owner = this; }
 
 CDC::~CDC() {
     DeleteDC();
-    delete m_impl;
 }
 
 CDC* CDC::FromHandle(HDC hDC) {
@@ -105,14 +104,14 @@ void Begin(CDC::Impl* impl, HDC& handle) {
 
 BOOL CDC::CreateCompatibleDC(CDC*) {
     if (m_impl->created) return FALSE;
-    Begin(m_impl, m_hDC);
+    Begin(m_impl.get(), m_hDC);
     m_impl->state.bitmap = Ref<BitmapData>(DefaultBitmap());
     return TRUE;
 }
 
 BOOL CDC::AttachSurface(CPixelSurface* pSurface) {
     if (m_impl->created || !pSurface) return FALSE;
-    Begin(m_impl, m_hDC);
+    Begin(m_impl.get(), m_hDC);
     m_impl->attached = pSurface;
     return TRUE;
 }
@@ -121,7 +120,7 @@ BOOL CDC::DeleteDC() {
     if (!m_impl->created) return FALSE;
     {
         std::lock_guard<std::mutex> lock(g_dcLock);
-        LiveDCs().erase(m_impl);
+        LiveDCs().erase(m_impl.get());
     }
     m_impl->created = false;
     m_impl->attached = nullptr;
@@ -183,7 +182,7 @@ static ObjectData* SelectData(CDC* dc, CDC::Impl* impl, ObjectData* d) {
 HGDIOBJ CDC::SelectObject(HGDIOBJ hObject) {
     ObjectData* d = Lookup(hObject);
     if (d && d->kind == Kind::Region) return SelectClipRgn(static_cast<CRgn*>(WrapperOf(d))) == RGN_ERROR ? nullptr : hObject;
-    ObjectData* previous = SelectData(this, m_impl, d);
+    ObjectData* previous = SelectData(this, m_impl.get(), d);
     return previous ? HandleOf(previous) : nullptr;
 }
 
@@ -196,10 +195,10 @@ T* SelectTyped(CDC* dc, CDC::Impl* impl, CGdiObject* object, Kind kind) {
 }
 }  // namespace
 
-CPen* CDC::SelectObject(CPen* pPen) { return SelectTyped<CPen>(this, m_impl, pPen, Kind::Pen); }
-CBrush* CDC::SelectObject(CBrush* pBrush) { return SelectTyped<CBrush>(this, m_impl, pBrush, Kind::Brush); }
-CFont* CDC::SelectObject(CFont* pFont) { return SelectTyped<CFont>(this, m_impl, pFont, Kind::Font); }
-CBitmap* CDC::SelectObject(CBitmap* pBitmap) { return SelectTyped<CBitmap>(this, m_impl, pBitmap, Kind::Bitmap); }
+CPen* CDC::SelectObject(CPen* pPen) { return SelectTyped<CPen>(this, m_impl.get(), pPen, Kind::Pen); }
+CBrush* CDC::SelectObject(CBrush* pBrush) { return SelectTyped<CBrush>(this, m_impl.get(), pBrush, Kind::Brush); }
+CFont* CDC::SelectObject(CFont* pFont) { return SelectTyped<CFont>(this, m_impl.get(), pFont, Kind::Font); }
+CBitmap* CDC::SelectObject(CBitmap* pBitmap) { return SelectTyped<CBitmap>(this, m_impl.get(), pBitmap, Kind::Bitmap); }
 
 int CDC::SelectObject(CRgn* pRgn) { return pRgn ? SelectClipRgn(pRgn) : RGN_ERROR; }
 
@@ -209,10 +208,10 @@ CGdiObject* CDC::SelectObject(CGdiObject* pObject) {
         SelectClipRgn(static_cast<CRgn*>(pObject));
         return nullptr;
     }
-    return WrapperOf(SelectData(this, m_impl, d));
+    return WrapperOf(SelectData(this, m_impl.get(), d));
 }
 
-CGdiObject* CDC::SelectStockObject(int nIndex) { return WrapperOf(SelectData(this, m_impl, Stock(nIndex))); }
+CGdiObject* CDC::SelectStockObject(int nIndex) { return WrapperOf(SelectData(this, m_impl.get(), Stock(nIndex))); }
 
 CPen* CDC::GetCurrentPen() const { return static_cast<CPen*>(WrapperOf(m_impl->state.pen.get())); }
 CBrush* CDC::GetCurrentBrush() const { return static_cast<CBrush*>(WrapperOf(m_impl->state.brush.get())); }

@@ -32,6 +32,8 @@
 #include <zep3/platform/Rgn.h>
 #include <zep3/platform/String.h>
 
+#include <memory>
+
 class CPixelSurface;
 
 class ZEP3_API CDC {
@@ -229,5 +231,5 @@ public:
     struct Impl;
 
 private:
-    Impl* m_impl;
+    std::unique_ptr<Impl> m_impl;
 };

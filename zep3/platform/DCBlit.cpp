@@ -6,7 +6,7 @@
 #include <cstring>
 #include <immintrin.h>
 
-using namespace zep3gdi;
+using namespace zep3::detail;
 
 namespace {
 
@@ -373,12 +373,12 @@ BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSr
     if (!t.surface) return FALSE;
     Geometry g{m_impl->DX(x), m_impl->DY(y), nWidth, nHeight, 0, 0, nSrcWidth, nSrcHeight};
     if (!UsesSource(dwRop)) {
-        Transfer(t, g, nullptr, dwRop, PatternOf(m_impl), COLORONCOLOR);
+        Transfer(t, g, nullptr, dwRop, PatternOf(m_impl.get()), COLORONCOLOR);
         return TRUE;
     }
     Source source;
     DibReader reader;
-    if (!pSrcDC || !SourceOf(pSrcDC->m_impl, source, reader)) return FALSE;
+    if (!pSrcDC || !SourceOf(pSrcDC->m_impl.get(), source, reader)) return FALSE;
     g.sx = pSrcDC->m_impl->DX(xSrc);
     g.sy = pSrcDC->m_impl->DY(ySrc);
     if (source.surface == t.surface) {
@@ -391,10 +391,10 @@ BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSr
         // the source had been copied first.
         CPixelSurface snapshot(*source.surface);
         source.surface = &snapshot;
-        Transfer(t, g, &source, dwRop, PatternOf(m_impl), m_impl->state.stretchMode);
+        Transfer(t, g, &source, dwRop, PatternOf(m_impl.get()), m_impl->state.stretchMode);
         return TRUE;
     }
-    Transfer(t, g, &source, dwRop, PatternOf(m_impl), m_impl->state.stretchMode);
+    Transfer(t, g, &source, dwRop, PatternOf(m_impl.get()), m_impl->state.stretchMode);
     return TRUE;
 }
 
@@ -417,7 +417,7 @@ int CDC::StretchDIBits(int xDest, int yDest, int nDestWidth, int nDestHeight, in
     Geometry g{m_impl->DX(xDest), m_impl->DY(yDest), nDestWidth, nDestHeight, xSrc, top, nSrcWidth, nSrcHeight};
     Source source;
     source.dib = &reader;
-    Transfer(t, g, UsesSource(dwRop) ? &source : nullptr, dwRop, PatternOf(m_impl), m_impl->state.stretchMode);
+    Transfer(t, g, UsesSource(dwRop) ? &source : nullptr, dwRop, PatternOf(m_impl.get()), m_impl->state.stretchMode);
     return nSrcHeight < 0 ? -nSrcHeight : nSrcHeight;
 }
 

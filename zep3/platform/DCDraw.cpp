@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-using namespace zep3gdi;
+using namespace zep3::detail;
 
 namespace {
 
@@ -296,13 +296,13 @@ void CDC::FillRect(LPCRECT lpRect, CBrush* pBrush) {
     DWORD pixel;
     const Target t = m_impl->GetTarget();
     if (!lpRect || !t.surface || !BrushColor(pBrush, pixel)) return;
-    FillBox(t, DeviceRect(m_impl, *lpRect), pixel, R2_COPYPEN);
+    FillBox(t, DeviceRect(m_impl.get(), *lpRect), pixel, R2_COPYPEN);
 }
 
 void CDC::FillSolidRect(LPCRECT lpRect, COLORREF clr) {
     const Target t = m_impl->GetTarget();
     if (!lpRect || !t.surface) return;
-    FillBox(t, DeviceRect(m_impl, *lpRect), CPixelSurface::ToPixel(clr), R2_COPYPEN);
+    FillBox(t, DeviceRect(m_impl.get(), *lpRect), CPixelSurface::ToPixel(clr), R2_COPYPEN);
 }
 
 void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF clr) {
@@ -314,14 +314,14 @@ void CDC::FrameRect(LPCRECT lpRect, CBrush* pBrush) {
     DWORD pixel;
     const Target t = m_impl->GetTarget();
     if (!lpRect || !t.surface || !BrushColor(pBrush, pixel)) return;
-    const CRect r = DeviceRect(m_impl, *lpRect);
+    const CRect r = DeviceRect(m_impl.get(), *lpRect);
     if (r.IsRectEmpty()) return;
     FillFrame(t, r, CRect(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1), pixel, R2_COPYPEN);
 }
 
 void CDC::InvertRect(LPCRECT lpRect) {
     const Target t = m_impl->GetTarget();
-    if (lpRect && t.surface) FillBox(t, DeviceRect(m_impl, *lpRect), 0, R2_NOT);
+    if (lpRect && t.surface) FillBox(t, DeviceRect(m_impl.get(), *lpRect), 0, R2_NOT);
 }
 
 void CDC::Draw3dRect(LPCRECT lpRect, COLORREF clrTopLeft, COLORREF clrBottomRight) {
@@ -368,7 +368,7 @@ BOOL CDC::DrawEdge(LPRECT lpRect, UINT nEdge, UINT nFlags) {
 void CDC::DrawFocusRect(LPCRECT lpRect) {
     const Target t = m_impl->GetTarget();
     if (!lpRect || !t.surface) return;
-    const CRect r = DeviceRect(m_impl, *lpRect);
+    const CRect r = DeviceRect(m_impl.get(), *lpRect);
     if (r.IsRectEmpty()) return;
     // Every other pixel of the one-pixel frame, inverted.
     auto dot = [&](int x, int y) { if (((x + y) & 1) == 0) PutPixel(t, x, y, 0, R2_NOT); };

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-using namespace zep3gdi;
+using namespace zep3::detail;
 
 namespace {
 
@@ -86,7 +86,7 @@ BOOL CDC::ExtTextOut(int x, int y, UINT nOptions, LPCRECT lpRect, LPCTSTR lpszSt
     if (lpRect && (nOptions & ETO_OPAQUE) && t.surface) FillBox(t, box, CPixelSurface::ToPixel(s.bkColor), R2_COPYPEN);
     if (!lpszString || nCount == 0) return TRUE;
     if (lpRect && (nOptions & ETO_CLIPPED)) t = Clipped(t, box);
-    std::shared_ptr<FontFace> face = FaceOf(m_impl);
+    std::shared_ptr<FontFace> face = FaceOf(m_impl.get());
     if (!face) return FALSE;
     const std::u32string text = DecodeACP(lpszString, int(nCount));
     int width = 0;
@@ -107,7 +107,7 @@ BOOL CDC::ExtTextOut(int x, int y, UINT nOptions, LPCRECT lpRect, LPCTSTR lpszSt
     if (s.bkMode == OPAQUE && t.surface)
         FillBox(t, RECT{left, baseline - tm.tmAscent, left + width, baseline + tm.tmDescent},
                 CPixelSurface::ToPixel(s.bkColor), R2_COPYPEN);
-    DrawLine(m_impl, t, *face, left, baseline, text, lpDxWidths);
+    DrawLine(m_impl.get(), t, *face, left, baseline, text, lpDxWidths);
     if (updateCP) {
         if (horizontal == TA_LEFT) m_impl->state.pos.x += width;
         else if (horizontal == TA_RIGHT) m_impl->state.pos.x -= width;
@@ -121,13 +121,13 @@ BOOL CDC::TextOut(int x, int y, LPCTSTR lpszString, int nCount) {
 }
 
 CSize CDC::GetTextExtent(LPCTSTR lpszString, int nCount) const {
-    std::shared_ptr<FontFace> face = FaceOf(m_impl);
+    std::shared_ptr<FontFace> face = FaceOf(m_impl.get());
     if (!face || !lpszString || nCount < 0) return CSize(0, 0);
     return CSize(Width(*face, DecodeACP(lpszString, nCount)), face->Metrics().tmHeight);
 }
 
 BOOL CDC::GetTextMetrics(LPTEXTMETRIC lpMetrics) const {
-    std::shared_ptr<FontFace> face = FaceOf(m_impl);
+    std::shared_ptr<FontFace> face = FaceOf(m_impl.get());
     if (!face || !lpMetrics) return FALSE;
     *lpMetrics = face->Metrics();
     return TRUE;
@@ -240,7 +240,7 @@ void EndEllipsis(FontFace& face, TextLine& line, int maxWidth) {
 
 int CDC::DrawText(LPCTSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat) {
     if (!m_impl->created || !lpszString || !lpRect) return 0;
-    std::shared_ptr<FontFace> face = FaceOf(m_impl);
+    std::shared_ptr<FontFace> face = FaceOf(m_impl.get());
     if (!face) return 0;
     if (nCount < 0) nCount = int(std::strlen(lpszString));
     const TEXTMETRIC& tm = face->Metrics();
@@ -276,7 +276,7 @@ int CDC::DrawText(LPCTSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat) {
         if (s.bkMode == OPAQUE && t.surface)
             FillBox(t, RECT{dx, m_impl->DY(y), dx + line.width, m_impl->DY(y) + lineHeight}, CPixelSurface::ToPixel(s.bkColor),
                     R2_COPYPEN);
-        DrawLine(m_impl, t, *face, dx, baseline, line.text, nullptr, line.mnemonic);
+        DrawLine(m_impl.get(), t, *face, dx, baseline, line.text, nullptr, line.mnemonic);
         y += lineHeight;
     }
     return y - r.top;

@@ -1,7 +1,7 @@
 #include <zep3/platform/FdNotifier.h>
 #include <zep3/platform/detail/MessageQueue.h>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 CFdNotifier::CFdNotifier() = default;
 

@@ -17,7 +17,7 @@
 #include <functional>
 #include <memory>
 
-namespace zep3detail {
+namespace zep3::detail {
 struct NotifierEntry;
 }
 
@@ -51,5 +51,5 @@ public:
     DWORD GetThreadId() const;
 
 private:
-    std::shared_ptr<zep3detail::NotifierEntry> m_entry;
+    std::shared_ptr<zep3::detail::NotifierEntry> m_entry;
 };

@@ -1,6 +1,7 @@
 #include <zep3/platform/File.h>
 #include <zep3/platform/FileSystem.h>
 #include <zep3/platform/LastError.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <cerrno>
 #include <climits>
@@ -33,13 +34,13 @@ int CFileException::OsErrorToException(LONG osError) {
 
 namespace {
 
-DWORD failErrno() {
+DWORD FailErrno() {
     DWORD error = ZEP3ErrorFromErrno(errno);
     SetLastError(error);
     return error;
 }
 
-void report(CFileException* error, DWORD osError, LPCSTR fileName) {
+void Report(CFileException* error, DWORD osError, LPCSTR fileName) {
     SetLastError(osError);
     if (!error) return;
     error->m_lOsError = static_cast<LONG>(osError);
@@ -47,14 +48,14 @@ void report(CFileException* error, DWORD osError, LPCSTR fileName) {
     error->m_strFileName = fileName;
 }
 
-int lockFor(UINT flags) {
+int LockFor(UINT flags) {
     UINT share = flags & 0x70;
     if (share == CFile::shareExclusive || share == CFile::shareDenyRead) return LOCK_EX;
     if (share == CFile::shareDenyWrite) return (flags & 3) == CFile::modeRead ? LOCK_SH : LOCK_EX;
     return 0;
 }
 
-void fillStatus(const struct stat& st, CFileStatus& status) {
+void FillStatus(const struct stat& st, CFileStatus& status) {
     status.m_ctime = CTime(st.st_ctime);
     status.m_mtime = CTime(st.st_mtime);
     status.m_atime = CTime(st.st_atime);
@@ -64,7 +65,7 @@ void fillStatus(const struct stat& st, CFileStatus& status) {
     if (!(st.st_mode & S_IWUSR)) status.m_attribute |= CFile::readOnly;
 }
 
-void fillFullName(LPCSTR fileName, CFileStatus& status) {
+void FillFullName(LPCSTR fileName, CFileStatus& status) {
     char resolved[PATH_MAX];
     const char* name = realpath(fileName, resolved) ? resolved : fileName;
     std::strncpy(status.m_szFullName, name, sizeof status.m_szFullName - 1);
@@ -75,7 +76,7 @@ void fillFullName(LPCSTR fileName, CFileStatus& status) {
 
 int CFile::OpenDescriptor(LPCSTR fileName, UINT openFlags, CFileException* error) {
     if (!fileName || !*fileName) {
-        report(error, ERROR_INVALID_NAME, fileName);
+        Report(error, ERROR_INVALID_NAME, fileName);
         return -1;
     }
     UINT access = openFlags & 3;
@@ -83,13 +84,13 @@ int CFile::OpenDescriptor(LPCSTR fileName, UINT openFlags, CFileException* error
     if (openFlags & modeCreate) flags |= O_CREAT;
     int fd = open(fileName, flags, 0666);
     if (fd < 0) {
-        report(error, errno == ENOENT && (openFlags & modeCreate) ? ERROR_PATH_NOT_FOUND : ZEP3ErrorFromErrno(errno),
+        Report(error, errno == ENOENT && (openFlags & modeCreate) ? ERROR_PATH_NOT_FOUND : ZEP3ErrorFromErrno(errno),
                fileName);
         return -1;
     }
     struct stat st;
     DWORD failure = ERROR_SUCCESS;
-    int lock = lockFor(openFlags);
+    int lock = LockFor(openFlags);
     if (fstat(fd, &st) != 0) failure = ZEP3ErrorFromErrno(errno);
     else if (S_ISDIR(st.st_mode)) failure = ERROR_ACCESS_DENIED;
     else if (lock && flock(fd, lock | LOCK_NB) != 0)
@@ -100,7 +101,7 @@ int CFile::OpenDescriptor(LPCSTR fileName, UINT openFlags, CFileException* error
         failure = ZEP3ErrorFromErrno(errno);
     if (failure != ERROR_SUCCESS) {
         close(fd);
-        report(error, failure, fileName);
+        Report(error, failure, fileName);
         return -1;
     }
     return fd;
@@ -110,7 +111,7 @@ CFile::~CFile() { Abort(); }
 
 BOOL CFile::Open(LPCSTR fileName, UINT openFlags, CFileException* error) {
     if (IsOpen()) {
-        report(error, ERROR_INVALID_HANDLE, fileName);
+        Report(error, ERROR_INVALID_HANDLE, fileName);
         return FALSE;
     }
     m_fd = OpenDescriptor(fileName, openFlags, error);
@@ -122,18 +123,12 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags, CFileException* error) {
 
 UINT CFile::Read(void* buffer, UINT count) {
     if (!buffer || count == 0) return 0;
-    UINT done = 0;
-    while (done < count) {
-        ssize_t n = read(m_fd, static_cast<char*>(buffer) + done, count - done);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failErrno();
-            break;
-        }
-        done += static_cast<UINT>(n);
+    ssize_t n = zep3::detail::ReadAll(m_fd, buffer, count);
+    if (n < 0) {
+        FailErrno();
+        return 0;
     }
-    return done;
+    return static_cast<UINT>(n);
 }
 
 BOOL CFile::Write(const void* buffer, UINT count) {
@@ -142,24 +137,16 @@ BOOL CFile::Write(const void* buffer, UINT count) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    UINT done = 0;
-    while (done < count) {
-        ssize_t n = write(m_fd, static_cast<const char*>(buffer) + done, count - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failErrno();
-            return FALSE;
-        }
-        done += static_cast<UINT>(n);
-    }
-    return TRUE;
+    if (zep3::detail::WriteAll(m_fd, buffer, count)) return TRUE;
+    FailErrno();
+    return FALSE;
 }
 
 LONGLONG CFile::Seek(LONGLONG offset, UINT from) {
     int whence = from == current ? SEEK_CUR : from == end ? SEEK_END : SEEK_SET;
     off_t position = lseek(m_fd, static_cast<off_t>(offset), whence);
     if (position < 0) {
-        failErrno();
+        FailErrno();
         return -1;
     }
     return position;
@@ -173,7 +160,7 @@ ULONGLONG CFile::GetPosition() const {
 ULONGLONG CFile::GetLength() const {
     struct stat st;
     if (fstat(m_fd, &st) != 0) {
-        failErrno();
+        FailErrno();
         return 0;
     }
     return static_cast<ULONGLONG>(st.st_size);
@@ -181,7 +168,7 @@ ULONGLONG CFile::GetLength() const {
 
 BOOL CFile::SetLength(ULONGLONG newLength) {
     if (newLength > static_cast<ULONGLONG>(LLONG_MAX) || ftruncate(m_fd, static_cast<off_t>(newLength)) != 0) {
-        failErrno();
+        FailErrno();
         return FALSE;
     }
     return TRUE;
@@ -189,14 +176,14 @@ BOOL CFile::SetLength(ULONGLONG newLength) {
 
 BOOL CFile::Flush() {
     if (fsync(m_fd) != 0 && errno != EINVAL) {
-        failErrno();
+        FailErrno();
         return FALSE;
     }
     return TRUE;
 }
 
 void CFile::Close() {
-    if (m_fd >= 0 && close(m_fd) != 0) failErrno();
+    if (m_fd >= 0 && close(m_fd) != 0) FailErrno();
     m_fd = -1;
     m_strFileName.Empty();
 }
@@ -210,23 +197,23 @@ void CFile::Abort() {
 BOOL CFile::GetStatus(CFileStatus& status) const {
     struct stat st;
     if (fstat(m_fd, &st) != 0) {
-        failErrno();
+        FailErrno();
         return FALSE;
     }
-    fillStatus(st, status);
-    fillFullName(m_strFileName, status);
+    FillStatus(st, status);
+    FillFullName(m_strFileName, status);
     return TRUE;
 }
 
 BOOL CFile::GetStatus(LPCSTR fileName, CFileStatus& status) {
     struct stat st;
     if (!fileName || stat(fileName, &st) != 0) {
-        if (fileName) failErrno();
+        if (fileName) FailErrno();
         else SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    fillStatus(st, status);
-    fillFullName(fileName, status);
+    FillStatus(st, status);
+    FillFullName(fileName, status);
     return TRUE;
 }
 

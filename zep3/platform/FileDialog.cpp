@@ -5,12 +5,12 @@
 
 namespace {
 
-std::mutex& hookLock() {
+std::mutex& HookLock() {
     static std::mutex lock;
     return lock;
 }
 
-FileDialogHook& installedHook() {
+FileDialogHook& InstalledHook() {
     static FileDialogHook h;
     return h;
 }
@@ -25,8 +25,8 @@ CFileDialog::CFileDialog(bool openFileDialog, const char* defaultExtension, cons
 INT_PTR CFileDialog::DoModal() {
     FileDialogHook answer;
     {
-        std::lock_guard<std::mutex> guard(hookLock());
-        answer = installedHook();
+        std::lock_guard<std::mutex> guard(HookLock());
+        answer = InstalledHook();
     }
     CString path = m_PathName;
     if (!answer || answer(*this, path) != IDOK) return IDCANCEL;
@@ -37,6 +37,6 @@ INT_PTR CFileDialog::DoModal() {
 }
 
 void SetFileDialogHook(FileDialogHook hook) {
-    std::lock_guard<std::mutex> guard(hookLock());
-    installedHook() = std::move(hook);
+    std::lock_guard<std::mutex> guard(HookLock());
+    InstalledHook() = std::move(hook);
 }

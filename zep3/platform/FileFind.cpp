@@ -19,15 +19,15 @@ struct Entry {
     DWORD attributes = 0;
 };
 
-bool isDots(const CString& name) { return name == "." || name == ".."; }
+bool IsDotName(const CString& name) { return name == "." || name == ".."; }
 
-bool entryBefore(const Entry& a, const Entry& b) {
-    bool da = isDots(a.name), db = isDots(b.name);
+bool EntryBefore(const Entry& a, const Entry& b) {
+    bool da = IsDotName(a.name), db = IsDotName(b.name);
     if (da != db) return da;
     return a.name < b.name;
 }
 
-Entry describe(const CString& folder, const char* name) {
+Entry Describe(const CString& folder, const char* name) {
     Entry e;
     e.name = name;
     CString path = folder + name;
@@ -80,13 +80,13 @@ BOOL CFileFind::FindFile(LPCSTR name, DWORD) {
         return FALSE;
     }
     while (struct dirent* d = readdir(dir))
-        if (zep3::detail::matchMask(d->d_name, mask)) m_impl->entries.push_back(describe(root, d->d_name));
+        if (zep3::detail::MatchMask(d->d_name, mask)) m_impl->entries.push_back(Describe(root, d->d_name));
     closedir(dir);
     if (m_impl->entries.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
-    std::sort(m_impl->entries.begin(), m_impl->entries.end(), entryBefore);
+    std::sort(m_impl->entries.begin(), m_impl->entries.end(), EntryBefore);
     m_impl->root = root;
     return TRUE;
 }
@@ -128,4 +128,4 @@ BOOL CFileFind::MatchesMask(DWORD mask) const {
 BOOL CFileFind::IsDirectory() const { return MatchesMask(FILE_ATTRIBUTE_DIRECTORY); }
 BOOL CFileFind::IsReadOnly() const { return MatchesMask(FILE_ATTRIBUTE_READONLY); }
 BOOL CFileFind::IsSymbolicLink() const { return MatchesMask(FILE_ATTRIBUTE_REPARSE_POINT); }
-BOOL CFileFind::IsDots() const { return m_impl->current && isDots(m_impl->current->name); }
+BOOL CFileFind::IsDots() const { return m_impl->current && IsDotName(m_impl->current->name); }

@@ -1,5 +1,6 @@
 #include <zep3/platform/FileSystem.h>
 #include <zep3/platform/LastError.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -10,18 +11,18 @@
 
 namespace {
 
-BOOL fail(int err) {
+BOOL Fail(int err) {
     SetLastError(ZEP3ErrorFromErrno(err));
     return FALSE;
 }
 
-BOOL failWith(DWORD error) {
+BOOL FailWith(DWORD error) {
     SetLastError(error);
     return FALSE;
 }
 
 // Copies every byte from one descriptor to another, in the kernel where it can.
-bool copyBytes(int from, int to) {
+bool CopyBytes(int from, int to) {
     for (;;) {
         ssize_t n = copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
         if (n == 0) return true;
@@ -32,102 +33,70 @@ bool copyBytes(int from, int to) {
     }
     char buffer[65536];
     for (;;) {
-        ssize_t n = read(from, buffer, sizeof buffer);
-        if (n == 0) return true;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = write(to, buffer + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno != EINTR) return false;
-            if (w > 0) done += w;
-        }
+        ssize_t n = zep3::detail::ReadAll(from, buffer, sizeof buffer);
+        if (n < 0 || !zep3::detail::WriteAll(to, buffer, static_cast<size_t>(n))) return false;
+        if (static_cast<size_t>(n) < sizeof buffer) return true;
     }
 }
 
 } // namespace
 
 BOOL DeleteFile(LPCSTR path) {
-    if (!path) return failWith(ERROR_INVALID_PARAMETER);
+    if (!path) return FailWith(ERROR_INVALID_PARAMETER);
     struct stat st;
-    if (lstat(path, &st) == 0 && S_ISDIR(st.st_mode)) return failWith(ERROR_ACCESS_DENIED);
-    return unlink(path) == 0 ? TRUE : fail(errno);
+    if (lstat(path, &st) == 0 && S_ISDIR(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+    return unlink(path) == 0 ? TRUE : Fail(errno);
 }
 
 BOOL MoveFile(LPCSTR existingPath, LPCSTR newPath) {
-    if (!existingPath || !newPath) return failWith(ERROR_INVALID_PARAMETER);
-    if (renameat2(AT_FDCWD, existingPath, AT_FDCWD, newPath, RENAME_NOREPLACE) == 0) return TRUE;
+    if (!existingPath || !newPath) return FailWith(ERROR_INVALID_PARAMETER);
+    if (zep3::detail::MoveNoReplace(existingPath, newPath)) return TRUE;
     int err = errno;
-    if (err == EINVAL || err == ENOSYS) {
-        // A file system without no-replace renames: a hard link fails on an
-        // existing name just as well. Folders cannot be linked.
-        if (link(existingPath, newPath) == 0) {
-            unlink(existingPath);
-            return TRUE;
-        }
-        err = errno;
-        if (err == EPERM) {
-            struct stat st;
-            if (lstat(newPath, &st) == 0) return failWith(ERROR_ALREADY_EXISTS);
-            return rename(existingPath, newPath) == 0 ? TRUE : fail(errno);
-        }
-    }
     if (err == EXDEV) {
         struct stat st;
-        if (lstat(existingPath, &st) != 0) return fail(errno);
-        if (!S_ISREG(st.st_mode)) return failWith(ERROR_NOT_SAME_DEVICE);
+        if (lstat(existingPath, &st) != 0) return Fail(errno);
+        if (!S_ISREG(st.st_mode)) return FailWith(ERROR_NOT_SAME_DEVICE);
         if (!CopyFile(existingPath, newPath, TRUE)) return FALSE;
         if (unlink(existingPath) != 0) {
             int e = errno;
             unlink(newPath);
-            return fail(e);
+            return Fail(e);
         }
         return TRUE;
     }
-    return fail(err);
+    return Fail(err);
 }
 
 BOOL CopyFile(LPCSTR existingPath, LPCSTR newPath, BOOL failIfExists) {
-    if (!existingPath || !newPath) return failWith(ERROR_INVALID_PARAMETER);
-    int from = open(existingPath, O_RDONLY | O_CLOEXEC);
-    if (from < 0) return fail(errno);
+    if (!existingPath || !newPath) return FailWith(ERROR_INVALID_PARAMETER);
+    zep3::detail::UniqueFd from(open(existingPath, O_RDONLY | O_CLOEXEC));
+    if (!from.IsOpen()) return Fail(errno);
     struct stat src, dst;
-    if (fstat(from, &src) != 0 || S_ISDIR(src.st_mode)) {
-        close(from);
-        return failWith(ERROR_ACCESS_DENIED);
-    }
-    if (stat(newPath, &dst) == 0 && dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) {
-        close(from);
-        return failWith(failIfExists ? ERROR_FILE_EXISTS : ERROR_SHARING_VIOLATION);
-    }
+    if (fstat(from.Get(), &src) != 0 || S_ISDIR(src.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+    if (stat(newPath, &dst) == 0 && dst.st_dev == src.st_dev && dst.st_ino == src.st_ino)
+        return FailWith(failIfExists ? ERROR_FILE_EXISTS : ERROR_SHARING_VIOLATION);
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
     int to = open(newPath, flags, src.st_mode & 07777);
-    if (to < 0) {
-        int err = errno;
-        close(from);
-        return err == EEXIST ? failWith(ERROR_FILE_EXISTS) : fail(err);
-    }
-    bool ok = copyBytes(from, to);
+    if (to < 0) return errno == EEXIST ? FailWith(ERROR_FILE_EXISTS) : Fail(errno);
+    bool ok = CopyBytes(from.Get(), to);
     int err = errno;
     if (close(to) != 0 && ok) {
         ok = false;
         err = errno;
     }
-    close(from);
-    return ok ? TRUE : fail(err);
+    return ok ? TRUE : Fail(err);
 }
 
 BOOL CreateDirectory(LPCSTR path, void*) {
-    if (!path) return failWith(ERROR_INVALID_PARAMETER);
+    if (!path) return FailWith(ERROR_INVALID_PARAMETER);
     if (mkdir(path, 0777) == 0) return TRUE;
-    return errno == ENOENT ? failWith(ERROR_PATH_NOT_FOUND) : fail(errno);
+    return errno == ENOENT ? FailWith(ERROR_PATH_NOT_FOUND) : Fail(errno);
 }
 
 BOOL RemoveDirectory(LPCSTR path) {
-    if (!path) return failWith(ERROR_INVALID_PARAMETER);
+    if (!path) return FailWith(ERROR_INVALID_PARAMETER);
     if (rmdir(path) == 0) return TRUE;
-    return errno == EEXIST ? failWith(ERROR_DIR_NOT_EMPTY) : fail(errno);
+    return errno == EEXIST ? FailWith(ERROR_DIR_NOT_EMPTY) : Fail(errno);
 }
 
 DWORD GetFileAttributes(LPCSTR path) {
@@ -152,7 +121,7 @@ DWORD GetFileAttributes(LPCSTR path) {
 BOOL GetDiskFreeSpaceEx(LPCSTR path, PULARGE_INTEGER freeBytesAvailableToCaller, PULARGE_INTEGER totalNumberOfBytes,
                         PULARGE_INTEGER totalNumberOfFreeBytes) {
     struct statvfs vfs;
-    if (statvfs(path && *path ? path : ".", &vfs) != 0) return fail(errno);
+    if (statvfs(path && *path ? path : ".", &vfs) != 0) return Fail(errno);
     ULONGLONG unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
     if (freeBytesAvailableToCaller) freeBytesAvailableToCaller->QuadPart = unit * vfs.f_bavail;
     if (totalNumberOfBytes) totalNumberOfBytes->QuadPart = unit * vfs.f_blocks;

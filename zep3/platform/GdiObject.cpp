@@ -15,7 +15,7 @@
 #include <cstring>
 #include <unordered_set>
 
-namespace zep3gdi {
+namespace zep3::detail {
 
 namespace {
 std::mutex g_tableLock;
@@ -184,9 +184,9 @@ CGdiObject* WrapperOf(ObjectData* d) {
     return d->wrapper;
 }
 
-}  // namespace zep3gdi
+}  // namespace zep3::detail
 
-using namespace zep3gdi;
+using namespace zep3::detail;
 
 // ---------------------------------------------------------------- CGdiObject
 

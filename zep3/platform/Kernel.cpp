@@ -1,14 +1,14 @@
-#include <zep3/platform/Event.h>
+#include <zep3/platform/Wait.h>
 #include <zep3/platform/detail/Kernel.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
-#include <ctime>
 #include <pthread.h>
 #include <unordered_map>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 struct Waiter {
     std::vector<KernelObject*> objects;
@@ -30,8 +30,6 @@ HandleTable& Handles() {
     static HandleTable* table = new HandleTable;
     return *table;
 }
-
-const HANDLE kCurrentThreadPseudoHandle = reinterpret_cast<HANDLE>(intptr_t(-2));
 
 bool TrySatisfy(Waiter& w) {
     if (w.waitAll) {
@@ -72,37 +70,6 @@ struct EnlistGuard {
     }
 };
 
-class EventObject : public KernelObject {
-public:
-    EventObject(bool manual, bool initial) : m_manual(manual), m_signaled(initial) {}
-    bool IsSignaled() const override { return m_signaled; }
-    void Acquire() override {
-        if (!m_manual) m_signaled = false;
-    }
-    void Set() {
-        m_signaled = true;
-        WakeWaiters(this);
-    }
-    void Reset() { m_signaled = false; }
-    void Pulse() {
-        Set();
-        m_signaled = false;
-    }
-
-private:
-    bool m_manual;
-    bool m_signaled;
-};
-
-template <class Op>
-BOOL WithEvent(HANDLE handle, Op op) {
-    auto event = LookupHandleAs<EventObject>(handle);
-    if (!event) return FALSE;
-    std::lock_guard<std::mutex> hold(KernelLock());
-    op(*event);
-    return TRUE;
-}
-
 } // namespace
 
 std::mutex& KernelLock() {
@@ -133,7 +100,7 @@ HANDLE RegisterHandle(std::shared_ptr<KernelObject> object) {
 }
 
 std::shared_ptr<KernelObject> LookupHandle(HANDLE handle) {
-    if (handle == kCurrentThreadPseudoHandle) return CurrentThreadKernelObject();
+    if (handle == CurrentThreadPseudoHandle()) return CurrentThreadKernelObject();
     HandleTable& table = Handles();
     std::lock_guard<std::mutex> hold(table.lock);
     auto it = table.objects.find(reinterpret_cast<uintptr_t>(handle));
@@ -143,12 +110,14 @@ std::shared_ptr<KernelObject> LookupHandle(HANDLE handle) {
 DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, bool waitAll, DWORD milliseconds) {
     Waiter w;
     w.waitAll = waitAll;
+    if (objects.empty() || objects.size() > MAXIMUM_WAIT_OBJECTS)
+        return FailWith(ERROR_INVALID_PARAMETER, WAIT_FAILED);
     for (const auto& o : objects) {
-        if (!o) return WAIT_FAILED;
-        if (waitAll && std::find(w.objects.begin(), w.objects.end(), o.get()) != w.objects.end()) return WAIT_FAILED;
+        if (!o) return FailWith(ERROR_INVALID_HANDLE, WAIT_FAILED);
+        if (waitAll && std::find(w.objects.begin(), w.objects.end(), o.get()) != w.objects.end())
+            return FailWith(ERROR_INVALID_PARAMETER, WAIT_FAILED);
         w.objects.push_back(o.get());
     }
-    if (w.objects.empty() || w.objects.size() > MAXIMUM_WAIT_OBJECTS) return WAIT_FAILED;
 
     std::unique_lock<std::mutex> hold(KernelLock());
     if (TrySatisfy(w)) return WAIT_OBJECT_0 + w.satisfied;
@@ -156,19 +125,13 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, 
     EnlistGuard enlisted(w);
     // Plain calls into the C library (no predicate templates in between), so
     // that a thread cancelled here unwinds cleanly under AddressSanitizer too.
-    struct timespec deadline;
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    deadline.tv_sec += milliseconds / 1000;
-    deadline.tv_nsec += long(milliseconds % 1000) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_nsec -= 1000000000L;
-        ++deadline.tv_sec;
-    }
+    const Deadline deadline = Deadline::After(milliseconds);
+    const struct timespec until = deadline.AbsoluteTime();
     while (w.satisfied < 0) {
-        if (milliseconds == INFINITE) {
+        if (deadline.IsInfinite()) {
             w.wakeUp.wait(hold);
         } else if (pthread_cond_clockwait(w.wakeUp.native_handle(), hold.mutex()->native_handle(), CLOCK_MONOTONIC,
-                                          &deadline) == ETIMEDOUT &&
+                                          &until) == ETIMEDOUT &&
                    w.satisfied < 0) {
             return WAIT_TIMEOUT;
         }
@@ -176,16 +139,16 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, 
     return WAIT_OBJECT_0 + w.satisfied;
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 BOOL CloseHandle(HANDLE handle) {
     std::shared_ptr<KernelObject> last; // released outside the table lock
     HandleTable& table = Handles();
     std::lock_guard<std::mutex> hold(table.lock);
     auto it = table.objects.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == table.objects.end()) return FALSE;
+    if (it == table.objects.end()) return FailWith(ERROR_INVALID_HANDLE, FALSE);
     last = std::move(it->second);
     --last->openHandles;
     table.objects.erase(it);
@@ -197,27 +160,9 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
-    if (!handles || count == 0 || count > MAXIMUM_WAIT_OBJECTS) return WAIT_FAILED;
+    if (!handles || count == 0 || count > MAXIMUM_WAIT_OBJECTS)
+        return FailWith(ERROR_INVALID_PARAMETER, WAIT_FAILED);
     std::vector<std::shared_ptr<KernelObject>> objects;
     for (DWORD i = 0; i < count; ++i) objects.push_back(LookupHandle(handles[i]));
     return WaitForObjects(objects, waitAll != FALSE, milliseconds);
 }
-
-HANDLE CreateEvent(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR) {
-    return RegisterHandle(std::make_shared<EventObject>(manualReset != FALSE, initialState != FALSE));
-}
-
-BOOL SetEvent(HANDLE event) { return WithEvent(event, [](EventObject& e) { e.Set(); }); }
-BOOL ResetEvent(HANDLE event) { return WithEvent(event, [](EventObject& e) { e.Reset(); }); }
-BOOL PulseEvent(HANDLE event) { return WithEvent(event, [](EventObject& e) { e.Pulse(); }); }
-
-CEvent::CEvent(BOOL initiallyOwn, BOOL manualReset, LPCSTR name, LPSECURITY_ATTRIBUTES attributes)
-    : m_hObject(::CreateEvent(attributes, manualReset, initiallyOwn, name)) {}
-
-CEvent::~CEvent() { ::CloseHandle(m_hObject); }
-
-BOOL CEvent::SetEvent() { return ::SetEvent(m_hObject); }
-BOOL CEvent::ResetEvent() { return ::ResetEvent(m_hObject); }
-BOOL CEvent::PulseEvent() { return ::PulseEvent(m_hObject); }
-bool CEvent::Lock(DWORD timeout) { return ::WaitForSingleObject(m_hObject, timeout) == WAIT_OBJECT_0; }
-bool CEvent::Unlock() { return true; }

@@ -4,10 +4,11 @@
 #include <zep3/platform/DC.h>
 #include <zep3/platform/GdiFunctions.h>
 #include <zep3/platform/Resource.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -69,29 +70,19 @@ HBITMAP Make(const PackedDib& dib, bool dibSection) {
     return static_cast<HBITMAP>(bitmap.Detach());
 }
 
-std::vector<BYTE> ReadFile(const char* path) {
-    std::vector<BYTE> data;
-    FILE* f = path ? std::fopen(path, "rb") : nullptr;
-    if (!f) return data;
-    BYTE chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) data.insert(data.end(), chunk, chunk + n);
-    std::fclose(f);
-    return data;
-}
-
 } // namespace
 
 HANDLE LoadImage(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT flags) {
     if (type != IMAGE_BITMAP || !name) return nullptr;
     PackedDib dib;
-    std::vector<BYTE> file;
+    std::string file;
     if (flags & LR_LOADFROMFILE) {
-        file = ReadFile(name);
         BITMAPFILEHEADER fh;
-        if (file.size() < sizeof fh) return nullptr;
+        if (!zep3::detail::ReadWholeFile(name, file) || file.size() < sizeof fh) return nullptr;
         std::memcpy(&fh, file.data(), sizeof fh);
         if (fh.bfType != 0x4D42 || fh.bfOffBits < sizeof fh) return nullptr;
-        if (!Split(file.data() + sizeof fh, file.size() - sizeof fh, fh.bfOffBits - sizeof fh, dib)) return nullptr;
+        const auto* bytes = reinterpret_cast<const BYTE*>(file.data());
+        if (!Split(bytes + sizeof fh, file.size() - sizeof fh, fh.bfOffBits - sizeof fh, dib)) return nullptr;
     } else {
         HRSRC resource = FindResource(instance, name, RT_BITMAP);
         const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(instance, resource)));

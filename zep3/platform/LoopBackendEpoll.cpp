@@ -1,14 +1,13 @@
 #include <zep3/platform/FdNotifier.h>
 #include <zep3/platform/detail/LoopBackend.h>
+#include <zep3/platform/detail/Posix.h>
 
-#include <cerrno>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
-#include <unistd.h>
 #include <unordered_map>
 
-namespace zep3detail {
+namespace zep3::detail {
 namespace {
 
 const uint64_t kWakeKey = 0;
@@ -32,34 +31,29 @@ DWORD FromEpoll(uint32_t e) {
 class EpollBackend : public LoopBackend {
 public:
     EpollBackend() : m_epoll(epoll_create1(EPOLL_CLOEXEC)), m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-        if (m_epoll >= 0 && m_wake >= 0) {
+        if (IsValid()) {
             struct epoll_event ev = {};
             ev.events = EPOLLIN;
             ev.data.u64 = kWakeKey;
-            epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wake, &ev);
+            epoll_ctl(m_epoll.Get(), EPOLL_CTL_ADD, m_wake.Get(), &ev);
         }
     }
-    ~EpollBackend() override {
-        if (m_epoll >= 0) close(m_epoll);
-        if (m_wake >= 0) close(m_wake);
-    }
 
-    bool IsValid() const override { return m_epoll >= 0 && m_wake >= 0; }
+    bool IsValid() const override { return m_epoll.IsOpen() && m_wake.IsOpen(); }
 
     void Wake() override {
         uint64_t one = 1;
-        while (write(m_wake, &one, sizeof one) < 0 && errno == EINTR) {
-        }
+        WriteAll(m_wake.Get(), &one, sizeof one);
     }
 
     void Wait(int timeoutMs, bool watchFds, std::vector<ReadyFd>& ready) override {
         if (!watchFds) {
-            struct pollfd p = {m_wake, POLLIN, 0};
+            struct pollfd p = {m_wake.Get(), POLLIN, 0};
             if (poll(&p, 1, timeoutMs < 0 ? -1 : timeoutMs) > 0) Drain();
             return;
         }
         struct epoll_event events[32];
-        int n = epoll_wait(m_epoll, events, 32, timeoutMs < 0 ? -1 : timeoutMs);
+        int n = epoll_wait(m_epoll.Get(), events, 32, timeoutMs < 0 ? -1 : timeoutMs);
         for (int i = 0; i < n; ++i) {
             if (events[i].data.u64 == kWakeKey) Drain();
             else ready.push_back({events[i].data.u64, FromEpoll(events[i].events)});
@@ -72,7 +66,7 @@ public:
             // epoll always reports errors and hang-ups; a paused descriptor
             // leaves the set so that they cannot spin the loop.
             if (it != m_watched.end()) {
-                epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
+                epoll_ctl(m_epoll.Get(), EPOLL_CTL_DEL, fd, nullptr);
                 m_watched.erase(it);
             }
             return true;
@@ -81,7 +75,7 @@ public:
         ev.events = ToEpoll(events);
         ev.data.u64 = key;
         bool added = it != m_watched.end();
-        if (epoll_ctl(m_epoll, added ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, fd, &ev) != 0) return false;
+        if (epoll_ctl(m_epoll.Get(), added ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, fd, &ev) != 0) return false;
         m_watched[fd] = key;
         return true;
     }
@@ -91,12 +85,11 @@ public:
 private:
     void Drain() {
         uint64_t count;
-        while (read(m_wake, &count, sizeof count) < 0 && errno == EINTR) {
-        }
+        ReadAll(m_wake.Get(), &count, sizeof count);
     }
 
-    int m_epoll;
-    int m_wake;
+    UniqueFd m_epoll;
+    UniqueFd m_wake; // an eventfd: any thread's Wake ends the owner's Wait
     std::unordered_map<int, uint64_t> m_watched;
 };
 
@@ -104,4 +97,4 @@ private:
 
 std::unique_ptr<LoopBackend> CreateLoopBackend() { return std::make_unique<EpollBackend>(); }
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -40,11 +40,11 @@ template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE> class CMap {
 
 public:
     CMap() = default;
-    CMap(const CMap& other) { copyFrom(other); }
+    CMap(const CMap& other) { CopyFrom(other); }
     CMap& operator=(const CMap& other) {
         if (this != &other) {
             RemoveAll();
-            copyFrom(other);
+            CopyFrom(other);
         }
         return *this;
     }
@@ -64,16 +64,16 @@ public:
     }
 
     bool Lookup(ARG_KEY key, VALUE& value) const {
-        const Assoc* a = find(key);
+        const Assoc* a = Find(key);
         if (a) value = a->value;
         return a != nullptr;
     }
     const VALUE* PLookup(ARG_KEY key) const {
-        const Assoc* a = find(key);
+        const Assoc* a = Find(key);
         return a ? &a->value : nullptr;
     }
     VALUE& operator[](ARG_KEY key) {
-        Assoc* a = find(key);
+        Assoc* a = Find(key);
         if (a) return a->value;
         if (m_buckets.empty()) m_buckets.assign(m_tableSize, nullptr);
         UINT h = HashKey<ARG_KEY>(key);
@@ -110,30 +110,30 @@ public:
 
     POSITION GetStartPosition() const { return m_count ? BEFORE_START_POSITION : nullptr; }
     void GetNextAssoc(POSITION& p, KEY& key, VALUE& value) const {
-        const Assoc* a = p == BEFORE_START_POSITION ? firstFrom(0) : reinterpret_cast<const Assoc*>(p);
+        const Assoc* a = p == BEFORE_START_POSITION ? FirstFrom(0) : reinterpret_cast<const Assoc*>(p);
         if (!a) {
             p = nullptr;
             return;
         }
         key = a->key;
         value = a->value;
-        const Assoc* next = a->next ? a->next : firstFrom(a->hash % m_tableSize + 1);
+        const Assoc* next = a->next ? a->next : FirstFrom(a->hash % m_tableSize + 1);
         p = reinterpret_cast<POSITION>(const_cast<Assoc*>(next));
     }
 
 private:
-    Assoc* find(ARG_KEY key) const {
+    Assoc* Find(ARG_KEY key) const {
         if (m_buckets.empty()) return nullptr;
         for (Assoc* a = m_buckets[HashKey<ARG_KEY>(key) % m_tableSize]; a; a = a->next)
             if (a->key == key) return a;
         return nullptr;
     }
-    const Assoc* firstFrom(size_t bucket) const {
+    const Assoc* FirstFrom(size_t bucket) const {
         for (; bucket < m_buckets.size(); ++bucket)
             if (m_buckets[bucket]) return m_buckets[bucket];
         return nullptr;
     }
-    void copyFrom(const CMap& other) {
+    void CopyFrom(const CMap& other) {
         m_tableSize = other.m_tableSize;
         for (const Assoc* head : other.m_buckets)
             for (const Assoc* a = head; a; a = a->next) SetAt(a->key, a->value);

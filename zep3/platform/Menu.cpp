@@ -27,7 +27,7 @@ BOOL CMenu::DestroyMenu() {
     return TRUE;
 }
 
-int CMenu::find(UINT item, UINT flags) const {
+int CMenu::Find(UINT item, UINT flags) const {
     if (flags & MF_BYPOSITION) return item < m_Items.size() ? int(item) : -1;
     for (size_t i = 0; i < m_Items.size(); ++i)
         if (!(m_Items[i].flags & MF_SEPARATOR) && m_Items[i].id == item) return int(i);
@@ -48,13 +48,13 @@ UINT CMenu::GetMenuItemID(int position) const {
 }
 
 int CMenu::GetMenuString(UINT item, CString& text, UINT flags) const {
-    const int at = find(item, flags);
+    const int at = Find(item, flags);
     text = at < 0 ? CString() : m_Items[size_t(at)].text;
     return text.GetLength();
 }
 
 UINT CMenu::GetMenuState(UINT item, UINT flags) const {
-    const int at = find(item, flags);
+    const int at = Find(item, flags);
     return at < 0 ? kNotFound : m_Items[size_t(at)].flags;
 }
 

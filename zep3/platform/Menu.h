@@ -65,7 +65,7 @@ private:
         CString text;
     };
     // Index of the item, by position or by command id; -1 when not found.
-    int find(UINT item, UINT flags) const;
+    int Find(UINT item, UINT flags) const;
 
     std::vector<Item> m_Items;
 };

@@ -21,12 +21,12 @@ struct ModuleTable {
     std::unordered_set<void*> resident;        // handles of objects loaded otherwise
 };
 
-ModuleTable& table() {
+ModuleTable& Table() {
     static ModuleTable* t = new ModuleTable; // outlives every static destructor
     return *t;
 }
 
-void* executableHandle() {
+void* ExecutableHandle() {
     static void* h = dlopen(nullptr, RTLD_NOW);
     return h;
 }
@@ -34,14 +34,14 @@ void* executableHandle() {
 // The executable's and the library's handles are worked out before the
 // table's lock is taken: finding them may take the loader's own lock, which a
 // module's constructor holds while it calls back into this file.
-bool isKnownModule(void* h) {
-    if (h == executableHandle() || h == ZEP3GetInstanceHandle()) return true;
-    ModuleTable& t = table();
+bool IsKnownModule(void* h) {
+    if (h == ExecutableHandle() || h == ZEP3GetInstanceHandle()) return true;
+    ModuleTable& t = Table();
     std::lock_guard<std::mutex> guard(t.lock);
     return t.loadCounts.count(h) || t.resident.count(h);
 }
 
-std::string executablePath() {
+std::string ExecutablePath() {
     char path[4096];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
@@ -73,14 +73,14 @@ HMODULE LoadLibrary(LPCSTR fileName) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
-    ModuleTable& t = table();
+    ModuleTable& t = Table();
     std::lock_guard<std::mutex> guard(t.lock);
     ++t.loadCounts[h];
     return static_cast<HMODULE>(h);
 }
 
 BOOL FreeLibrary(HMODULE module) {
-    ModuleTable& t = table();
+    ModuleTable& t = Table();
     std::unique_lock<std::mutex> guard(t.lock);
     auto it = t.loadCounts.find(module);
     if (it == t.loadCounts.end()) {
@@ -101,7 +101,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
         SetLastError(module ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    if (!isKnownModule(module)) {
+    if (!IsKnownModule(module)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
@@ -111,13 +111,13 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
 }
 
 HMODULE GetModuleHandle(LPCSTR moduleName) {
-    if (!moduleName) return static_cast<HMODULE>(executableHandle());
+    if (!moduleName) return static_cast<HMODULE>(ExecutableHandle());
     void* h = dlopen(moduleName, RTLD_NOW | RTLD_NOLOAD);
     if (!h) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
-    ModuleTable& t = table();
+    ModuleTable& t = Table();
     {
         std::lock_guard<std::mutex> guard(t.lock);
         t.resident.insert(h);
@@ -132,15 +132,15 @@ DWORD GetModuleFileName(HMODULE module, LPSTR buffer, DWORD size) {
         return 0;
     }
     std::string path;
-    if (module && module != executableHandle()) {
+    if (module && module != ExecutableHandle()) {
         struct link_map* map = nullptr;
-        if (!isKnownModule(module) || dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || !map) {
+        if (!IsKnownModule(module) || dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || !map) {
             SetLastError(ERROR_INVALID_HANDLE);
             return 0;
         }
         path = map->l_name ? map->l_name : "";
     }
-    if (path.empty()) path = executablePath();
+    if (path.empty()) path = ExecutablePath();
     if (path.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;

@@ -74,8 +74,8 @@ bool CPixelSurface::IsEqual(const CPixelSurface& other) const {
 }
 
 namespace {
-void put16(BYTE* p, unsigned v) { p[0] = BYTE(v); p[1] = BYTE(v >> 8); }
-void put32(BYTE* p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = BYTE(v >> (8 * i)); }
+void Put16(BYTE* p, unsigned v) { p[0] = BYTE(v); p[1] = BYTE(v >> 8); }
+void Put32(BYTE* p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = BYTE(v >> (8 * i)); }
 }  // namespace
 
 bool CPixelSurface::SaveBMP(const char* path) const {
@@ -85,16 +85,16 @@ bool CPixelSurface::SaveBMP(const char* path) const {
     BYTE header[54] = {};
     header[0] = 'B';
     header[1] = 'M';
-    put32(header + 2, 54 + imageBytes);
-    put32(header + 10, 54);
-    put32(header + 14, 40);
-    put32(header + 18, static_cast<uint32_t>(m_width));
-    put32(header + 22, static_cast<uint32_t>(m_height));
-    put16(header + 26, 1);
-    put16(header + 28, 24);
-    put32(header + 34, imageBytes);
-    put32(header + 38, 3780);  // 96 dpi
-    put32(header + 42, 3780);
+    Put32(header + 2, 54 + imageBytes);
+    Put32(header + 10, 54);
+    Put32(header + 14, 40);
+    Put32(header + 18, static_cast<uint32_t>(m_width));
+    Put32(header + 22, static_cast<uint32_t>(m_height));
+    Put16(header + 26, 1);
+    Put16(header + 28, 24);
+    Put32(header + 34, imageBytes);
+    Put32(header + 38, 3780);  // 96 dpi
+    Put32(header + 42, 3780);
     std::vector<BYTE> body(imageBytes, 0);
     for (int y = 0; y < m_height; ++y) {
         const DWORD* src = GetRow(m_height - 1 - y);

@@ -1,4 +1,5 @@
 #include <zep3/platform/Registry.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -54,25 +55,25 @@ const char* const kRootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKE
 std::mutex g_handlesLock;
 std::unordered_set<OpenKey*> g_handles;
 
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-bool sameName(const std::string& a, const std::string& b) {
+bool SameName(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i])) return false;
+        if (Fold(a[i]) != Fold(b[i])) return false;
     return true;
 }
 
 // True when path names key or one of its parents.
-bool isKeyOrParent(const std::string& path, const std::string& key) {
+bool IsKeyOrParent(const std::string& path, const std::string& key) {
     if (path.empty()) return true;
     if (key.size() < path.size()) return false;
     if (key.size() > path.size() && key[path.size()] != '\\') return false;
-    return sameName(path, key.substr(0, path.size()));
+    return SameName(path, key.substr(0, path.size()));
 }
 
 // Drops empty components, so "A\\B\" and "\A\B" name the key A\B.
-std::string normalise(const std::string& path) {
+std::string Normalise(const std::string& path) {
     std::string out;
     size_t i = 0;
     while (i < path.size()) {
@@ -87,7 +88,7 @@ std::string normalise(const std::string& path) {
     return out;
 }
 
-std::string folder() {
+std::string Folder() {
     if (const char* dir = std::getenv("ZEP3_REGISTRY_DIR"); dir && *dir) return dir;
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
         return std::string(config) + "/zep3/registry";
@@ -95,7 +96,7 @@ std::string folder() {
     return std::string();
 }
 
-bool makeFolders(const std::string& path) {
+bool MakeFolders(const std::string& path) {
     for (size_t i = 1; i <= path.size(); ++i) {
         if (i < path.size() && path[i] != '/') continue;
         std::string prefix = path.substr(0, i);
@@ -106,7 +107,7 @@ bool makeFolders(const std::string& path) {
 
 // ---- text form ----
 
-void appendQuoted(std::string& out, const std::string& text) {
+void AppendQuoted(std::string& out, const std::string& text) {
     out += '"';
     for (unsigned char c : text) {
         if (c == '\\' || c == '"') {
@@ -123,14 +124,14 @@ void appendQuoted(std::string& out, const std::string& text) {
     out += '"';
 }
 
-int hexDigit(char c) {
+int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
-    c = fold(c);
+    c = Fold(c);
     return (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
 }
 
 // Reads a quoted text at pos; false when it is not well formed.
-bool readQuoted(const std::string& line, size_t& pos, std::string& text) {
+bool ReadQuoted(const std::string& line, size_t& pos, std::string& text) {
     if (pos >= line.size() || line[pos] != '"') return false;
     text.clear();
     for (++pos; pos < line.size(); ++pos) {
@@ -148,33 +149,33 @@ bool readQuoted(const std::string& line, size_t& pos, std::string& text) {
             text += line[pos];
             continue;
         }
-        if (pos + 2 >= line.size() || hexDigit(line[pos + 1]) < 0 || hexDigit(line[pos + 2]) < 0) return false;
-        text += static_cast<char>(hexDigit(line[pos + 1]) * 16 + hexDigit(line[pos + 2]));
+        if (pos + 2 >= line.size() || HexDigit(line[pos + 1]) < 0 || HexDigit(line[pos + 2]) < 0) return false;
+        text += static_cast<char>(HexDigit(line[pos + 1]) * 16 + HexDigit(line[pos + 2]));
         pos += 2;
     }
     return false;
 }
 
-bool isPlainText(const std::string& data) {
+bool IsPlainText(const std::string& data) {
     return !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1;
 }
 
-std::string format(const Hive& hive) {
+std::string Format(const Hive& hive) {
     std::string out = "ZEP3 registry 1\n";
     char buf[32];
     for (const Key& key : hive.keys) {
         out += "[" + key.path + "]\n";
         for (const Value& v : key.values) {
             if (v.name.empty()) out += '@';
-            else appendQuoted(out, v.name);
+            else AppendQuoted(out, v.name);
             out += '=';
             if (v.type == REG_DWORD && v.data.size() == 4) {
                 DWORD d;
                 std::memcpy(&d, v.data.data(), 4);
                 std::snprintf(buf, sizeof buf, "dword:%08x", d);
                 out += buf;
-            } else if (v.type == REG_SZ && isPlainText(v.data)) {
-                appendQuoted(out, v.data.substr(0, v.data.size() - 1));
+            } else if (v.type == REG_SZ && IsPlainText(v.data)) {
+                AppendQuoted(out, v.data.substr(0, v.data.size() - 1));
             } else {
                 std::snprintf(buf, sizeof buf, "hex(%x):", v.type);
                 out += buf;
@@ -189,10 +190,10 @@ std::string format(const Hive& hive) {
     return out;
 }
 
-bool parseData(const std::string& text, Value& v) {
+bool ParseData(const std::string& text, Value& v) {
     if (text.size() >= 1 && text[0] == '"') {
         size_t pos = 0;
-        if (!readQuoted(text, pos, v.data) || pos != text.size()) return false;
+        if (!ReadQuoted(text, pos, v.data) || pos != text.size()) return false;
         v.type = REG_SZ;
         v.data += '\0';
         return true;
@@ -211,15 +212,15 @@ bool parseData(const std::string& text, Value& v) {
     if (end[0] != ')' || end[1] != ':') return false;
     v.data.clear();
     for (const char* p = end + 2; *p;) {
-        if (hexDigit(p[0]) < 0 || hexDigit(p[1]) < 0) return false;
-        v.data += static_cast<char>(hexDigit(p[0]) * 16 + hexDigit(p[1]));
+        if (HexDigit(p[0]) < 0 || HexDigit(p[1]) < 0) return false;
+        v.data += static_cast<char>(HexDigit(p[0]) * 16 + HexDigit(p[1]));
         p += 2;
         if (*p == ',') ++p;
     }
     return true;
 }
 
-Hive parse(const std::string& text) {
+Hive Parse(const std::string& text) {
     Hive hive;
     size_t start = 0;
     while (start < text.size()) {
@@ -228,15 +229,15 @@ Hive parse(const std::string& text) {
         std::string line = text.substr(start, end - start);
         start = end + 1;
         if (line.size() >= 2 && line[0] == '[' && line.back() == ']') {
-            hive.keys.push_back(Key{normalise(line.substr(1, line.size() - 2)), {}});
+            hive.keys.push_back(Key{Normalise(line.substr(1, line.size() - 2)), {}});
             continue;
         }
         if (hive.keys.empty() || line.empty()) continue;
         Value v;
         size_t pos = 0;
         if (line[0] == '@') pos = 1;
-        else if (!readQuoted(line, pos, v.name)) continue;
-        if (pos >= line.size() || line[pos] != '=' || !parseData(line.substr(pos + 1), v)) continue;
+        else if (!ReadQuoted(line, pos, v.name)) continue;
+        if (pos >= line.size() || line[pos] != '=' || !ParseData(line.substr(pos + 1), v)) continue;
         hive.keys.back().values.push_back(v);
     }
     return hive;
@@ -244,50 +245,24 @@ Hive parse(const std::string& text) {
 
 // ---- files ----
 
-std::string hivePath(int root) { return folder() + "/" + kRootNames[root]; }
+std::string HivePath(int root) { return Folder() + "/" + kRootNames[root]; }
 
-Hive load(int root) {
+// The root's values; a missing file is an empty root. A file that cannot be
+// read is an error, so that no change is ever stored over values not seen.
+LONG Load(int root, Hive& hive) {
     std::string text;
-    int fd = open(hivePath(root).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Hive();
-    char buf[65536];
-    for (;;) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n > 0) text.append(buf, static_cast<size_t>(n));
-        else if (n == 0 || errno != EINTR) break;
-    }
-    close(fd);
-    return parse(text);
+    if (!zep3::detail::ReadWholeFile(HivePath(root), text) && errno != ENOENT)
+        return static_cast<LONG>(ZEP3ErrorFromErrno(errno));
+    hive = Parse(text);
+    return ERROR_SUCCESS;
 }
 
-bool writeAll(int fd, const std::string& text) {
-    for (size_t done = 0; done < text.size();) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno != EINTR) return false;
-        if (n > 0) done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Replaces the root's file: a new file beside it, synchronised, renamed over
-// the old one, and the folder synchronised so the rename itself is durable.
-LONG store(int root, const Hive& hive) {
-    std::string path = hivePath(root), temp = path + ".new";
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return static_cast<LONG>(ZEP3ErrorFromErrno(errno));
-    bool ok = writeAll(fd, format(hive)) && fsync(fd) == 0;
-    int err = errno;
-    if (close(fd) != 0) ok = false;
-    if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-        if (ok) err = errno;
-        unlink(temp.c_str());
-        return static_cast<LONG>(ZEP3ErrorFromErrno(err));
-    }
-    int dir = open(folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
+// Replaces the root's file durably: readers see the old values or the new
+// ones, never a part.
+LONG Store(int root, const Hive& hive) {
+    std::string path = HivePath(root), text = Format(hive);
+    if (!zep3::detail::ReplaceFileDurably(path, path + ".new", text.data(), text.size(), 0600))
+        return static_cast<LONG>(ZEP3ErrorFromErrno(errno));
     return ERROR_SUCCESS;
 }
 
@@ -296,52 +271,46 @@ LONG store(int root, const Hive& hive) {
 class HiveLock {
 public:
     explicit HiveLock(int root) {
-        if (folder().empty() || !makeFolders(folder())) return;
-        m_fd = open((hivePath(root) + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_fd >= 0 && flock(m_fd, LOCK_EX) != 0) {
-            close(m_fd);
-            m_fd = -1;
-        }
+        if (Folder().empty() || !MakeFolders(Folder())) return;
+        m_fd.Reset(open((HivePath(root) + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        if (m_fd.IsOpen() && flock(m_fd.Get(), LOCK_EX) != 0) m_fd.Reset();
     }
-    ~HiveLock() {
-        if (m_fd >= 0) close(m_fd);
-    }
-    bool held() const { return m_fd >= 0; }
+    bool Held() const { return m_fd.IsOpen(); }
 
 private:
-    int m_fd = -1;
+    zep3::detail::UniqueFd m_fd;
 };
 
-Key* findKey(Hive& hive, const std::string& path) {
+Key* FindKey(Hive& hive, const std::string& path) {
     for (Key& k : hive.keys)
-        if (sameName(k.path, path)) return &k;
+        if (SameName(k.path, path)) return &k;
     return nullptr;
 }
 
-bool keyExists(const Hive& hive, const std::string& path) {
+bool KeyExists(const Hive& hive, const std::string& path) {
     for (const Key& k : hive.keys)
-        if (isKeyOrParent(path, k.path)) return true;
+        if (IsKeyOrParent(path, k.path)) return true;
     return false;
 }
 
-Value* findValue(Key* key, const std::string& name) {
+Value* FindValue(Key* key, const std::string& name) {
     if (!key) return nullptr;
     for (Value& v : key->values)
-        if (sameName(v.name, name)) return &v;
+        if (SameName(v.name, name)) return &v;
     return nullptr;
 }
 
 // ---- handles ----
 
-int rootIndex(HKEY key) {
+int RootIndex(HKEY key) {
     auto value = reinterpret_cast<ULONG_PTR>(key);
     if (value < 0x80000000u || value > 0x80000005u || value == 0x80000004u) return -1;
     return static_cast<int>(value - 0x80000000u);
 }
 
 // The root and full path a handle stands for; false for an unknown handle.
-bool resolve(HKEY key, int& root, std::string& path, REGSAM& access) {
-    root = rootIndex(key);
+bool Resolve(HKEY key, int& root, std::string& path, REGSAM& access) {
+    root = RootIndex(key);
     if (root >= 0) {
         path.clear();
         access = KEY_ALL_ACCESS;
@@ -357,37 +326,37 @@ bool resolve(HKEY key, int& root, std::string& path, REGSAM& access) {
 }
 
 // Control bytes would break the file's line structure.
-bool validPath(const std::string& path) {
+bool ValidPath(const std::string& path) {
     for (unsigned char c : path)
         if (c < 0x20) return false;
     return true;
 }
 
-std::string join(const std::string& path, LPCSTR subKey) {
-    return normalise(subKey && *subKey ? path + "\\" + subKey : path);
+std::string Join(const std::string& path, LPCSTR subKey) {
+    return Normalise(subKey && *subKey ? path + "\\" + subKey : path);
 }
 
-HKEY newHandle(int root, const std::string& path, REGSAM access) {
+HKEY NewHandle(int root, const std::string& path, REGSAM access) {
     auto open = new OpenKey{root, path, access};
     std::lock_guard<std::mutex> guard(g_handlesLock);
     g_handles.insert(open);
     return reinterpret_cast<HKEY>(open);
 }
 
-LONG finish(LONG result) {
+LONG Finish(LONG result) {
     if (result != ERROR_SUCCESS) SetLastError(static_cast<DWORD>(result));
     return result;
 }
 
 // The root and full path of `subKey` under the open key `key`, for opening or
 // creating it; *result is cleared first.
-LONG subKeyPath(HKEY key, LPCSTR subKey, PHKEY result, int& root, std::string& path) {
+LONG SubKeyPath(HKEY key, LPCSTR subKey, PHKEY result, int& root, std::string& path) {
     if (!result) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     REGSAM parentAccess;
-    if (!resolve(key, root, path, parentAccess)) return ERROR_INVALID_HANDLE;
-    path = join(path, subKey);
-    return validPath(path) ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+    if (!Resolve(key, root, path, parentAccess)) return ERROR_INVALID_HANDLE;
+    path = Join(path, subKey);
+    return ValidPath(path) ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
 }
 
 } // namespace
@@ -395,9 +364,13 @@ LONG subKeyPath(HKEY key, LPCSTR subKey, PHKEY result, int& root, std::string& p
 LONG RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
     int root;
     std::string path;
-    if (LONG r = subKeyPath(key, subKey, result, root, path); r != ERROR_SUCCESS) return finish(r);
-    if (!path.empty() && !keyExists(load(root), path)) return finish(ERROR_FILE_NOT_FOUND);
-    *result = newHandle(root, path, access);
+    if (LONG r = SubKeyPath(key, subKey, result, root, path); r != ERROR_SUCCESS) return Finish(r);
+    if (!path.empty()) {
+        Hive hive;
+        if (LONG r = Load(root, hive); r != ERROR_SUCCESS) return Finish(r);
+        if (!KeyExists(hive, path)) return Finish(ERROR_FILE_NOT_FOUND);
+    }
+    *result = NewHandle(root, path, access);
     return ERROR_SUCCESS;
 }
 
@@ -405,20 +378,21 @@ LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
                     LPDWORD disposition) {
     int root;
     std::string path;
-    if (LONG r = subKeyPath(key, subKey, result, root, path); r != ERROR_SUCCESS) return finish(r);
+    if (LONG r = SubKeyPath(key, subKey, result, root, path); r != ERROR_SUCCESS) return Finish(r);
     bool created = false;
     if (!path.empty()) {
         HiveLock lock(root);
-        if (!lock.held()) return finish(ERROR_ACCESS_DENIED);
-        Hive hive = load(root);
-        if (!keyExists(hive, path)) {
+        if (!lock.Held()) return Finish(ERROR_ACCESS_DENIED);
+        Hive hive;
+        if (LONG r = Load(root, hive); r != ERROR_SUCCESS) return Finish(r);
+        if (!KeyExists(hive, path)) {
             hive.keys.push_back(Key{path, {}});
-            if (LONG r = store(root, hive); r != ERROR_SUCCESS) return finish(r);
+            if (LONG r = Store(root, hive); r != ERROR_SUCCESS) return Finish(r);
             created = true;
         }
     }
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    *result = newHandle(root, path, access);
+    *result = NewHandle(root, path, access);
     return ERROR_SUCCESS;
 }
 
@@ -426,18 +400,19 @@ LONG RegQueryValueEx(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE d
     int root;
     std::string path;
     REGSAM access;
-    if (!resolve(key, root, path, access)) return finish(ERROR_INVALID_HANDLE);
-    if (!(access & KEY_QUERY_VALUE)) return finish(ERROR_ACCESS_DENIED);
-    if (data && !dataSize) return finish(ERROR_INVALID_PARAMETER);
-    Hive hive = load(root);
-    const Value* v = findValue(findKey(hive, path), valueName ? valueName : "");
-    if (!v) return finish(ERROR_FILE_NOT_FOUND);
+    if (!Resolve(key, root, path, access)) return Finish(ERROR_INVALID_HANDLE);
+    if (!(access & KEY_QUERY_VALUE)) return Finish(ERROR_ACCESS_DENIED);
+    if (data && !dataSize) return Finish(ERROR_INVALID_PARAMETER);
+    Hive hive;
+    if (LONG r = Load(root, hive); r != ERROR_SUCCESS) return Finish(r);
+    const Value* v = FindValue(FindKey(hive, path), valueName ? valueName : "");
+    if (!v) return Finish(ERROR_FILE_NOT_FOUND);
     if (type) *type = v->type;
     if (!dataSize) return ERROR_SUCCESS;
     DWORD needed = static_cast<DWORD>(v->data.size()), room = *dataSize;
     *dataSize = needed;
     if (!data) return ERROR_SUCCESS;
-    if (room < needed) return finish(ERROR_MORE_DATA);
+    if (room < needed) return Finish(ERROR_MORE_DATA);
     std::memcpy(data, v->data.data(), needed);
     return ERROR_SUCCESS;
 }
@@ -446,54 +421,56 @@ LONG RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* da
     int root;
     std::string path;
     REGSAM access;
-    if (!resolve(key, root, path, access)) return finish(ERROR_INVALID_HANDLE);
-    if (!(access & KEY_SET_VALUE)) return finish(ERROR_ACCESS_DENIED);
-    if (!data && size) return finish(ERROR_INVALID_PARAMETER);
-    if (path.empty()) return finish(ERROR_ACCESS_DENIED); // a root holds no values of its own
+    if (!Resolve(key, root, path, access)) return Finish(ERROR_INVALID_HANDLE);
+    if (!(access & KEY_SET_VALUE)) return Finish(ERROR_ACCESS_DENIED);
+    if (!data && size) return Finish(ERROR_INVALID_PARAMETER);
+    if (path.empty()) return Finish(ERROR_ACCESS_DENIED); // a root holds no values of its own
     HiveLock lock(root);
-    if (!lock.held()) return finish(ERROR_ACCESS_DENIED);
-    Hive hive = load(root);
-    Key* k = findKey(hive, path);
+    if (!lock.Held()) return Finish(ERROR_ACCESS_DENIED);
+    Hive hive;
+    if (LONG r = Load(root, hive); r != ERROR_SUCCESS) return Finish(r);
+    Key* k = FindKey(hive, path);
     if (!k) {
-        if (!keyExists(hive, path)) return finish(ERROR_KEY_DELETED);
+        if (!KeyExists(hive, path)) return Finish(ERROR_KEY_DELETED);
         hive.keys.push_back(Key{path, {}});
         k = &hive.keys.back();
     }
     std::string name = valueName ? valueName : "";
     std::string bytes(reinterpret_cast<const char*>(data), data ? size : 0);
-    if (Value* v = findValue(k, name)) {
+    if (Value* v = FindValue(k, name)) {
         v->type = type;
         v->data = bytes;
     } else {
         k->values.push_back(Value{name, type, bytes});
     }
-    return finish(store(root, hive));
+    return Finish(Store(root, hive));
 }
 
 LONG RegDeleteValue(HKEY key, LPCSTR valueName) {
     int root;
     std::string path;
     REGSAM access;
-    if (!resolve(key, root, path, access)) return finish(ERROR_INVALID_HANDLE);
-    if (!(access & KEY_SET_VALUE)) return finish(ERROR_ACCESS_DENIED);
+    if (!Resolve(key, root, path, access)) return Finish(ERROR_INVALID_HANDLE);
+    if (!(access & KEY_SET_VALUE)) return Finish(ERROR_ACCESS_DENIED);
     HiveLock lock(root);
-    if (!lock.held()) return finish(ERROR_ACCESS_DENIED);
-    Hive hive = load(root);
-    Key* k = findKey(hive, path);
+    if (!lock.Held()) return Finish(ERROR_ACCESS_DENIED);
+    Hive hive;
+    if (LONG r = Load(root, hive); r != ERROR_SUCCESS) return Finish(r);
+    Key* k = FindKey(hive, path);
     std::string name = valueName ? valueName : "";
     for (size_t i = 0; k && i < k->values.size(); ++i) {
-        if (!sameName(k->values[i].name, name)) continue;
+        if (!SameName(k->values[i].name, name)) continue;
         k->values.erase(k->values.begin() + static_cast<long>(i));
-        return finish(store(root, hive));
+        return Finish(Store(root, hive));
     }
-    return finish(ERROR_FILE_NOT_FOUND);
+    return Finish(ERROR_FILE_NOT_FOUND);
 }
 
 LONG RegCloseKey(HKEY key) {
-    if (rootIndex(key) >= 0) return ERROR_SUCCESS;
+    if (RootIndex(key) >= 0) return ERROR_SUCCESS;
     std::lock_guard<std::mutex> guard(g_handlesLock);
     auto open = reinterpret_cast<OpenKey*>(key);
-    if (!g_handles.erase(open)) return finish(ERROR_INVALID_HANDLE);
+    if (!g_handles.erase(open)) return Finish(ERROR_INVALID_HANDLE);
     delete open;
     return ERROR_SUCCESS;
 }

@@ -31,7 +31,7 @@ struct Registry {
     std::set<void*> modulesWithStrings;
 };
 
-Registry& registry() {
+Registry& Resources() {
     static Registry* r = new Registry; // usable from any static initialiser or destructor
     return *r;
 }
@@ -39,7 +39,7 @@ Registry& registry() {
 std::atomic<HINSTANCE> g_resourceHandle{nullptr};
 
 // "#23", 23 and MAKEINTRESOURCE(23) name the same thing; texts ignore case.
-std::string keyOf(LPCSTR id) {
+std::string KeyOf(LPCSTR id) {
     if (IS_INTRESOURCE(id)) return "#" + std::to_string(static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(id)));
     std::string key(id);
     for (char& c : key)
@@ -49,9 +49,9 @@ std::string keyOf(LPCSTR id) {
     return key;
 }
 
-void* moduleOrExecutable(HMODULE module) { return module ? module : AfxGetInstanceHandle(); }
+void* ModuleOrExecutable(HMODULE module) { return module ? module : AfxGetInstanceHandle(); }
 
-const Block* knownBlock(Registry& r, HRSRC resource) {
+const Block* KnownBlock(Registry& r, HRSRC resource) {
     auto block = reinterpret_cast<const Block*>(resource);
     return r.handles.count(block) ? block : nullptr;
 }
@@ -74,8 +74,8 @@ BOOL ZEP3RegisterResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    Registry& r = registry();
-    BlockKey key(moduleOrExecutable(module), keyOf(type), keyOf(name));
+    Registry& r = Resources();
+    BlockKey key(ModuleOrExecutable(module), KeyOf(type), KeyOf(name));
     std::lock_guard<std::mutex> guard(r.lock);
     Block& block = r.blocks[key];
     block = Block{data, size};
@@ -88,8 +88,8 @@ BOOL ZEP3RegisterStringTable(HINSTANCE module, const ZEP3StringEntry* entries, i
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    Registry& r = registry();
-    void* owner = moduleOrExecutable(module);
+    Registry& r = Resources();
+    void* owner = ModuleOrExecutable(module);
     std::lock_guard<std::mutex> guard(r.lock);
     r.modulesWithStrings.insert(owner);
     for (int i = 0; i < count; ++i)
@@ -102,8 +102,8 @@ HRSRC FindResource(HMODULE module, LPCSTR name, LPCSTR type) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    Registry& r = registry();
-    BlockKey key(moduleOrExecutable(module), keyOf(type), keyOf(name));
+    Registry& r = Resources();
+    BlockKey key(ModuleOrExecutable(module), KeyOf(type), KeyOf(name));
     std::lock_guard<std::mutex> guard(r.lock);
     auto it = r.blocks.find(key);
     if (it == r.blocks.end()) {
@@ -114,9 +114,9 @@ HRSRC FindResource(HMODULE module, LPCSTR name, LPCSTR type) {
 }
 
 HGLOBAL LoadResource(HMODULE, HRSRC resource) {
-    Registry& r = registry();
+    Registry& r = Resources();
     std::lock_guard<std::mutex> guard(r.lock);
-    const Block* block = knownBlock(r, resource);
+    const Block* block = KnownBlock(r, resource);
     if (!block) {
         SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
         return nullptr;
@@ -127,20 +127,19 @@ HGLOBAL LoadResource(HMODULE, HRSRC resource) {
 LPVOID LockResource(HGLOBAL block) { return block; }
 
 DWORD SizeofResource(HMODULE, HRSRC resource) {
-    Registry& r = registry();
+    Registry& r = Resources();
     std::lock_guard<std::mutex> guard(r.lock);
-    const Block* block = knownBlock(r, resource);
+    const Block* block = KnownBlock(r, resource);
     return block ? block->size : 0;
 }
 
-namespace zep3 {
-namespace detail {
+namespace zep3::detail {
 
-bool findString(HINSTANCE module, UINT id, std::string* text) {
+bool FindString(HINSTANCE module, UINT id, std::string* text) {
     if (!module) return false;
     // Worked out before the lock: finding them may take the loader's lock.
     bool ownModule = module == AfxGetInstanceHandle() || module == ZEP3GetInstanceHandle();
-    Registry& r = registry();
+    Registry& r = Resources();
     {
         std::lock_guard<std::mutex> guard(r.lock);
         auto it = r.strings.find(StringKey(module, id));
@@ -158,8 +157,7 @@ bool findString(HINSTANCE module, UINT id, std::string* text) {
     return true;
 }
 
-} // namespace detail
-} // namespace zep3
+} // namespace zep3::detail
 
 int LoadString(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax) {
     if (!buffer || bufferMax <= 0) {
@@ -167,7 +165,7 @@ int LoadString(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax) {
         return 0;
     }
     std::string text;
-    if (!zep3::detail::findString(instance, id, &text)) {
+    if (!zep3::detail::FindString(instance, id, &text)) {
         buffer[0] = '\0';
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return 0;

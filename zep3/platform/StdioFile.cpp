@@ -9,7 +9,7 @@
 
 namespace {
 
-BOOL failErrno() {
+BOOL FailErrno() {
     SetLastError(ZEP3ErrorFromErrno(errno));
     return FALSE;
 }
@@ -47,7 +47,7 @@ BOOL CStdioFile::Open(LPCSTR fileName, UINT openFlags, CFileException* error) {
 UINT CStdioFile::Read(void* buffer, UINT count) {
     if (!m_pStream || !buffer || count == 0) return 0;
     size_t n = fread(buffer, 1, count, m_pStream);
-    if (n < count && ferror(m_pStream)) failErrno();
+    if (n < count && ferror(m_pStream)) FailErrno();
     return static_cast<UINT>(n);
 }
 
@@ -57,7 +57,7 @@ BOOL CStdioFile::Write(const void* buffer, UINT count) {
         SetLastError(m_pStream ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    return fwrite(buffer, 1, count, m_pStream) == count ? TRUE : failErrno();
+    return fwrite(buffer, 1, count, m_pStream) == count ? TRUE : FailErrno();
 }
 
 LONGLONG CStdioFile::Seek(LONGLONG offset, UINT from) {
@@ -67,7 +67,7 @@ LONGLONG CStdioFile::Seek(LONGLONG offset, UINT from) {
     }
     int whence = from == current ? SEEK_CUR : from == end ? SEEK_END : SEEK_SET;
     if (fseeko(m_pStream, static_cast<off_t>(offset), whence) != 0) {
-        failErrno();
+        FailErrno();
         return -1;
     }
     return ftello(m_pStream);
@@ -92,11 +92,11 @@ BOOL CStdioFile::SetLength(ULONGLONG newLength) {
 
 BOOL CStdioFile::Flush() {
     if (!m_pStream) return FALSE;
-    return fflush(m_pStream) == 0 ? TRUE : failErrno();
+    return fflush(m_pStream) == 0 ? TRUE : FailErrno();
 }
 
 void CStdioFile::Close() {
-    if (m_pStream && fclose(m_pStream) != 0) failErrno();
+    if (m_pStream && fclose(m_pStream) != 0) FailErrno();
     m_pStream = nullptr;
     m_fd = -1;
     m_strFileName.Empty();

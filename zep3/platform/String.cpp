@@ -9,13 +9,13 @@
 
 namespace {
 
-const char* orEmpty(const char* text) { return text ? text : ""; }
+const char* OrEmpty(const char* text) { return text ? text : ""; }
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-int compareBytes(const char* a, size_t na, const char* b, size_t nb) {
+int CompareBytes(const char* a, size_t na, const char* b, size_t nb) {
     int r = std::memcmp(a, b, std::min(na, nb));
     if (r != 0) return r;
     return na < nb ? -1 : (na > nb ? 1 : 0);
@@ -23,7 +23,7 @@ int compareBytes(const char* a, size_t na, const char* b, size_t nb) {
 
 } // namespace
 
-CString::CString(const char* text) : m_str(orEmpty(text)) {}
+CString::CString(const char* text) : m_str(OrEmpty(text)) {}
 
 CString::CString(const char* text, int length) {
     if (text && length > 0) m_str.assign(text, static_cast<size_t>(length));
@@ -34,7 +34,7 @@ CString::CString(char ch, int repeat) {
 }
 
 CString& CString::operator=(const char* text) {
-    m_str = orEmpty(text);
+    m_str = OrEmpty(text);
     return *this;
 }
 
@@ -57,7 +57,7 @@ CString& CString::operator+=(const CString& text) {
 }
 
 CString& CString::operator+=(const char* text) {
-    m_str += orEmpty(text);
+    m_str += OrEmpty(text);
     return *this;
 }
 
@@ -67,20 +67,20 @@ CString& CString::operator+=(char ch) {
 }
 
 int CString::Compare(const char* text) const {
-    text = orEmpty(text);
-    return compareBytes(m_str.data(), m_str.size(), text, std::strlen(text));
+    text = OrEmpty(text);
+    return CompareBytes(m_str.data(), m_str.size(), text, std::strlen(text));
 }
 
 int CString::Compare(const CString& text) const {
-    return compareBytes(m_str.data(), m_str.size(), text.m_str.data(), text.m_str.size());
+    return CompareBytes(m_str.data(), m_str.size(), text.m_str.data(), text.m_str.size());
 }
 
 int CString::CompareNoCase(const char* text) const {
-    text = orEmpty(text);
+    text = OrEmpty(text);
     size_t n = std::strlen(text);
     for (size_t i = 0; i < m_str.size() && i < n; ++i) {
-        auto a = static_cast<unsigned char>(asciiLower(m_str[i]));
-        auto b = static_cast<unsigned char>(asciiLower(text[i]));
+        auto a = static_cast<unsigned char>(AsciiLower(m_str[i]));
+        auto b = static_cast<unsigned char>(AsciiLower(text[i]));
         if (a != b) return a < b ? -1 : 1;
     }
     return m_str.size() < n ? -1 : (m_str.size() > n ? 1 : 0);
@@ -96,7 +96,7 @@ int CString::Find(char ch, int start) const {
 int CString::Find(const char* text, int start) const {
     if (start < 0) start = 0;
     if (start > GetLength()) return -1;
-    size_t pos = m_str.find(orEmpty(text), static_cast<size_t>(start));
+    size_t pos = m_str.find(OrEmpty(text), static_cast<size_t>(start));
     return pos == std::string::npos ? -1 : static_cast<int>(pos);
 }
 
@@ -106,7 +106,7 @@ int CString::ReverseFind(char ch) const {
 }
 
 int CString::FindOneOf(const char* chars) const {
-    chars = orEmpty(chars);
+    chars = OrEmpty(chars);
     size_t pos = m_str.find_first_of(chars, 0, std::strlen(chars));
     return pos == std::string::npos ? -1 : static_cast<int>(pos);
 }
@@ -130,19 +130,19 @@ CString CString::Right(int count) const {
 }
 
 CString CString::SpanIncluding(const char* chars) const {
-    chars = orEmpty(chars);
+    chars = OrEmpty(chars);
     size_t n = m_str.find_first_not_of(chars, 0, std::strlen(chars));
     return CString(m_str.substr(0, n));
 }
 
 CString CString::SpanExcluding(const char* chars) const {
-    chars = orEmpty(chars);
+    chars = OrEmpty(chars);
     size_t n = m_str.find_first_of(chars, 0, std::strlen(chars));
     return CString(m_str.substr(0, n));
 }
 
-void CString::MakeUpper() { std::transform(m_str.begin(), m_str.end(), m_str.begin(), asciiUpper); }
-void CString::MakeLower() { std::transform(m_str.begin(), m_str.end(), m_str.begin(), asciiLower); }
+void CString::MakeUpper() { std::transform(m_str.begin(), m_str.end(), m_str.begin(), AsciiUpper); }
+void CString::MakeLower() { std::transform(m_str.begin(), m_str.end(), m_str.begin(), AsciiLower); }
 void CString::MakeReverse() { std::reverse(m_str.begin(), m_str.end()); }
 
 CString& CString::Trim() { return TrimRight().TrimLeft(); }
@@ -150,7 +150,7 @@ CString& CString::Trim(char target) { return TrimRight(target).TrimLeft(target);
 CString& CString::Trim(const char* targets) { return TrimRight(targets).TrimLeft(targets); }
 
 CString& CString::TrimLeft() {
-    auto it = std::find_if_not(m_str.begin(), m_str.end(), isSpace);
+    auto it = std::find_if_not(m_str.begin(), m_str.end(), IsSpace);
     m_str.erase(m_str.begin(), it);
     return *this;
 }
@@ -158,14 +158,14 @@ CString& CString::TrimLeft() {
 CString& CString::TrimLeft(char target) { return TrimLeft(std::string(1, target).c_str()); }
 
 CString& CString::TrimLeft(const char* targets) {
-    targets = orEmpty(targets);
+    targets = OrEmpty(targets);
     size_t n = m_str.find_first_not_of(targets, 0, std::strlen(targets));
     m_str.erase(0, n);
     return *this;
 }
 
 CString& CString::TrimRight() {
-    auto it = std::find_if_not(m_str.rbegin(), m_str.rend(), isSpace);
+    auto it = std::find_if_not(m_str.rbegin(), m_str.rend(), IsSpace);
     m_str.erase(it.base(), m_str.end());
     return *this;
 }
@@ -173,7 +173,7 @@ CString& CString::TrimRight() {
 CString& CString::TrimRight(char target) { return TrimRight(std::string(1, target).c_str()); }
 
 CString& CString::TrimRight(const char* targets) {
-    targets = orEmpty(targets);
+    targets = OrEmpty(targets);
     size_t n = m_str.find_last_not_of(targets, std::string::npos, std::strlen(targets));
     m_str.erase(n == std::string::npos ? 0 : n + 1);
     return *this;
@@ -193,7 +193,7 @@ int CString::Replace(char oldCh, char newCh) {
 int CString::Replace(const char* oldText, const char* newText) {
     size_t oldLen = oldText ? std::strlen(oldText) : 0;
     if (oldLen == 0) return 0;
-    newText = orEmpty(newText);
+    newText = OrEmpty(newText);
     size_t newLen = std::strlen(newText);
     std::string out;
     out.reserve(m_str.size());
@@ -217,7 +217,7 @@ int CString::Insert(int index, char ch) { return Insert(index, std::string(1, ch
 
 int CString::Insert(int index, const char* text) {
     index = std::clamp(index, 0, GetLength());
-    m_str.insert(static_cast<size_t>(index), orEmpty(text));
+    m_str.insert(static_cast<size_t>(index), OrEmpty(text));
     return GetLength();
 }
 
@@ -284,7 +284,7 @@ CString operator+(char a, const CString& b) { return CString(a + b.str()); }
 BOOL CString::LoadString(UINT id) {
     HINSTANCE chain[] = {AfxGetResourceHandle(), AfxGetInstanceHandle(), ZEP3GetInstanceHandle()};
     for (HINSTANCE module : chain)
-        if (zep3::detail::findString(module, id, &m_str)) return TRUE;
+        if (zep3::detail::FindString(module, id, &m_str)) return TRUE;
     m_str.clear();
     return FALSE;
 }

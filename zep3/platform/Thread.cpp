@@ -1,5 +1,6 @@
 #include <zep3/platform/Thread.h>
 #include <zep3/platform/detail/MessageQueue.h>
+#include <zep3/platform/detail/Posix.h>
 #include <zep3/platform/detail/ThreadContext.h>
 #include <zep3/platform/detail/ThreadObject.h>
 
@@ -14,7 +15,7 @@
 #include <unistd.h>
 #include <unordered_map>
 
-namespace zep3detail {
+namespace zep3::detail {
 namespace {
 
 static_assert(sizeof(std::atomic<int>) == sizeof(int) && std::atomic<int>::is_always_lock_free,
@@ -129,20 +130,12 @@ void InstallSuspendHandler() {
 }
 
 // Waits until the target has parked; false after the time limit.
-bool AwaitPark(ThreadObject& t, int milliseconds) {
-    struct timespec end;
-    clock_gettime(CLOCK_MONOTONIC, &end);
-    end.tv_sec += milliseconds / 1000;
-    end.tv_nsec += (milliseconds % 1000) * 1000000L;
+bool AwaitPark(ThreadObject& t, DWORD milliseconds) {
+    const Deadline deadline = Deadline::After(milliseconds);
     for (;;) {
         if (t.park.load(std::memory_order_acquire) == ThreadObject::kParked) return true;
-        struct timespec now, left;
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        left.tv_sec = end.tv_sec - now.tv_sec;
-        left.tv_nsec = end.tv_nsec - now.tv_nsec;
-        while (left.tv_nsec < 0) { left.tv_nsec += 1000000000L; --left.tv_sec; }
-        while (left.tv_nsec >= 1000000000L) { left.tv_nsec -= 1000000000L; ++left.tv_sec; }
-        if (left.tv_sec < 0) return false;
+        if (deadline.HasPassed()) return false;
+        struct timespec left = deadline.RemainingTime();
         Futex(&t.park, FUTEX_WAIT_PRIVATE, ThreadObject::kRequested, &left);
     }
 }
@@ -256,9 +249,9 @@ bool GetSuspendedThreadContext(HANDLE thread, ucontext_t* context) {
     return true;
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 DWORD GetCurrentThreadId() {
     if (!tlsTid) {
@@ -268,7 +261,7 @@ DWORD GetCurrentThreadId() {
     return tlsTid;
 }
 
-HANDLE GetCurrentThread() { return reinterpret_cast<HANDLE>(intptr_t(-2)); }
+HANDLE GetCurrentThread() { return CurrentThreadPseudoHandle(); }
 
 HANDLE OpenThread(DWORD, BOOL, DWORD threadId) {
     if (threadId == GetCurrentThreadId()) return RegisterHandle(CurrentThreadObject());
@@ -279,19 +272,20 @@ HANDLE OpenThread(DWORD, BOOL, DWORD threadId) {
         auto it = k.byId.find(threadId);
         if (it != k.byId.end()) t = it->second.lock();
     }
-    if (!t) return nullptr;
+    if (!t) return FailWith<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
     {
         std::lock_guard<std::mutex> hold(KernelLock());
-        if (t->finished && t->openHandles == 0) return nullptr; // gone, as far as callers can tell
+        // Gone, as far as callers can tell.
+        if (t->finished && t->openHandles == 0) return FailWith<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
     }
     return RegisterHandle(t);
 }
 
 DWORD SuspendThread(HANDLE thread) {
     auto t = LookupHandleAs<ThreadObject>(thread);
-    if (!t) return DWORD(-1);
+    if (!t) return FailWith(ERROR_INVALID_HANDLE, DWORD(-1));
     std::unique_lock<std::mutex> hold(t->suspendLock);
-    if (t->exiting) return DWORD(-1);
+    if (t->exiting) return FailWith(ERROR_ACCESS_DENIED, DWORD(-1));
     DWORD previous = t->suspendCount;
     if (previous > 0 || !t->started) {
         ++t->suspendCount;
@@ -308,7 +302,7 @@ DWORD SuspendThread(HANDLE thread) {
         int expected = ThreadObject::kRequested;
         // Withdraw the request unless the thread parked at the last moment.
         if (t->park.compare_exchange_strong(expected, ThreadObject::kRunning, std::memory_order_acq_rel))
-            return DWORD(-1);
+            return FailWith(ERROR_ACCESS_DENIED, DWORD(-1));
     }
     t->suspendCount = 1;
     return 0;
@@ -316,7 +310,7 @@ DWORD SuspendThread(HANDLE thread) {
 
 DWORD ResumeThread(HANDLE thread) {
     auto t = LookupHandleAs<ThreadObject>(thread);
-    if (!t) return DWORD(-1);
+    if (!t) return FailWith(ERROR_INVALID_HANDLE, DWORD(-1));
     std::lock_guard<std::mutex> hold(t->suspendLock);
     DWORD previous = t->suspendCount;
     if (previous == 0) return 0;
@@ -329,12 +323,13 @@ DWORD ResumeThread(HANDLE thread) {
 
 int GetThreadPriority(HANDLE thread) {
     auto t = LookupHandleAs<ThreadObject>(thread);
-    return t ? t->priority.load() : THREAD_PRIORITY_ERROR_RETURN;
+    return t ? t->priority.load() : FailWith(ERROR_INVALID_HANDLE, int(THREAD_PRIORITY_ERROR_RETURN));
 }
 
 BOOL SetThreadPriority(HANDLE thread, int priority) {
     auto t = LookupHandleAs<ThreadObject>(thread);
-    if (!t || !IsPriorityLevel(priority)) return FALSE;
+    if (!t) return FailWith(ERROR_INVALID_HANDLE, FALSE);
+    if (!IsPriorityLevel(priority)) return FailWith(ERROR_INVALID_PARAMETER, FALSE);
     t->priority = priority;
     // Raising priority needs privileges the process may lack; the level
     // itself is what callers read back.
@@ -344,7 +339,8 @@ BOOL SetThreadPriority(HANDLE thread, int priority) {
 
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
     auto t = LookupHandleAs<ThreadObject>(thread);
-    if (!t || !exitCode) return FALSE;
+    if (!t) return FailWith(ERROR_INVALID_HANDLE, FALSE);
+    if (!exitCode) return FailWith(ERROR_INVALID_PARAMETER, FALSE);
     std::lock_guard<std::mutex> hold(KernelLock());
     *exitCode = t->exitCode;
     return TRUE;
@@ -352,7 +348,7 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
 
 BOOL TerminateThread(HANDLE thread, DWORD exitCode) {
     auto t = LookupHandleAs<ThreadObject>(thread);
-    if (!t) return FALSE;
+    if (!t) return FailWith(ERROR_INVALID_HANDLE, FALSE);
     {
         std::lock_guard<std::mutex> hold(KernelLock());
         if (t->finished) return TRUE;

@@ -21,21 +21,21 @@ struct tm* CTime::GetLocalTm(struct tm* out) const { return out ? localtime_r(&m
 struct tm* CTime::GetGmtTm(struct tm* out) const { return out ? gmtime_r(&m_time, out) : nullptr; }
 
 namespace {
-template <class F> int localField(time_t t, F field) {
+template <class F> int LocalField(time_t t, F field) {
     struct tm tm;
     return localtime_r(&t, &tm) ? field(tm) : 0;
 }
 } // namespace
 
-int CTime::GetYear() const { return localField(m_time, [](const tm& t) { return t.tm_year + 1900; }); }
-int CTime::GetMonth() const { return localField(m_time, [](const tm& t) { return t.tm_mon + 1; }); }
-int CTime::GetDay() const { return localField(m_time, [](const tm& t) { return t.tm_mday; }); }
-int CTime::GetHour() const { return localField(m_time, [](const tm& t) { return t.tm_hour; }); }
-int CTime::GetMinute() const { return localField(m_time, [](const tm& t) { return t.tm_min; }); }
-int CTime::GetSecond() const { return localField(m_time, [](const tm& t) { return t.tm_sec; }); }
-int CTime::GetDayOfWeek() const { return localField(m_time, [](const tm& t) { return t.tm_wday + 1; }); }
+int CTime::GetYear() const { return LocalField(m_time, [](const tm& t) { return t.tm_year + 1900; }); }
+int CTime::GetMonth() const { return LocalField(m_time, [](const tm& t) { return t.tm_mon + 1; }); }
+int CTime::GetDay() const { return LocalField(m_time, [](const tm& t) { return t.tm_mday; }); }
+int CTime::GetHour() const { return LocalField(m_time, [](const tm& t) { return t.tm_hour; }); }
+int CTime::GetMinute() const { return LocalField(m_time, [](const tm& t) { return t.tm_min; }); }
+int CTime::GetSecond() const { return LocalField(m_time, [](const tm& t) { return t.tm_sec; }); }
+int CTime::GetDayOfWeek() const { return LocalField(m_time, [](const tm& t) { return t.tm_wday + 1; }); }
 
-CString CTime::formatTm(const char* format, const struct tm* tm) const {
+CString CTime::FormatTm(const char* format, const struct tm* tm) const {
     if (!format || !tm || !*format) return CString();
     char buf[512];
     size_t n = strftime(buf, sizeof buf, format, tm);
@@ -44,12 +44,12 @@ CString CTime::formatTm(const char* format, const struct tm* tm) const {
 
 CString CTime::Format(const char* format) const {
     struct tm tm;
-    return formatTm(format, GetLocalTm(&tm));
+    return FormatTm(format, GetLocalTm(&tm));
 }
 
 CString CTime::FormatGmt(const char* format) const {
     struct tm tm;
-    return formatTm(format, GetGmtTm(&tm));
+    return FormatTm(format, GetGmtTm(&tm));
 }
 
 bool CTime::GetAsSystemTime(SYSTEMTIME& st) const {

@@ -50,7 +50,7 @@ public:
     bool operator>=(CTime o) const { return m_time >= o.m_time; }
 
 private:
-    CString formatTm(const char* format, const struct tm* tm) const;
+    CString FormatTm(const char* format, const struct tm* tm) const;
 
     time_t m_time = 0;
 };

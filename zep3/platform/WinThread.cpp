@@ -2,7 +2,7 @@
 #include <zep3/platform/Wnd.h>
 #include <zep3/platform/detail/ThreadObject.h>
 
-using namespace zep3detail;
+using namespace zep3::detail;
 
 namespace {
 

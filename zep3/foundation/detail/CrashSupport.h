@@ -4,7 +4,7 @@
 
 #include <ucontext.h>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 // Gives the calling thread an alternate signal stack unless it has one, so
 // that a fault on an exhausted stack can still be handled. The stack is
@@ -18,4 +18,4 @@ unsigned int RawThreadId();
 // Fills the register block from a signal context.
 void ContextFromUcontext(const ucontext_t& uc, CONTEXT& ctx);
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 namespace {
 
@@ -46,10 +46,10 @@ void IniTable::Clear() {
 void IniTable::Reserve(size_t n) {
     size_t capacity = 16;
     while (capacity < 2 * n) capacity *= 2;
-    if (capacity > m_slots.size()) rehash(capacity);
+    if (capacity > m_slots.size()) Rehash(capacity);
 }
 
-size_t IniTable::probe(const char* key, size_t length, uint64_t hash, bool& found) const {
+size_t IniTable::Probe(const char* key, size_t length, uint64_t hash, bool& found) const {
     const size_t mask = m_slots.size() - 1;
     size_t i = hash & mask;
     for (; m_slots[i].key; i = (i + 1) & mask) {
@@ -66,15 +66,15 @@ size_t IniTable::probe(const char* key, size_t length, uint64_t hash, bool& foun
 size_t IniTable::Find(const char* key, size_t length) const {
     if (m_count == 0) return npos;
     bool found;
-    size_t slot = probe(key, length, Hash(key, length), found);
+    size_t slot = Probe(key, length, Hash(key, length), found);
     return found ? slot : npos;
 }
 
 // The item for the key; a new one (key set, no value) when there was none.
-IniItem& IniTable::insert(const char* key, size_t length, uint64_t hash) {
-    if (2 * (m_count + 1) > m_slots.size()) rehash(m_slots.empty() ? 16 : 2 * m_slots.size());
+IniItem& IniTable::Insert(const char* key, size_t length, uint64_t hash) {
+    if (2 * (m_count + 1) > m_slots.size()) Rehash(m_slots.empty() ? 16 : 2 * m_slots.size());
     bool found;
-    IniItem& item = m_slots[probe(key, length, hash, found)];
+    IniItem& item = m_slots[Probe(key, length, hash, found)];
     if (!found) {
         item.key = key;
         item.keyLength = static_cast<uint32_t>(length);
@@ -87,7 +87,7 @@ IniItem& IniTable::insert(const char* key, size_t length, uint64_t hash) {
     return item;
 }
 
-void IniTable::setValue(IniItem& item, char* value, size_t length) {
+void IniTable::SetValue(IniItem& item, char* value, size_t length) {
     m_deadBytes += item.valueLength;
     m_liveBytes += length;
     m_liveBytes -= item.valueLength;
@@ -104,14 +104,14 @@ void IniTable::SetStored(const std::vector<IniItem>& items) {
     for (size_t i = 0; i < items.size(); ++i) {
         if (i + ahead < items.size()) __builtin_prefetch(&m_slots[items[i + ahead].hash & mask], 1);
         const IniItem& item = items[i];
-        setValue(insert(item.key, item.keyLength, item.hash), item.value, item.valueLength);
+        SetValue(Insert(item.key, item.keyLength, item.hash), item.value, item.valueLength);
     }
 }
 
 void IniTable::Set(const char* key, size_t keyLength, const char* value, size_t valueLength) {
     const uint64_t hash = Hash(key, keyLength);
     bool found = false;
-    size_t slot = m_slots.empty() ? npos : probe(key, keyLength, hash, found);
+    size_t slot = m_slots.empty() ? npos : Probe(key, keyLength, hash, found);
     if (found) {
         IniItem& item = m_slots[slot];
         if (valueLength <= item.valueLength) {
@@ -132,12 +132,12 @@ void IniTable::Set(const char* key, size_t keyLength, const char* value, size_t 
         char* stored = Allocate(keyLength + valueLength);
         std::memcpy(stored, key, keyLength);
         if (valueLength) std::memcpy(stored + keyLength, value, valueLength);
-        IniItem& item = insert(stored, keyLength, hash);
+        IniItem& item = Insert(stored, keyLength, hash);
         item.value = stored + keyLength;
         item.valueLength = static_cast<uint32_t>(valueLength);
         m_liveBytes += valueLength;
     }
-    compactIfWasteful();
+    CompactIfWasteful();
 }
 
 void IniTable::RemoveAt(size_t slot) {
@@ -158,10 +158,10 @@ void IniTable::RemoveAt(size_t slot) {
         }
     }
     m_slots[hole] = IniItem();
-    compactIfWasteful();
+    CompactIfWasteful();
 }
 
-void IniTable::rehash(size_t capacity) {
+void IniTable::Rehash(size_t capacity) {
     std::vector<IniItem> slots(capacity);
     const size_t mask = capacity - 1;
     for (const IniItem& item : m_slots) {
@@ -196,7 +196,7 @@ void IniTable::Adopt(std::unique_ptr<char[]> block) {
 }
 
 // Copies every live key and value into one fresh block and frees the rest.
-void IniTable::compactIfWasteful() {
+void IniTable::CompactIfWasteful() {
     if (m_deadBytes < kCompactFloor || m_deadBytes < m_liveBytes) return;
     std::unique_ptr<char[]> block(new char[m_liveBytes ? m_liveBytes : 1]);
     char* p = block.get();
@@ -216,4 +216,4 @@ void IniTable::compactIfWasteful() {
     m_deadBytes = 0;
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 // 32 bytes: two slots per cache line. Keys and values are limited to 4 GiB
 // each (a longer line is not taken from a file).
@@ -61,11 +61,11 @@ public:
     }
 
 private:
-    size_t probe(const char* key, size_t length, uint64_t hash, bool& found) const;
-    IniItem& insert(const char* key, size_t length, uint64_t hash);
-    void setValue(IniItem& item, char* value, size_t length);
-    void rehash(size_t capacity);
-    void compactIfWasteful();
+    size_t Probe(const char* key, size_t length, uint64_t hash, bool& found) const;
+    IniItem& Insert(const char* key, size_t length, uint64_t hash);
+    void SetValue(IniItem& item, char* value, size_t length);
+    void Rehash(size_t capacity);
+    void CompactIfWasteful();
 
     // Linear probing over the items themselves (no separate index), kept at
     // most half full, so a lookup usually touches one slot.
@@ -79,4 +79,4 @@ private:
     size_t m_deadBytes = 0;
 };
 
-} // namespace zep3detail
+} // namespace zep3::detail

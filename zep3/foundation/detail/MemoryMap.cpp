@@ -1,12 +1,12 @@
 #include <zep3/foundation/detail/MemoryMap.h>
+#include <zep3/platform/detail/Posix.h>
 
-#include <cerrno>
 #include <cstring>
 #include <elf.h>
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace zep3detail {
+namespace zep3::detail {
 namespace {
 
 // Parses a hexadecimal (or decimal) number at s, moving s past it.
@@ -44,15 +44,13 @@ bool MemoryMap::Load() {
     m_count = 0;
     m_pathsUsed = 1; // offset 0 is the empty path
     m_paths[0] = '\0';
-    int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    UniqueFd fd(open("/proc/self/maps", O_RDONLY | O_CLOEXEC));
+    if (!fd.IsOpen()) return false;
     char chunk[4096];
     char line[4608];
     size_t lineLength = 0;
-    for (;;) {
-        ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+    for (ssize_t n = sizeof chunk; n == sizeof chunk;) {
+        n = ReadAll(fd.Get(), chunk, sizeof chunk);
         for (ssize_t i = 0; i < n; ++i) {
             if (chunk[i] == '\n') {
                 AddLine(line, lineLength);
@@ -63,7 +61,6 @@ bool MemoryMap::Load() {
         }
     }
     if (lineLength) AddLine(line, lineLength);
-    close(fd);
     return m_count > 0;
 }
 
@@ -179,4 +176,4 @@ bool MemoryMap::FindModule(uintptr_t addr, Module& module) const {
     return false;
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail

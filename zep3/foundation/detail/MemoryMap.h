@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 class MemoryMap {
 public:
@@ -55,4 +55,4 @@ private:
     size_t m_pathsUsed = 0;
 };
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -5,7 +5,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-namespace zep3detail {
+namespace zep3::detail {
 namespace {
 
 // Room for the report: formatting, the register block and the walks.
@@ -52,4 +52,4 @@ void EnsureAltSignalStack() {
 
 unsigned int RawThreadId() { return static_cast<unsigned int>(syscall(SYS_gettid)); }
 
-} // namespace zep3detail
+} // namespace zep3::detail

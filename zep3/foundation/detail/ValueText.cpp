@@ -8,15 +8,15 @@
 #include <locale.h>
 #include <string>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 namespace {
 
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Skips leading white space and one sign; true when that sign is '-'.
-bool skipToDigits(const char*& p, const char* end) {
-    while (p < end && isSpace(*p)) ++p;
+bool SkipToDigits(const char*& p, const char* end) {
+    while (p < end && IsSpace(*p)) ++p;
     return p < end && (*p == '+' || *p == '-') && *p++ == '-';
 }
 
@@ -25,7 +25,7 @@ bool skipToDigits(const char*& p, const char* end) {
 uint32_t ParseDecimal(const char* text, size_t length) {
     const char* p = text;
     const char* end = text + length;
-    const bool negative = skipToDigits(p, end);
+    const bool negative = SkipToDigits(p, end);
     uint32_t value = 0;
     for (; p < end && *p >= '0' && *p <= '9'; ++p) value = value * 10u + static_cast<uint32_t>(*p - '0');
     return negative ? 0u - value : value;
@@ -45,7 +45,7 @@ size_t FormatFloat(char* out, double value) {
 double ParseFloat(const char* text, size_t length) {
     const char* p = text;
     const char* end = text + length;
-    const bool negative = skipToDigits(p, end);
+    const bool negative = SkipToDigits(p, end);
     double value = 0.0;
     if (p < end && *p == '-') return 0.0; // from_chars would take a second sign
     const std::from_chars_result r = std::from_chars(p, end, value, std::chars_format::general);
@@ -65,4 +65,4 @@ float NarrowToFloat(double value) {
     return static_cast<float>(value);
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail

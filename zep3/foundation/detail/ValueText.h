@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 // Skips leading white space, takes one optional sign, then accumulates
 // digits up to the first non-digit, wrapping modulo 2^32; the sign is applied
@@ -19,4 +19,4 @@ double ParseFloat(const char* text, size_t length);
 // The nearest float; beyond float's range an infinity, as the FPU makes it.
 float NarrowToFloat(double value);
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -13,8 +13,7 @@
 // keeps no C++ object with a destructor alive across the calls, so libjpeg's
 // fatal errors may longjmp back to it.
 
-namespace zep3 {
-namespace detail {
+namespace zep3::detail {
 
 namespace {
 
@@ -23,12 +22,12 @@ struct ErrorManager {
     jmp_buf jump;
 };
 
-[[noreturn]] void errorExit(j_common_ptr cinfo) { longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1); }
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) { longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1); }
 
 // Warnings about damaged data end the operation: a truncated or corrupt
 // stream is a failure, not a picture padded with grey. Other warnings and all
 // trace messages are dropped.
-void emitMessage(j_common_ptr cinfo, int level) {
+void EmitMessage(j_common_ptr cinfo, int level) {
     if (level >= 0) return;
     switch (cinfo->err->msg_code) {
     case JWRN_ARITH_BAD_CODE:
@@ -38,18 +37,18 @@ void emitMessage(j_common_ptr cinfo, int level) {
     case JWRN_HUFF_BAD_CODE:
     case JWRN_JPEG_EOF:
     case JWRN_MUST_RESYNC:
-    case JWRN_NOT_SEQUENTIAL: errorExit(cinfo);
+    case JWRN_NOT_SEQUENTIAL: ErrorExit(cinfo);
     default: break;
     }
 }
 
-void silent(j_common_ptr) {}
+void Silent(j_common_ptr) {}
 
-jpeg_error_mgr* initErrors(ErrorManager& err) {
+jpeg_error_mgr* InitErrors(ErrorManager& err) {
     jpeg_std_error(&err.pub);
-    err.pub.error_exit = errorExit;
-    err.pub.emit_message = emitMessage;
-    err.pub.output_message = silent;
+    err.pub.error_exit = ErrorExit;
+    err.pub.emit_message = EmitMessage;
+    err.pub.output_message = Silent;
     return &err.pub;
 }
 
@@ -59,13 +58,13 @@ struct Destination {
     JpegOutput* out;
 };
 
-void initDestination(j_compress_ptr cinfo) {
+void InitDestination(j_compress_ptr cinfo) {
     auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
     dest->pub.next_output_byte = dest->out->data;
     dest->pub.free_in_buffer = dest->out->capacity;
 }
 
-boolean emptyDestination(j_compress_ptr cinfo) {
+boolean EmptyDestination(j_compress_ptr cinfo) {
     auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
     JpegOutput& out = *dest->out;
     if (!out.growable) ERREXIT(cinfo, JERR_BUFFER_SIZE);
@@ -80,7 +79,7 @@ boolean emptyDestination(j_compress_ptr cinfo) {
     return TRUE;
 }
 
-void termDestination(j_compress_ptr cinfo) {
+void TermDestination(j_compress_ptr cinfo) {
     auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
     dest->out->size = dest->out->capacity - dest->pub.free_in_buffer;
 }
@@ -90,13 +89,13 @@ constexpr int kRowBatch = 16;
 
 } // namespace
 
-bool jpegEncode(const JpegRows& rows, int quality, const void* comment, unsigned commentLength, JpegOutput& out) {
+bool JpegEncode(const JpegRows& rows, int quality, const void* comment, unsigned commentLength, JpegOutput& out) {
     if (!rows.firstRow || rows.width <= 0 || rows.height <= 0) return false;
     jpeg_compress_struct cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
     ErrorManager err;
     Destination dest;
-    cinfo.err = initErrors(err);
+    cinfo.err = InitErrors(err);
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
         return false;
@@ -105,9 +104,9 @@ bool jpegEncode(const JpegRows& rows, int quality, const void* comment, unsigned
     if (out.file) {
         jpeg_stdio_dest(&cinfo, out.file);
     } else {
-        dest.pub.init_destination = initDestination;
-        dest.pub.empty_output_buffer = emptyDestination;
-        dest.pub.term_destination = termDestination;
+        dest.pub.init_destination = InitDestination;
+        dest.pub.empty_output_buffer = EmptyDestination;
+        dest.pub.term_destination = TermDestination;
         dest.out = &out;
         cinfo.dest = &dest.pub;
     }
@@ -150,7 +149,7 @@ struct JpegDecoder::State {
 JpegDecoder::JpegDecoder() : m_state(new (std::nothrow) State()) {
     if (!m_state) return;
     State& s = *m_state;
-    s.cinfo.err = initErrors(s.err);
+    s.cinfo.err = InitErrors(s.err);
     if (setjmp(s.err.jump)) return;
     jpeg_create_decompress(&s.cinfo);
     s.created = true;
@@ -160,7 +159,7 @@ JpegDecoder::~JpegDecoder() {
     if (m_state && m_state->created) jpeg_destroy_decompress(&m_state->cinfo);
 }
 
-bool JpegDecoder::readHeader(const void* data, size_t length) {
+bool JpegDecoder::ReadHeader(const void* data, size_t length) {
     if (!m_state || !m_state->created || m_state->headerRead || !data || !length) return false;
     State& s = *m_state;
     if (setjmp(s.err.jump)) {
@@ -173,7 +172,7 @@ bool JpegDecoder::readHeader(const void* data, size_t length) {
     return true;
 }
 
-bool JpegDecoder::readHeader(FILE* file) {
+bool JpegDecoder::ReadHeader(FILE* file) {
     if (!m_state || !m_state->created || m_state->headerRead || !file) return false;
     State& s = *m_state;
     if (setjmp(s.err.jump)) {
@@ -186,11 +185,11 @@ bool JpegDecoder::readHeader(FILE* file) {
     return true;
 }
 
-int JpegDecoder::width() const { return m_state && m_state->headerRead ? int(m_state->cinfo.image_width) : 0; }
-int JpegDecoder::height() const { return m_state && m_state->headerRead ? int(m_state->cinfo.image_height) : 0; }
-int JpegDecoder::components() const { return m_state && m_state->headerRead ? m_state->cinfo.num_components : 0; }
+int JpegDecoder::Width() const { return m_state && m_state->headerRead ? int(m_state->cinfo.image_width) : 0; }
+int JpegDecoder::Height() const { return m_state && m_state->headerRead ? int(m_state->cinfo.image_height) : 0; }
+int JpegDecoder::Components() const { return m_state && m_state->headerRead ? m_state->cinfo.num_components : 0; }
 
-bool JpegDecoder::decode(JpegPixels pixels, BYTE* firstRow, ptrdiff_t rowStep, int pixelBytes) {
+bool JpegDecoder::Decode(JpegPixels pixels, BYTE* firstRow, ptrdiff_t rowStep, int pixelBytes) {
     if (!m_state || !m_state->headerRead || !firstRow) return false;
     State& s = *m_state;
     s.headerRead = false; // one decode per header
@@ -225,5 +224,4 @@ bool JpegDecoder::decode(JpegPixels pixels, BYTE* firstRow, ptrdiff_t rowStep, i
     return true;
 }
 
-} // namespace detail
-} // namespace zep3
+} // namespace zep3::detail

@@ -9,8 +9,7 @@
 #include <cstdio>
 #include <memory>
 
-namespace zep3 {
-namespace detail {
+namespace zep3::detail {
 
 enum class JpegPixels { Grey, Bgr };
 
@@ -37,7 +36,7 @@ struct JpegOutput {
 
 // Baseline JPEG at `quality` (0..100): grey, or YCbCr with 2×2 chroma
 // subsampling from BGR rows; `comment` (may be null) becomes a COM marker.
-bool jpegEncode(const JpegRows& rows, int quality, const void* comment, unsigned commentLength, JpegOutput& out);
+bool JpegEncode(const JpegRows& rows, int quality, const void* comment, unsigned commentLength, JpegOutput& out);
 
 // Decodes one JPEG: first the header, then the pixels.
 class JpegDecoder {
@@ -49,21 +48,20 @@ public:
 
     // False when the data or file does not start with a complete JPEG header.
     // The memory or file must stay until decoding ends.
-    bool readHeader(const void* data, size_t length);
-    bool readHeader(FILE* file);
-    int width() const;
-    int height() const;
-    int components() const;
+    bool ReadHeader(const void* data, size_t length);
+    bool ReadHeader(FILE* file);
+    int Width() const;
+    int Height() const;
+    int Components() const;
     // Writes row y of the picture to firstRow + y * rowStep, as BGR or grey
     // bytes; grey with pixelBytes above 1 repeats each grey byte over a pixel
     // of that many bytes. False for a damaged stream or a picture that
     // cannot be shown in that format (rows written so far stay written).
-    bool decode(JpegPixels pixels, BYTE* firstRow, ptrdiff_t rowStep, int pixelBytes = 1);
+    bool Decode(JpegPixels pixels, BYTE* firstRow, ptrdiff_t rowStep, int pixelBytes = 1);
 
 private:
     struct State;
     std::unique_ptr<State> m_state;
 };
 
-} // namespace detail
-} // namespace zep3
+} // namespace zep3::detail

@@ -10,7 +10,7 @@
 #include <climits>
 #include <cmath>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 // Handle coordinates a settings file may give a shape. Anything beyond is a
 // damaged entry: a polygon that far out would need a region of gigabytes.
@@ -107,4 +107,4 @@ inline void DrawClosedOutline(CDC* dc, const CPoint* points, int count, double z
     for (int i = 0; i < count; ++i) dc->LineTo(ZoomPoint(points[i], zoom));
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail

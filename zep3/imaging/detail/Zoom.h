@@ -4,7 +4,7 @@
 #include <climits>
 #include <cmath>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 // value × zoom truncated toward zero, kept within the int range (NaN gives
 // INT_MIN), so that no zoom or coordinate leads to an undefined conversion.
@@ -15,4 +15,4 @@ inline int ZoomCoordinate(double value, double zoom) {
     return static_cast<int>(v);
 }
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -9,11 +9,11 @@
 struct CDC::Impl {
     // What SaveDC keeps.
     struct State {
-        zep3gdi::Ref<zep3gdi::PenData> pen;
-        zep3gdi::Ref<zep3gdi::BrushData> brush;
-        zep3gdi::Ref<zep3gdi::FontData> font;
-        zep3gdi::Ref<zep3gdi::PaletteData> palette;
-        zep3gdi::Ref<zep3gdi::BitmapData> bitmap;
+        zep3::detail::Ref<zep3::detail::PenData> pen;
+        zep3::detail::Ref<zep3::detail::BrushData> brush;
+        zep3::detail::Ref<zep3::detail::FontData> font;
+        zep3::detail::Ref<zep3::detail::PaletteData> palette;
+        zep3::detail::Ref<zep3::detail::BitmapData> bitmap;
         COLORREF textColor = 0;
         COLORREF bkColor = 0xFFFFFF;
         int bkMode = OPAQUE;
@@ -46,14 +46,14 @@ struct CDC::Impl {
     int styleStep = 0;
 
     // Drawing target in device coordinates; surface null when there is none.
-    zep3gdi::Target GetTarget() const;
+    zep3::detail::Target GetTarget() const;
     CPixelSurface* Surface() const;
     int DX(int x) const { return x - state.windowOrg.x + state.viewportOrg.x + origin.x; }
     int DY(int y) const { return y - state.windowOrg.y + state.viewportOrg.y + origin.y; }
     POINT ToDevice(POINT p) const { return POINT{DX(p.x), DY(p.y)}; }
 
     // Pen drawing in device coordinates.
-    void PenLine(const zep3gdi::Target& t, POINT a, POINT b);
+    void PenLine(const zep3::detail::Target& t, POINT a, POINT b);
     bool PenVisible() const { return state.pen && state.pen->style != PS_NULL; }
     int PenWidth() const { return state.pen && state.pen->width > 1 ? state.pen->width : 1; }
     DWORD PenPixelValue() const { return CPixelSurface::ToPixel(state.pen ? state.pen->color : 0); }
@@ -61,10 +61,10 @@ struct CDC::Impl {
     DWORD BrushPixelValue() const { return CPixelSurface::ToPixel(state.brush ? state.brush->color : 0xFFFFFF); }
 };
 
-namespace zep3gdi {
+namespace zep3::detail {
 // The DC's data for a handle (null for unknown handles).
 CDC::Impl* DCFromHandle(HDC hdc);
 // Makes dc a window's DC on its surface: device (0, 0) at `origin` and
 // drawing limited to `bounds` (surface coordinates). The DC must be created.
 void SetDeviceArea(CDC* dc, POINT origin, const RECT& bounds);
-}  // namespace zep3gdi
+}  // namespace zep3::detail

@@ -14,7 +14,7 @@
 #include <map>
 #include <sys/stat.h>
 
-namespace zep3gdi {
+namespace zep3::detail {
 
 namespace {
 
@@ -136,14 +136,13 @@ std::pair<std::string, int> FindFontFile(const char* faceName, int weight, bool 
 
 struct FontFace::Impl {
     FT_Face face = nullptr;
+    ~Impl() {
+        std::lock_guard<std::mutex> lock(g_libraryLock);
+        if (face) FT_Done_Face(face);
+    }
 };
 
-FontFace::~FontFace() {
-    if (!m_impl) return;
-    std::lock_guard<std::mutex> lock(g_libraryLock);
-    if (m_impl->face) FT_Done_Face(m_impl->face);
-    delete m_impl;
-}
+FontFace::~FontFace() = default;
 
 std::shared_ptr<FontFace> FontFace::Realize(const LOGFONT& lf) {
     char face[LF_FACESIZE + 1] = {};
@@ -168,7 +167,7 @@ std::shared_ptr<FontFace> FontFace::Realize(const LOGFONT& lf) {
 }
 
 bool FontFace::Open(const std::string& file, int index, const LOGFONT& lf) {
-    m_impl = new Impl;
+    m_impl = std::make_unique<Impl>();
     m_file = file;
     FT_Face face = nullptr;
     {
@@ -269,4 +268,4 @@ const Glyph& FontFace::GetGlyph(char32_t c) {
     return g;
 }
 
-}  // namespace zep3gdi
+}  // namespace zep3::detail

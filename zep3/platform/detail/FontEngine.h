@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace zep3gdi {
+namespace zep3::detail {
 
 // A rendered glyph: 8-bit coverage rows (0 = none, 255 = full), placed
 // `left` pixels right of the pen and `top` pixels above the baseline.
@@ -51,7 +51,7 @@ private:
     bool Open(const std::string& file, int index, const LOGFONT& lf);
 
     struct Impl;
-    Impl* m_impl = nullptr;
+    std::unique_ptr<Impl> m_impl;
     std::mutex m_lock;
     std::unordered_map<char32_t, Glyph> m_glyphs;
     TEXTMETRIC m_tm{};
@@ -69,4 +69,4 @@ private:
 // Empty path when nothing can be found.
 std::pair<std::string, int> FindFontFile(const char* faceName, int weight, bool italic);
 
-}  // namespace zep3gdi
+}  // namespace zep3::detail

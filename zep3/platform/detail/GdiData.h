@@ -16,7 +16,7 @@
 
 class CGdiObject;
 
-namespace zep3gdi {
+namespace zep3::detail {
 
 class FontFace;
 
@@ -130,4 +130,4 @@ CGdiObject* WrapperOf(ObjectData* d);
 // The classic system colour table.
 COLORREF SysColor(int index);
 
-}  // namespace zep3gdi
+}  // namespace zep3::detail

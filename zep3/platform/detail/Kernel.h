@@ -4,6 +4,7 @@
 // wait-all takes them together. A state change hands the object straight to
 // the waiters it satisfies (in the order they started waiting), which is what
 // makes PulseEvent and auto-reset events exact.
+#include <zep3/platform/LastError.h>
 #include <zep3/platform/WinTypes.h>
 
 #include <atomic>
@@ -11,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 struct Waiter;
 
@@ -28,6 +29,14 @@ public:
 };
 
 std::mutex& KernelLock();
+// Sets the calling thread's last error and returns the failure value, for
+// the failure paths of the calls on handles.
+template <class T>
+T FailWith(DWORD error, T failure) {
+    SetLastError(error);
+    return failure;
+}
+
 // Completes the waits that the object's current state satisfies. KernelLock() held.
 void WakeWaiters(KernelObject* object);
 
@@ -44,7 +53,8 @@ std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
 std::shared_ptr<KernelObject> CurrentThreadKernelObject();
 
 // The wait behind WaitForSingleObject and WaitForMultipleObjects; the
-// caller's references keep the objects alive while it waits.
+// caller's references keep the objects alive while it waits. A null object
+// (a bad handle) fails the wait with ERROR_INVALID_HANDLE.
 DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, bool waitAll, DWORD milliseconds);
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 struct ReadyFd {
     uint64_t key;  // as given to Watch
@@ -34,4 +34,4 @@ public:
 
 std::unique_ptr<LoopBackend> CreateLoopBackend();
 
-} // namespace zep3detail
+} // namespace zep3::detail

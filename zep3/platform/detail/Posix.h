@@ -6,6 +6,7 @@
 //
 // The read and write helpers retry on EINTR and on partial transfers and
 // allocate nothing, so the crash report may call them from a signal handler.
+#include <zep3/platform/Export.h>
 #include <zep3/platform/WinTypes.h>
 
 #include <cstddef>
@@ -19,7 +20,7 @@ namespace zep3::detail {
 // ---- descriptors ----
 
 // A descriptor closed (and any flock on it released) on destruction.
-class UniqueFd {
+class ZEP3_TEST_API UniqueFd {
 public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : m_fd(fd) {}
@@ -41,41 +42,41 @@ private:
 };
 
 // close(2) that keeps errno (for paths that report an earlier error).
-void CloseKeepingErrno(int fd);
-bool SetNonBlocking(int fd, bool on);
-bool SetCloseOnExec(int fd);
+ZEP3_TEST_API void CloseKeepingErrno(int fd);
+ZEP3_TEST_API bool SetNonBlocking(int fd, bool on);
+ZEP3_TEST_API bool SetCloseOnExec(int fd);
 
 // ---- whole reads and writes ----
 
 // Writes every byte; false on an error (errno set) or when the descriptor
 // takes nothing.
-bool WriteAll(int fd, const void* data, size_t size);
-bool WriteAllAt(int fd, const void* data, size_t size, off_t offset);
+ZEP3_TEST_API bool WriteAll(int fd, const void* data, size_t size);
+ZEP3_TEST_API bool WriteAllAt(int fd, const void* data, size_t size, off_t offset);
 // Reads until size bytes or the end of the file; the count read, -1 on an
 // error (errno set).
-ssize_t ReadAll(int fd, void* data, size_t size);
-ssize_t ReadAllAt(int fd, void* data, size_t size, off_t offset);
+ZEP3_TEST_API ssize_t ReadAll(int fd, void* data, size_t size);
+ZEP3_TEST_API ssize_t ReadAllAt(int fd, void* data, size_t size, off_t offset);
 // The rest of the descriptor's content from its current position (or the
 // whole file from its start with ReadWholeFile); false on an error.
-bool ReadToEnd(int fd, std::string& out);
-bool ReadWholeFile(const std::string& path, std::string& out);
+ZEP3_TEST_API bool ReadToEnd(int fd, std::string& out);
+ZEP3_TEST_API bool ReadWholeFile(const std::string& path, std::string& out);
 
 // ---- files and folders ----
 
-bool FileExists(const std::string& path);
+ZEP3_TEST_API bool FileExists(const std::string& path);
 // Whether the descriptor's file is still the one the path names.
-bool IsSameFile(int fd, const std::string& path);
+ZEP3_TEST_API bool IsSameFile(int fd, const std::string& path);
 // The folder part of a path ("." for a bare name, "/" for a name in the root).
-std::string FolderOf(const std::string& path);
+ZEP3_TEST_API std::string FolderOf(const std::string& path);
 // Makes the folder's entries (renames, creations) durable.
-bool SyncFolderOf(const std::string& path);
+ZEP3_TEST_API bool SyncFolderOf(const std::string& path);
 // A new file at target (there must be none) holding the bytes of source
 // from its start, with the given permission bits (not narrowed by the
 // umask), synced to disk. On failure no target is left behind.
-bool CopyToNewFile(int sourceFd, const std::string& target, mode_t mode);
+ZEP3_TEST_API bool CopyToNewFile(int sourceFd, const std::string& target, mode_t mode);
 // rename(2) that never replaces an existing target (where the file system has
 // neither RENAME_NOREPLACE nor hard links, the target is checked first).
-bool MoveNoReplace(const std::string& from, const std::string& to);
+ZEP3_TEST_API bool MoveNoReplace(const std::string& from, const std::string& to);
 // Replaces path by the given bytes so that at every moment the path names
 // either the old content or the whole new one, even across a power cut: the
 // bytes go to temp (a name beside path the caller chooses, so that locks and
@@ -83,19 +84,19 @@ bool MoveNoReplace(const std::string& from, const std::string& to);
 // and the folder is synced. A stale temp is replaced. mode gives the new
 // file's permission bits. On failure path is unchanged and no temp remains;
 // errno tells why.
-bool ReplaceFileDurably(const std::string& path, const std::string& temp, const void* data, size_t size,
-                        mode_t mode);
+ZEP3_TEST_API bool ReplaceFileDurably(const std::string& path, const std::string& temp, const void* data,
+                                      size_t size, mode_t mode);
 
 // ---- time ----
 
-int64_t MonotonicNanoseconds();
-int64_t MonotonicMilliseconds();
+ZEP3_TEST_API int64_t MonotonicNanoseconds();
+ZEP3_TEST_API int64_t MonotonicMilliseconds();
 // Sleeps the whole time even when signals interrupt it.
-void SleepMilliseconds(DWORD milliseconds);
+ZEP3_TEST_API void SleepMilliseconds(DWORD milliseconds);
 
 // A point on the monotonic clock that a wait may not pass. INFINITE (and
 // only it) never expires.
-class Deadline {
+class ZEP3_TEST_API Deadline {
 public:
     static Deadline After(DWORD milliseconds);
     static Deadline Never() { return Deadline(-1); }
@@ -119,7 +120,7 @@ private:
 // ---- small shared pieces ----
 
 // Copies text into a fixed buffer, always terminated, cut to fit.
-void CopyText(char* to, size_t size, const char* from);
+ZEP3_TEST_API void CopyText(char* to, size_t size, const char* from);
 
 // GetCurrentThread()'s pseudo-handle, as on Windows.
 inline HANDLE CurrentThreadPseudoHandle() { return reinterpret_cast<HANDLE>(intptr_t(-2)); }

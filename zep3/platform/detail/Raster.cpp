@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace zep3gdi {
+namespace zep3::detail {
 
 void FillSpan(const Target& t, int y, int x0, int x1, DWORD pixel, int rop2) {
     if (y < t.clip.top || y >= t.clip.bottom) return;
@@ -100,4 +100,4 @@ void PolygonSpans(const POINT* pts, int n, int fillMode, int yFrom, int yTo, std
     }
 }
 
-}  // namespace zep3gdi
+}  // namespace zep3::detail

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace zep3gdi {
+namespace zep3::detail {
 
 // A surface and the part of it that may be written (already inside it).
 struct Target {
@@ -118,4 +118,4 @@ void EllipseRows(int left, int top, int right, int bottom, int yFrom, int yTo, s
 // inside; alternate or winding rule).
 void PolygonSpans(const POINT* pts, int n, int fillMode, int yFrom, int yTo, std::vector<Span>& out);
 
-}  // namespace zep3gdi
+}  // namespace zep3::detail

@@ -4,11 +4,9 @@
 
 #include <string>
 
-namespace zep3 {
-namespace detail {
+namespace zep3::detail {
 
 // The whole text of string id of one module; false when it has none.
-bool findString(HINSTANCE module, UINT id, std::string* text);
+bool FindString(HINSTANCE module, UINT id, std::string* text);
 
-} // namespace detail
-} // namespace zep3
+} // namespace zep3::detail

@@ -7,11 +7,11 @@
 
 #include <ucontext.h>
 
-namespace zep3detail {
+namespace zep3::detail {
 
 // Copies the context that the thread saved when SuspendThread stopped it.
 // False when the handle is bad or the thread is not parked by a suspension
 // (never started, suspended itself, resumed, or ended).
-ZEP3_API bool GetSuspendedThreadContext(HANDLE thread, ucontext_t* context);
+ZEP3_TEST_API bool GetSuspendedThreadContext(HANDLE thread, ucontext_t* context);
 
-} // namespace zep3detail
+} // namespace zep3::detail

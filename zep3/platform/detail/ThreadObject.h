@@ -10,7 +10,7 @@
 
 class CWinThread;
 
-namespace zep3detail {
+namespace zep3::detail {
 
 class ThreadObject : public KernelObject {
 public:
@@ -50,4 +50,4 @@ std::shared_ptr<ThreadObject> CurrentThreadObject();
 // 1) until resumed. Null when the system cannot create it.
 std::shared_ptr<ThreadObject> StartThread(UINT stackSize, DWORD (*body)(void*), void* arg);
 
-} // namespace zep3detail
+} // namespace zep3::detail

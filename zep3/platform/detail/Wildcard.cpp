@@ -2,22 +2,21 @@
 
 #include <cstring>
 
-namespace zep3 {
-namespace detail {
+namespace zep3::detail {
 namespace {
 
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 // Classic greedy matcher: remember the last '*' and retry from one character
 // further on a mismatch; linear in practice, never recursive.
-bool matchRange(const char* name, const char* mask, const char* maskEnd) {
+bool MatchRange(const char* name, const char* mask, const char* maskEnd) {
     const char* star = nullptr;
     const char* resume = nullptr;
     while (*name) {
         if (mask < maskEnd && *mask == '*') {
             star = mask++;
             resume = name;
-        } else if (mask < maskEnd && (*mask == '?' || fold(*mask) == fold(*name))) {
+        } else if (mask < maskEnd && (*mask == '?' || Fold(*mask) == Fold(*name))) {
             ++mask;
             ++name;
         } else if (star) {
@@ -33,13 +32,12 @@ bool matchRange(const char* name, const char* mask, const char* maskEnd) {
 
 } // namespace
 
-bool matchMask(const char* name, const char* mask) {
+bool MatchMask(const char* name, const char* mask) {
     if (!name || !mask) return false;
     size_t n = std::strlen(mask);
-    if (matchRange(name, mask, mask + n)) return true;
+    if (MatchRange(name, mask, mask + n)) return true;
     return n >= 2 && mask[n - 2] == '.' && mask[n - 1] == '*' &&
-           matchRange(name, mask, mask + n - 2);
+           MatchRange(name, mask, mask + n - 2);
 }
 
-} // namespace detail
-} // namespace zep3
+} // namespace zep3::detail

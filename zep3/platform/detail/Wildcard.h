@@ -2,10 +2,8 @@
 // Windows file-name masks: '*' matches any run of characters, '?' exactly one,
 // letters match without case, and a mask ending in ".*" also matches names
 // without an extension, so "*.*" matches every name.
-namespace zep3 {
-namespace detail {
+namespace zep3::detail {
 
-bool matchMask(const char* name, const char* mask);
+bool MatchMask(const char* name, const char* mask);
 
-} // namespace detail
-} // namespace zep3
+} // namespace zep3::detail

@@ -22,7 +22,7 @@
 class CDC;
 class CWnd;
 
-namespace zep3detail {
+namespace zep3::detail {
 
 class WindowObserver {
 public:
@@ -67,4 +67,4 @@ HWND MouseTarget(HWND h, POINT clientPoint);
 std::shared_ptr<void> GetWindowAttachment(HWND window);
 bool SetWindowAttachment(HWND window, std::shared_ptr<void> attachment);
 
-} // namespace zep3detail
+} // namespace zep3::detail

@@ -69,7 +69,12 @@ struct SystemView {
             }
             if (!via.empty()) gateways[dev].push_back(via);
         }
-        dns = Lines("awk '$1 == \"nameserver\" && $2 ~ /^[0-9.]+$/ { print $2 }' /etc/resolv.conf");
+        const char* const servers = "awk '$1 == \"nameserver\" && $2 ~ /^[0-9.]+$/ { print $2 }' ";
+        dns = Lines(std::string(servers) + "/etc/resolv.conf");
+        // Behind systemd-resolved's stub the servers are its upstream ones.
+        if (dns == std::vector<std::string>{"127.0.0.53"} &&
+            access("/run/systemd/resolve/resolv.conf", R_OK) == 0)
+            dns = Lines(std::string(servers) + "/run/systemd/resolve/resolv.conf");
     }
 };
 

@@ -8,4 +8,5 @@
 #include <zep3/devices/devices.h>
 #include <zep3/media/media.h>
 #include <zep3/modules/modules.h>
+#include <zep3/controls/controls.h>
 #include <zep3/db/db.h>

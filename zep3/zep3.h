@@ -10,3 +10,4 @@
 #include <zep3/modules/modules.h>
 #include <zep3/controls/controls.h>
 #include <zep3/db/db.h>
+#include <zep3/net/net.h>

@@ -1,6 +1,9 @@
 #pragma once
 // The platform layer's public headers.
+#include <zep3/platform/Archive.h>
+#include <zep3/platform/ArchiveException.h>
 #include <zep3/platform/Array.h>
+#include <zep3/platform/AsyncSocket.h>
 #include <zep3/platform/ArrayEx.h>
 #include <zep3/platform/Bitmap.h>
 #include <zep3/platform/Brush.h>
@@ -49,15 +52,17 @@
 #include <zep3/platform/RuntimeClass.h>
 #include <zep3/platform/SingleLock.h>
 #include <zep3/platform/Size.h>
+#include <zep3/platform/Socket.h>
+#include <zep3/platform/SocketFile.h>
 #include <zep3/platform/StdioFile.h>
 #include <zep3/platform/String.h>
 #include <zep3/platform/StringArray.h>
-#include <zep3/platform/SurfacePresenter.h>
 #include <zep3/platform/SyncObject.h>
 #include <zep3/platform/Thread.h>
 #include <zep3/platform/Time.h>
 #include <zep3/platform/TimeSpan.h>
 #include <zep3/platform/Wait.h>
+#include <zep3/platform/WinSock.h>
 #include <zep3/platform/WinThread.h>
 #include <zep3/platform/WinTypes.h>
 #include <zep3/platform/WindowDC.h>

@@ -1,4 +1,6 @@
 zep3_sources(
+  Archive.cpp
+  AsyncSocket.cpp
   Clock.cpp
   CodePage.cpp
   CriticalSection.cpp
@@ -27,27 +29,33 @@ zep3_sources(
   Module.cpp
   PixelSurface.cpp
   Rect.cpp
+  Socket.cpp
+  SocketFile.cpp
   Registry.cpp
   Resource.cpp
   StdioFile.cpp
   String.cpp
-  SurfacePresenter.cpp
   Thread.cpp
   Time.cpp
   WinThread.cpp
   WindowPaint.cpp
+  WinSock.cpp
   WindowClasses.cpp
   WindowFunctions.cpp
   Wnd.cpp
+  detail/DisplayBackend.cpp
+  detail/DisplayX11.cpp
   detail/FontEngine.cpp
+  detail/HeadlessDisplay.cpp
   detail/Posix.cpp
+  detail/Random.cpp
   detail/Raster.cpp
   detail/Wildcard.cpp
   detail/WindowTable.cpp
 )
 
-# Text: FreeType over the fonts fontconfig finds. The presenter: Xlib, linked
-# privately; without a display it is simply never opened.
+# Text: FreeType over the fonts fontconfig finds. The X11 display back end:
+# Xlib, linked privately; without a display it is simply never opened.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(ZEP3_FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(ZEP3_FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)

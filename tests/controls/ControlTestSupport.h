@@ -11,6 +11,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 
@@ -20,6 +22,56 @@ namespace controltest {
 inline void DrainMessages() {
     MSG msg;
     while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
+}
+
+// A control that counts the mouse messages and paints it has handled.
+template <class Control> class Counting : public Control {
+public:
+    int handled = 0; // mouse messages
+    int paints = 0;
+    std::map<UINT, int> counts;      // by message
+    std::function<void()> afterEach; // after each mouse message
+
+protected:
+    void OnLButtonDown(UINT f, CPoint p) override {
+        Control::OnLButtonDown(f, p);
+        Done(WM_LBUTTONDOWN);
+    }
+    void OnMouseMove(UINT f, CPoint p) override {
+        Control::OnMouseMove(f, p);
+        Done(WM_MOUSEMOVE);
+    }
+    void OnLButtonUp(UINT f, CPoint p) override {
+        Control::OnLButtonUp(f, p);
+        Done(WM_LBUTTONUP);
+    }
+    void OnLButtonDblClk(UINT f, CPoint p) override {
+        Control::OnLButtonDblClk(f, p);
+        Done(WM_LBUTTONDBLCLK);
+    }
+    void OnRButtonDown(UINT f, CPoint p) override {
+        Control::OnRButtonDown(f, p);
+        Done(WM_RBUTTONDOWN);
+    }
+    void OnPaint() override {
+        Control::OnPaint();
+        ++paints;
+    }
+
+private:
+    void Done(UINT message) {
+        ++counts[message];
+        ++handled;
+        if (afterEach) afterEach();
+    }
+};
+
+// Delivers a mouse message (client coordinates) as the window system does
+// and pumps until the control has handled it.
+template <class Control> void Mouse(Counting<Control>& wnd, UINT message, UINT keys, CPoint point) {
+    const int before = wnd.handled;
+    ASSERT_TRUE(PostMouseInput(wnd.m_hWnd, message, keys, point));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return wnd.handled > before; }, 5000));
 }
 
 // A pixel of a window's client area as it was painted.

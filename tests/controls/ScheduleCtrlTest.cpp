@@ -19,29 +19,7 @@ const int kWidth = 374, kHeight = 405;
 const int kGridLeft = 22, kGridTop = 19, kHour = 16, kDay = 50;
 const COLORREF kFace = RGB(212, 208, 200);
 
-// The control with counters of the handled mouse messages and paints.
-class Schedule : public CScheduleCtrl {
-public:
-    int downs = 0, moves = 0, ups = 0, paints = 0;
-
-protected:
-    void OnLButtonDown(UINT flags, CPoint point) override {
-        CScheduleCtrl::OnLButtonDown(flags, point);
-        ++downs;
-    }
-    void OnMouseMove(UINT flags, CPoint point) override {
-        CScheduleCtrl::OnMouseMove(flags, point);
-        ++moves;
-    }
-    void OnLButtonUp(UINT flags, CPoint point) override {
-        CScheduleCtrl::OnLButtonUp(flags, point);
-        ++ups;
-    }
-    void OnPaint() override {
-        CScheduleCtrl::OnPaint();
-        ++paints;
-    }
-};
+using Schedule = controltest::Counting<CScheduleCtrl>;
 
 // A point inside half hour `granule` (0..47) of `day`.
 CPoint At(int day, int granule, int dx = 25, int dy = 4) {
@@ -62,12 +40,12 @@ protected:
     // Posts a drag as the window system delivers it (the moves between) and
     // pumps until the button-up has been handled.
     void Drag(CPoint from, CPoint to, const std::vector<CPoint>& between = {}) {
-        const int ups = schedule.ups;
+        const int ups = schedule.counts[WM_LBUTTONUP];
         ASSERT_TRUE(PostMouseInput(schedule.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, from));
         for (CPoint p : between) ASSERT_TRUE(PostMouseInput(schedule.m_hWnd, WM_MOUSEMOVE, MK_LBUTTON, p));
         ASSERT_TRUE(PostMouseInput(schedule.m_hWnd, WM_MOUSEMOVE, MK_LBUTTON, to));
         ASSERT_TRUE(PostMouseInput(schedule.m_hWnd, WM_LBUTTONUP, 0, to));
-        ASSERT_TRUE(PumpMessagesUntil([&] { return schedule.ups > ups; }, 5000));
+        ASSERT_TRUE(PumpMessagesUntil([&] { return schedule.counts[WM_LBUTTONUP] > ups; }, 5000));
     }
     std::vector<CPeriod> Day(int day) const {
         std::vector<CPeriod> out(size_t(schedule.GetPeriodCount(day)));
@@ -371,18 +349,24 @@ TEST_F(ScheduleTest, PaintsTheGridPeriodsLabelsAndTheDrag) {
               5)
         << "Saturday's name in blue";
     EXPECT_EQ(CountInk(pixel, CRect(72, 147, 122, 160), Dark), 0) << "Tuesday's period: no times without drawHours";
+    // A larger, bold hour font leaves more ink; another font index is ignored.
+    const int ink = CountInk(pixel, CRect(6, kGridTop, 21, kGridTop + kHour), Dark);
+    schedule.SetFontStyle(CScheduleCtrl::FONT_HOURS, -14, true);
+    schedule.SetFontStyle(static_cast<CScheduleCtrl::EFontType>(3), -40, true);
+    schedule.Invalidate();
+    controltest::DrainMessages();
+    EXPECT_GT(CountInk(pixel, CRect(6, kGridTop, 21, kGridTop + kHour), Dark), ink + 5);
 
     // While dragging, the selection shows in its plain colour with its times.
     schedule.SelectNewPeriod(2);
     const int paints = schedule.paints;
     ASSERT_TRUE(PostMouseInput(schedule.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, At(4, 20)));
     ASSERT_TRUE(PostMouseInput(schedule.m_hWnd, WM_MOUSEMOVE, MK_LBUTTON, At(4, 27)));
-    ASSERT_TRUE(PumpMessagesUntil([&] { return schedule.moves > 0 && schedule.paints > paints; }, 5000));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return schedule.counts[WM_MOUSEMOVE] > 0 && schedule.paints > paints; }, 5000));
     EXPECT_EQ(pixel(kGridLeft + 4 * kDay + 40, 182), RGB(255, 0, 0));
     EXPECT_GT(CountInk(pixel, CRect(kGridLeft + 4 * kDay, 179, kGridLeft + 5 * kDay, 190), Dark), 5) << "10:00";
     EXPECT_GT(CountInk(pixel, CRect(kGridLeft + 4 * kDay, 232, kGridLeft + 5 * kDay, 243), Dark), 5) << "14:00";
-    ASSERT_TRUE(PostMouseInput(schedule.m_hWnd, WM_LBUTTONUP, 0, At(4, 27)));
-    ASSERT_TRUE(PumpMessagesUntil([&] { return schedule.ups > 0; }, 5000));
+    controltest::Mouse(schedule, WM_LBUTTONUP, 0, At(4, 27));
     controltest::DrainMessages();
     EXPECT_EQ(CountInk(pixel, CRect(kGridLeft + 4 * kDay, 179, kGridLeft + 5 * kDay, 190), Dark), 0);
     schedule.SetDrawHours(true);

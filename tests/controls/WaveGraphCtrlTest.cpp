@@ -37,48 +37,25 @@ Extent ExtentOf(const std::vector<int>& bytes, size_t from, size_t to) {
     return e;
 }
 
-// The control with a record of what its parent had received when each of
-// its mouse handlers returned.
-class Graph : public CWaveGraphCtrl {
-public:
-    int handled = 0;
-    size_t parentMessagesAtReturn = 0;
-    controltest::RecordingParent* parent = nullptr;
-
-protected:
-    void OnLButtonDown(UINT f, CPoint p) override { Done((CWaveGraphCtrl::OnLButtonDown(f, p), 0)); }
-    void OnMouseMove(UINT f, CPoint p) override { Done((CWaveGraphCtrl::OnMouseMove(f, p), 0)); }
-    void OnLButtonUp(UINT f, CPoint p) override { Done((CWaveGraphCtrl::OnLButtonUp(f, p), 0)); }
-    void OnLButtonDblClk(UINT f, CPoint p) override { Done((CWaveGraphCtrl::OnLButtonDblClk(f, p), 0)); }
-    void OnRButtonDown(UINT f, CPoint p) override { Done((CWaveGraphCtrl::OnRButtonDown(f, p), 0)); }
-
-private:
-    void Done(int) {
-        parentMessagesAtReturn = parent->messages.size();
-        ++handled;
-    }
-};
+using Graph = controltest::Counting<CWaveGraphCtrl>;
 
 class WaveGraphTest : public ::testing::Test {
 protected:
     controltest::RecordingParent parent;
     Graph graph;
+    size_t parentMessagesAtReturn = 0; // what the parent had when the last mouse handler returned
     int width = 0, height = 0;
 
     void Make(int w, int h) {
         width = w;
         height = h;
         ASSERT_TRUE(parent.CreateEx(0, nullptr, "recorder", WS_VISIBLE, CRect(0, 0, w, h), nullptr, 0));
-        graph.parent = &parent;
+        graph.afterEach = [this] { parentMessagesAtReturn = parent.messages.size(); };
         ASSERT_TRUE(graph.Create(&parent, CRect(0, 0, w, h), 200, WS_VISIBLE));
     }
     void TearDown() override { parent.DestroyWindow(); }
 
-    void Mouse(UINT message, UINT keys, int x, int y = 10) {
-        const int before = graph.handled;
-        ASSERT_TRUE(PostMouseInput(graph.m_hWnd, message, keys, CPoint(x, y)));
-        ASSERT_TRUE(PumpMessagesUntil([&] { return graph.handled > before; }, 5000));
-    }
+    void Mouse(UINT message, UINT keys, int x) { controltest::Mouse(graph, message, keys, CPoint(x, 10)); }
     // The painted waveform, column by column: the rows in the waveform's
     // colours from the top one to the bottom one, each byte v drawn at
     // (255 - v) * height / 256; for a height of 256 that reads back the bytes.
@@ -184,7 +161,7 @@ TEST_F(WaveGraphTest, SelectionByMouseAndWhatTheParentIsSent) {
 
     // Pressed at 40 %, dragged back to 20 % beyond the left edge and back.
     Mouse(WM_LBUTTONDOWN, MK_LBUTTON, 1000);
-    EXPECT_EQ(graph.parentMessagesAtReturn, 1u) << "sent, not posted";
+    EXPECT_EQ(parentMessagesAtReturn, 1u) << "sent, not posted";
     EXPECT_EQ(GetCapture(), graph.m_hWnd);
     Mouse(WM_MOUSEMOVE, MK_LBUTTON, -300);
     Mouse(WM_MOUSEMOVE, MK_LBUTTON, 500);
@@ -241,7 +218,7 @@ TEST_F(WaveGraphTest, PostedMessagesGoThroughTheParentsQueue) {
     EXPECT_TRUE(parent.messages.empty());
     ASSERT_TRUE(PumpMessagesUntil([&] { return parent.messages.size() == 1; }, 5000));
     Mouse(WM_LBUTTONDOWN, MK_LBUTTON, 250);
-    EXPECT_EQ(graph.parentMessagesAtReturn, 1u) << "posted: not there yet";
+    EXPECT_EQ(parentMessagesAtReturn, 1u) << "posted: not there yet";
     ASSERT_TRUE(PumpMessagesUntil([&] { return parent.messages.size() == 2; }, 5000));
     Mouse(WM_LBUTTONUP, 0, 250);
     ASSERT_TRUE(PumpMessagesUntil([&] { return parent.messages.size() == 3; }, 5000));

@@ -12,24 +12,7 @@ namespace {
 
 const COLORREF kBarBackground = 0x464646, kThumb = 0x648C8C, kThumbFrame = 0x64C8C8;
 
-class Bar : public CWaveGraphPositionCtrl {
-public:
-    int handled = 0;
-
-protected:
-    void OnLButtonDown(UINT f, CPoint p) override {
-        CWaveGraphPositionCtrl::OnLButtonDown(f, p);
-        ++handled;
-    }
-    void OnMouseMove(UINT f, CPoint p) override {
-        CWaveGraphPositionCtrl::OnMouseMove(f, p);
-        ++handled;
-    }
-    void OnLButtonUp(UINT f, CPoint p) override {
-        CWaveGraphPositionCtrl::OnLButtonUp(f, p);
-        ++handled;
-    }
-};
+using Bar = controltest::Counting<CWaveGraphPositionCtrl>;
 
 class PositionBarTest : public ::testing::Test {
 protected:
@@ -42,11 +25,7 @@ protected:
     }
     void TearDown() override { parent.DestroyWindow(); }
 
-    void Mouse(UINT message, UINT keys, int x) {
-        const int before = bar.handled;
-        ASSERT_TRUE(PostMouseInput(bar.m_hWnd, message, keys, CPoint(x, 8)));
-        ASSERT_TRUE(PumpMessagesUntil([&] { return bar.handled > before; }, 5000));
-    }
+    void Mouse(UINT message, UINT keys, int x) { controltest::Mouse(bar, message, keys, CPoint(x, 8)); }
     // Where the thumb is painted: its first and last column.
     std::pair<int, int> PaintedThumb() {
         controltest::DrainMessages();

@@ -153,7 +153,8 @@ void CWaveGraphCtrl::PrepareFromOverview(int width) {
 }
 
 int CWaveGraphCtrl::SamplesToMS(int samples) const {
-    return m_nSampleRate < 1 ? 0 : static_cast<int>(static_cast<long long>(samples) * 1000 / m_nSampleRate);
+    if (m_nSampleRate < 1) return 0;
+    return static_cast<int>(std::clamp<long long>(static_cast<long long>(samples) * 1000 / m_nSampleRate, INT_MIN, INT_MAX));
 }
 
 int CWaveGraphCtrl::MSToSamples(int ms) const { return ClampToInt(double(m_nSampleRate) * ms * 0.001); }

@@ -50,7 +50,7 @@ void CWaveGraphPositionCtrl::SetSelection(int start, int end) {
 bool CWaveGraphPositionCtrl::MoveSelection(int start) {
     const long long length = static_cast<long long>(m_nWindowEnd) - m_nWindowStart;
     long long first = std::max(start, 0);
-    if (first + length > m_nTotal) first = m_nTotal - length;
+    if (first + length > m_nTotal) first = std::max(0LL, m_nTotal - length); // a window longer than all stays at 0
     const bool moved = first != m_nWindowStart;
     m_nWindowStart = static_cast<int>(first);
     m_nWindowEnd = static_cast<int>(first + length);

@@ -1,9 +1,11 @@
 #pragma once
 // Helpers of the control tests: pumping until a handler has run, reading a
-// window's pixels, and screenshots of an Xvfb screen.
+// window's pixels, a display without a server, and screenshots of an Xvfb
+// screen.
 #include "../platform/XvfbServer.h"
 #include "support/TestSupport.h"
 
+#include <zep3/platform/detail/HeadlessDisplay.h>
 #include <zep3/zep3.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include <map>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace controltest {
 
@@ -73,6 +76,46 @@ template <class Control> void Mouse(Counting<Control>& wnd, UINT message, UINT k
     ASSERT_TRUE(PostMouseInput(wnd.m_hWnd, message, keys, point));
     ASSERT_TRUE(PumpMessagesUntil([&] { return wnd.handled > before; }, 5000));
 }
+
+// The headless display back end, installed while it lives: top-level
+// windows are shown through it whatever DISPLAY says, and take the left
+// button from it as from a user at a screen.
+class HeadlessScreen : public zep3::detail::HeadlessDisplay {
+public:
+    HeadlessScreen() { zep3::detail::SetDisplayBackend(this); }
+    ~HeadlessScreen() override { zep3::detail::SetDisplayBackend(nullptr); }
+
+    // What the only shown window shows; empty unless exactly one is shown.
+    CPixelSurface Frame() const {
+        const std::vector<Shown> shown = Windows();
+        return shown.size() == 1 ? shown[0].frame : CPixelSurface();
+    }
+    // The left button pressed, moved with or released at a point of the
+    // shown window's client area, a few milliseconds after the last event.
+    void Left(zep3::detail::DisplayEvent::Type type, CPoint at) {
+        zep3::detail::DisplayEvent e;
+        e.type = type;
+        e.x = at.x;
+        e.y = at.y;
+        e.button = 1;
+        if (type != zep3::detail::DisplayEvent::Motion) m_down = type == zep3::detail::DisplayEvent::ButtonDown;
+        e.keys = m_down ? MK_LBUTTON : 0;
+        e.time = m_time += 10;
+        ASSERT_TRUE(Feed(0, e));
+    }
+    // `clicks` quick clicks at a point, well after any earlier one.
+    void Click(CPoint at, int clicks) {
+        m_time += 10000;
+        for (int i = 0; i < clicks; ++i) {
+            Left(zep3::detail::DisplayEvent::ButtonDown, at);
+            Left(zep3::detail::DisplayEvent::ButtonUp, at);
+        }
+    }
+
+private:
+    DWORD m_time = 1000;
+    bool m_down = false;
+};
 
 // A pixel of a window's client area as it was painted.
 inline COLORREF PixelOf(const CWnd& wnd, int x, int y) {

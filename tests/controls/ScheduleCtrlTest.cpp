@@ -28,6 +28,7 @@ CPoint At(int day, int granule, int dx = 25, int dy = 4) {
 
 class ScheduleTest : public ::testing::Test {
 protected:
+    controltest::HeadlessScreen display; // first made, last gone
     CWnd dialog;
     Schedule schedule;
 
@@ -357,16 +358,20 @@ TEST_F(ScheduleTest, PaintsTheGridPeriodsLabelsAndTheDrag) {
     controltest::DrainMessages();
     EXPECT_GT(CountInk(pixel, CRect(6, kGridTop, 21, kGridTop + kHour), Dark), ink + 5);
 
-    // While dragging, the selection shows in its plain colour with its times.
+    // While dragging (the button from the display, as a user gives it), the
+    // selection shows in its plain colour with its times.
+    using zep3::detail::DisplayEvent;
     schedule.SelectNewPeriod(2);
     const int paints = schedule.paints;
-    ASSERT_TRUE(PostMouseInput(schedule.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, At(4, 20)));
-    ASSERT_TRUE(PostMouseInput(schedule.m_hWnd, WM_MOUSEMOVE, MK_LBUTTON, At(4, 27)));
+    display.Left(DisplayEvent::ButtonDown, At(4, 20));
+    display.Left(DisplayEvent::Motion, At(4, 27));
     ASSERT_TRUE(PumpMessagesUntil([&] { return schedule.counts[WM_MOUSEMOVE] > 0 && schedule.paints > paints; }, 5000));
     EXPECT_EQ(pixel(kGridLeft + 4 * kDay + 40, 182), RGB(255, 0, 0));
     EXPECT_GT(CountInk(pixel, CRect(kGridLeft + 4 * kDay, 179, kGridLeft + 5 * kDay, 190), Dark), 5) << "10:00";
     EXPECT_GT(CountInk(pixel, CRect(kGridLeft + 4 * kDay, 232, kGridLeft + 5 * kDay, 243), Dark), 5) << "14:00";
-    controltest::Mouse(schedule, WM_LBUTTONUP, 0, At(4, 27));
+    display.Left(DisplayEvent::ButtonUp, At(4, 27));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return schedule.counts[WM_LBUTTONUP] > 0; }, 5000));
+    EXPECT_EQ(Day(4), (Periods{{600, 840, 2}}));
     controltest::DrainMessages();
     EXPECT_EQ(CountInk(pixel, CRect(kGridLeft + 4 * kDay, 179, kGridLeft + 5 * kDay, 190), Dark), 0);
     schedule.SetDrawHours(true);
@@ -381,6 +386,8 @@ TEST_F(ScheduleTest, PaintsTheGridPeriodsLabelsAndTheDrag) {
     EXPECT_EQ(pixel(150, 182), RGB(142, 56, 56));
     EXPECT_EQ(pixel(100, 150), schedule.ColorConvert(RGB(0, 128, 255)));
     EXPECT_EQ(pixel(47, 54), kFace);
+    const CPixelSurface shown = display.Frame();
+    EXPECT_TRUE(shown.IsEqual(*GetWindowSurface(dialog.m_hWnd))) << "the display shows what was painted";
 }
 
 TEST(ScheduleScreen, ShownOnAnXServerAsPainted) {

@@ -16,6 +16,7 @@ using Bar = controltest::Counting<CWaveGraphPositionCtrl>;
 
 class PositionBarTest : public ::testing::Test {
 protected:
+    controltest::HeadlessScreen display; // first made, last gone
     controltest::RecordingParent parent;
     Bar bar;
 

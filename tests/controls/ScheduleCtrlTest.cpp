@@ -230,8 +230,6 @@ TEST_F(ScheduleTest, RandomDragsMatchAMinuteByMinuteReference) {
         }
     }
     for (int t : coloured) schedule.SetTypeColor(t, RGB(40 * (t + 2), 0, 0));
-    std::vector<bool> hasColour(9);
-    for (int t : coloured) hasColour[size_t(t + 2)] = true;
 
     // A point in half hour g (-1 above the grid, 48 below it) and day d (-1
     // left of the grid, 7 right of it), with the half hour and day it selects.
@@ -262,7 +260,7 @@ TEST_F(ScheduleTest, RandomDragsMatchAMinuteByMinuteReference) {
         for (CPoint& p : between) p = place().point;
         Drag(from.point, to.point, between);
 
-        if (hasColour[size_t(type + 2)]) {
+        if (std::count(coloured.begin(), coloured.end(), type)) {
             int start = std::clamp(30 * std::min(from.granule, to.granule), 0, 1440);
             int end = std::clamp(30 * (std::max(from.granule, to.granule) + 1), 0, 1440);
             if (start == end) { // squeezed against an end of the day: one half hour inside it

@@ -40,8 +40,9 @@ int ClampToInt(double v) { return static_cast<int>(std::clamp(v, double(INT_MIN)
 
 CWaveGraphCtrl::CWaveGraphCtrl()
     : m_crBackground(0x464646), m_crWave(0x0AE60A), m_crSelection(0xE6F0F0), m_crSelectedWave(0x8C3232),
-      m_crZeroLine(0x506E6E), m_crPosition(0x64C8C8), m_crSelectionLine(0x648C8C), m_bPost(false) {
-    Clear(false);
+      m_crZeroLine(0x506E6E), m_crPosition(0x64C8C8), m_crSelectionLine(0x648C8C), m_bDragging(false),
+      m_bPost(false) {
+    Clear(false); // the rest
     zep3::detail::RegisterControlClass(kClassName, nullptr);
 }
 

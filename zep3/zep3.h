@@ -8,6 +8,7 @@
 #include <zep3/devices/devices.h>
 #include <zep3/media/media.h>
 #include <zep3/modules/modules.h>
+#include <zep3/controls/controls.h>
 #include <zep3/db/db.h>
 #include <zep3/net/net.h>
 #include <zep3/system/system.h>

@@ -316,3 +316,24 @@ TEST(Wnd, DestroyingTheMainWindowEndsTheLoop) {
     EXPECT_EQ(main.m_hWnd, nullptr) << "WM_CLOSE destroys by default";
     EXPECT_EQ(AfxGetMainWnd(), nullptr);
 }
+
+TEST(Wnd, KeepsTheFontItIsGivenWithoutOwningIt) {
+    CWnd wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, nullptr, "dialog", 0, CRect(0, 0, 50, 50), nullptr, 0));
+    EXPECT_EQ(wnd.GetFont(), nullptr);
+    {
+        CFont font;
+        ASSERT_TRUE(font.CreatePointFont(80, "MS Shell Dlg"));
+        wnd.SetFont(&font, FALSE);
+        ASSERT_EQ(wnd.GetFont(), &font);
+        CRect update;
+        EXPECT_FALSE(wnd.GetUpdateRect(&update)) << "no repaint asked";
+        wnd.SetFont(&font);
+        EXPECT_TRUE(wnd.GetUpdateRect(&update));
+        LOGFONT lf = {};
+        ASSERT_TRUE(wnd.GetFont()->GetLogFont(&lf));
+        EXPECT_STREQ(lf.lfFaceName, "MS Shell Dlg");
+    }
+    EXPECT_EQ(wnd.GetFont(), nullptr) << "a deleted font is no font";
+    wnd.DestroyWindow();
+}

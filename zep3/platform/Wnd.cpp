@@ -1,3 +1,4 @@
+#include <zep3/platform/Font.h>
 #include <zep3/platform/PaintDC.h>
 #include <zep3/platform/Wnd.h>
 #include <zep3/platform/detail/WindowClasses.h>
@@ -106,6 +107,14 @@ int CWnd::GetWindowText(LPSTR buffer, int size) const {
 void CWnd::GetWindowText(CString& text) const {
     std::string value = WithWindow<std::string>(m_hWnd, "", [](WindowTable&, WindowRecord& r) { return r.text; });
     text = CString(value.data(), static_cast<int>(value.size()));
+}
+
+void CWnd::SetFont(CFont* font, BOOL redraw) {
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font ? font->m_hObject : nullptr), MAKELPARAM(redraw ? 1 : 0, 0));
+}
+
+CFont* CWnd::GetFont() const {
+    return CFont::FromHandle(reinterpret_cast<HFONT>(::SendMessage(m_hWnd, WM_GETFONT, 0, 0)));
 }
 
 void CWnd::GetClientRect(LPRECT rect) const { ::GetClientRect(m_hWnd, rect); }
@@ -284,6 +293,16 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_ERASEBKGND: return Observer().EraseBackground(this, reinterpret_cast<CDC*>(wParam));
+    case WM_SETFONT:
+        WithWindow<bool>(m_hWnd, false, [&](WindowTable&, WindowRecord& r) {
+            r.font = reinterpret_cast<void*>(wParam);
+            return true;
+        });
+        if (LOWORD(lParam)) Invalidate();
+        return 0;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(
+            WithWindow<void*>(m_hWnd, nullptr, [](WindowTable&, WindowRecord& r) { return r.font; }));
     case WM_ZEP3_SYNCDISPLAY: Observer().SyncDisplay(this); return 0;
     default: return 0;
     }

@@ -32,6 +32,7 @@
 #include <zep3/platform/String.h>
 
 class CDC;
+class CFont;
 class CPixelSurface;
 class CRgn;
 struct CCreateContext;
@@ -186,6 +187,11 @@ public:
     void SetWindowText(LPCSTR text);
     int GetWindowText(LPSTR buffer, int size) const;
     void GetWindowText(CString& text) const;
+    // The font a window's text is drawn with (WM_SETFONT/WM_GETFONT), as
+    // dialogs and controls keep it; the window does not own it. GetFont is
+    // null when none was set or the font has been deleted.
+    void SetFont(CFont* font, BOOL redraw = TRUE);
+    CFont* GetFont() const;
 
     // (0, 0, width, height).
     void GetClientRect(LPRECT rect) const;
@@ -254,8 +260,9 @@ protected:
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // Default processing: WM_CLOSE destroys, WM_SETCURSOR asks the parent and
     // then sets the class cursor, WM_PAINT begins and ends a paint (erasing
-    // the background), WM_ERASEBKGND fills with the class background brush;
-    // 0 otherwise.
+    // the background), WM_ERASEBKGND fills with the class background brush,
+    // WM_SETFONT keeps the font (repainting when lParam asks) and WM_GETFONT
+    // answers it; 0 otherwise.
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // DefWindowProc of the message being handled.
     LRESULT Default();

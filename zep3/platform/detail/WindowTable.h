@@ -28,6 +28,7 @@ struct WindowRecord {
     UINT id = 0;
     std::string className;
     std::string text;
+    void* font = nullptr; // WM_SETFONT's HFONT, not owned
     CRect update;
     bool erase = false;
     unsigned generation = 0;

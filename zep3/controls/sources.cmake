@@ -1,0 +1,7 @@
+zep3_sources(
+  detail/ControlPaint.cpp
+  ScheduleCtrl.cpp
+  ScheduleCtrlPaint.cpp
+  WaveGraphCtrl.cpp
+  WaveGraphPositionCtrl.cpp
+)

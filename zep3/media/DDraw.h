@@ -12,18 +12,6 @@
 struct IDirectDraw7;
 struct IDirectDrawSurface7;
 
-#ifndef GUID_DEFINED
-#define GUID_DEFINED
-struct GUID {
-    DWORD Data1;
-    WORD Data2;
-    WORD Data3;
-    BYTE Data4[8];
-};
-#endif
-
-typedef LONG HRESULT;
-
 // Results (32-bit values, sign-extended where a long carries them).
 #define DD_OK 0L
 #define E_NOTIMPL ((HRESULT)0x80004001L)

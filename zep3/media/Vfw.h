@@ -25,7 +25,6 @@
 #define streamtypeVIDEO mmioFOURCC('v', 'i', 'd', 's')
 #define ICTYPE_VIDEO mmioFOURCC('v', 'i', 'd', 'c')
 
-typedef LONG HRESULT;
 
 // Sample flags of an AVI index entry.
 #define AVIIF_KEYFRAME 0x00000010L

@@ -38,6 +38,16 @@ typedef BYTE* LPBYTE;
 typedef DWORD* LPDWORD;
 typedef INT* LPINT;
 typedef DWORD COLORREF;
+typedef LONG HRESULT;
+
+// A 128-bit identifier (display devices, dial-up entries).
+struct GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+};
+static_assert(sizeof(GUID) == 16, "GUID is 16 bytes");
 
 #ifndef TRUE
 #define TRUE 1

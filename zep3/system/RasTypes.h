@@ -62,16 +62,6 @@ struct RASIPADDR {
     BYTE a, b, c, d;
 };
 
-#ifndef ZEP3_GUID_DEFINED
-#define ZEP3_GUID_DEFINED
-struct GUID {
-    DWORD Data1;
-    WORD Data2;
-    WORD Data3;
-    BYTE Data4[8];
-};
-#endif
-
 struct RASENTRY {
     DWORD dwSize;
     DWORD dwfOptions;

@@ -1,6 +1,9 @@
 #pragma once
 // The platform layer's public headers.
+#include <zep3/platform/Archive.h>
+#include <zep3/platform/ArchiveException.h>
 #include <zep3/platform/Array.h>
+#include <zep3/platform/AsyncSocket.h>
 #include <zep3/platform/ArrayEx.h>
 #include <zep3/platform/Bitmap.h>
 #include <zep3/platform/Brush.h>
@@ -49,6 +52,8 @@
 #include <zep3/platform/RuntimeClass.h>
 #include <zep3/platform/SingleLock.h>
 #include <zep3/platform/Size.h>
+#include <zep3/platform/Socket.h>
+#include <zep3/platform/SocketFile.h>
 #include <zep3/platform/StdioFile.h>
 #include <zep3/platform/String.h>
 #include <zep3/platform/StringArray.h>
@@ -57,6 +62,7 @@
 #include <zep3/platform/Time.h>
 #include <zep3/platform/TimeSpan.h>
 #include <zep3/platform/Wait.h>
+#include <zep3/platform/WinSock.h>
 #include <zep3/platform/WinThread.h>
 #include <zep3/platform/WinTypes.h>
 #include <zep3/platform/WindowDC.h>

@@ -1,4 +1,6 @@
 zep3_sources(
+  Archive.cpp
+  AsyncSocket.cpp
   Clock.cpp
   CodePage.cpp
   CriticalSection.cpp
@@ -27,6 +29,8 @@ zep3_sources(
   Module.cpp
   PixelSurface.cpp
   Rect.cpp
+  Socket.cpp
+  SocketFile.cpp
   Registry.cpp
   Resource.cpp
   StdioFile.cpp
@@ -35,6 +39,7 @@ zep3_sources(
   Time.cpp
   WinThread.cpp
   WindowPaint.cpp
+  WinSock.cpp
   WindowClasses.cpp
   WindowFunctions.cpp
   Wnd.cpp
@@ -43,6 +48,7 @@ zep3_sources(
   detail/FontEngine.cpp
   detail/HeadlessDisplay.cpp
   detail/Posix.cpp
+  detail/Random.cpp
   detail/Raster.cpp
   detail/Wildcard.cpp
   detail/WindowTable.cpp

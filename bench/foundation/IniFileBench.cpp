@@ -1,15 +1,19 @@
 // The configuration store against its peers, measured in the same run:
-//   Read    CIniFile::ReadIniFile of 100 000 items vs inih feeding a
-//           std::unordered_map<std::string, std::string>
-//   Write   CIniFile::WriteIniFile vs the floor: unordered_map -> sort -> fwrite
-//           (and the floor with an fsync), on disk and on tmpfs, where the
-//           syncs that make a save durable cost nothing
-//   Lookup  one item read through the typed exchange vs unordered_map::find
-// Prints the ratios at the end.
+//   Read        CIniFile::ReadIniFile of 100 000 items vs inih feeding a
+//               std::unordered_map<std::string, std::string>, repeated in one
+//               process and as the first read of a fresh process
+//   Write       CIniFile::WriteIniFile vs the floor: unordered_map -> sort ->
+//               fwrite (and the floor with an fsync), on disk and on tmpfs,
+//               where the syncs that make a save durable cost nothing
+//   Lookup      one item read through the typed exchange vs unordered_map::find
 #include <zep3/zep3.h>
 
-#include <benchmark/benchmark.h>
+#include "support/BenchSupport.h"
+
 #include <ini.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -36,7 +40,8 @@ const std::vector<Item>& items() {
         v.reserve(kItems);
         char key[64], value[32];
         for (int i = 0; i < kItems; ++i) {
-            std::snprintf(key, sizeof key, "Camera%02d\\Tracker(%d)\\Param%03d", i / 5000, i / 100 % 50, i % 100);
+            std::snprintf(key, sizeof key, "Camera%02d\\Tracker(%d)\\Param%03d", i / 5000, i / 100 % 50,
+                          i % 100);
             if (i % 3 == 0)
                 std::snprintf(value, sizeof value, "Name %d", i);
             else
@@ -164,41 +169,63 @@ void lookupMap(benchmark::State& state) {
     }
 }
 
-// Keeps each benchmark's best wall-clock and CPU time per iteration over its
-// repetitions, which run interleaved with the other benchmarks': on a shared
-// machine the minimum is the least disturbed, and CPU time does not count
-// the time other processes take (it leaves out waiting for the disk, so
-// only wall-clock time tells the cost of the syncs).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    struct Best {
-        double real = 1e30, cpu = 1e30;
-    };
-    std::map<std::string, Best> best;
+// The first read in a fresh process, as an application's start does it:
+// the program runs itself with --first-read, and the child reports the CPU
+// time that constructing and reading took (page faults included; wall-clock
+// time on a shared machine would mostly measure the other processes).
+double firstReadInChild(const std::string& which, const std::string& file) {
+    int out[2];
+    if (::pipe(out) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::string self = std::filesystem::read_symlink("/proc/self/exe").string(), flag = "--first-read";
+    char* args[] = {self.data(), flag.data(), const_cast<char*>(which.c_str()),
+                    const_cast<char*>(file.c_str()), nullptr};
+    pid_t child = -1;
+    const bool started = ::posix_spawn(&child, self.c_str(), &actions, nullptr, args, environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    char text[64] = {};
+    const ssize_t n = started ? ::read(out[0], text, sizeof text - 1) : -1;
+    ::close(out[0]);
+    int status = 0;
+    if (started) ::waitpid(child, &status, 0);
+    return n > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? std::atof(text) : -1;
+}
 
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.iterations == 0 || run.run_type != Run::RT_Iteration) continue;
-            Best& b = best[run.run_name.function_name];
-            b.real = std::min(b.real, run.real_accumulated_time / static_cast<double>(run.iterations));
-            b.cpu = std::min(b.cpu, run.cpu_accumulated_time / static_cast<double>(run.iterations));
-        }
-        ConsoleReporter::ReportRuns(runs);
+int firstReadChild(const std::string& which, const std::string& file) {
+    timespec start, end;
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
+    size_t items = 0;
+    if (which == "ours") {
+        CIniFile ini(file.c_str(), true);
+        CString value;
+        ini.ExchangeSimpleObject(0, "Camera00\\Tracker(0)\\Param000", &value);
+        items = size_t(value.GetLength());
+    } else {
+        std::unordered_map<std::string, std::string> map;
+        ini_parse(file.c_str(), inihHandler, &map);
+        items = map.size();
     }
-    void Ratio(const char* what, const std::string& ours, const std::string& peer) {
-        if (!best.count(ours) || !best.count(peer)) return;
-        const Best& a = best[ours];
-        const Best& b = best[peer];
-        const bool small = a.real < 1e-3; // lookups: nanoseconds
-        const double unit = small ? 1e9 : 1e3;
-        std::printf("ratio %-48s %6.2fx wall (%9.3f vs %9.3f %s)  %6.2fx cpu\n", what, b.real / a.real,
-                    a.real * unit, b.real * unit, small ? "ns" : "ms", b.cpu / a.cpu);
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &end);
+    std::printf("%.9f\n", double(end.tv_sec - start.tv_sec) + (end.tv_nsec - start.tv_nsec) * 1e-9);
+    return items > 0 ? 0 : 1;
+}
+
+void firstRead(benchmark::State& state, const std::string& which, const std::string& file) {
+    for (auto _ : state) {
+        const double seconds = firstReadInChild(which, file);
+        if (seconds < 0) state.SkipWithError("the child failed");
+        state.SetIterationTime(std::max(seconds, 0.0));
     }
-};
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--first-read") return firstReadChild(argv[2], argv[3]);
     Folder readFolder(diskParent());
     const std::string file = readFolder.path + "/read.ini";
     {
@@ -206,34 +233,24 @@ int main(int argc, char** argv) {
         fill(ini);
         ini.WriteIniFile(false);
     }
-    const bool haveTmpfs = ::access("/dev/shm", W_OK) == 0;
-    // Each benchmark runs five times, interleaved with the others at random.
-
-    benchmark::RegisterBenchmark("Read/CIniFile", readStore, file)->Unit(benchmark::kMillisecond)->Repetitions(5);
-    benchmark::RegisterBenchmark("Read/inih+unordered_map", readInih, file)->Unit(benchmark::kMillisecond)->Repetitions(5);
-    benchmark::RegisterBenchmark("Write/CIniFile/disk", writeStore, diskParent())->Unit(benchmark::kMillisecond)->Repetitions(5);
-    benchmark::RegisterBenchmark("Write/floor/disk", writeFloor, diskParent(), false)->Unit(benchmark::kMillisecond)->Repetitions(5);
-    benchmark::RegisterBenchmark("Write/floor+fsync/disk", writeFloor, diskParent(), true)->Unit(benchmark::kMillisecond)->Repetitions(5);
-    if (haveTmpfs) {
-        benchmark::RegisterBenchmark("Write/CIniFile/tmpfs", writeStore, std::string("/dev/shm"))->Unit(benchmark::kMillisecond)->Repetitions(5);
-        benchmark::RegisterBenchmark("Write/floor/tmpfs", writeFloor, std::string("/dev/shm"), false)->Unit(benchmark::kMillisecond)->Repetitions(5);
-    }
-    benchmark::RegisterBenchmark("Lookup/CIniFile", lookupStore)->Repetitions(5);
-    benchmark::RegisterBenchmark("Lookup/unordered_map", lookupMap)->Repetitions(5);
-
-    std::vector<char*> args(argv, argv + argc);
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave);
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nSpeed-up of CIniFile over the peer (above 1: CIniFile is faster), best of 5\n");
-    reporter.Ratio("read 100000 items vs inih + unordered_map", "Read/CIniFile", "Read/inih+unordered_map");
-    reporter.Ratio("write, disk, durable vs floor without sync", "Write/CIniFile/disk", "Write/floor/disk");
-    reporter.Ratio("write, disk, durable vs floor + one fsync", "Write/CIniFile/disk", "Write/floor+fsync/disk");
-    reporter.Ratio("write, tmpfs (syncs free) vs floor", "Write/CIniFile/tmpfs", "Write/floor/tmpfs");
-    reporter.Ratio("random lookup vs unordered_map::find + copy", "Lookup/CIniFile", "Lookup/unordered_map");
-    benchmark::Shutdown();
+    using benchsupport::Timing;
+    auto with = [](auto f, auto... args) { return [=](benchmark::State& s) { f(s, args...); }; };
+    const std::string disk = diskParent(), tmpfs = "/dev/shm";
+    std::vector<benchsupport::Pair> pairs = {
+        {"ReadIniFile 100000 items", with(readStore, file), "inih + unordered_map", with(readInih, file)},
+        {"first read in a new process", with(firstRead, std::string("ours"), file),
+         "inih + unordered_map, first in a new process", with(firstRead, std::string("inih"), file),
+         Timing::Manual},
+        {"WriteIniFile, disk, durable", with(writeStore, disk), "unordered_map -> sort -> fwrite",
+         with(writeFloor, disk, false), Timing::Real},
+        {"WriteIniFile, disk, durable", with(writeStore, disk), "unordered_map -> sort -> fwrite + fsync",
+         with(writeFloor, disk, true), Timing::Real},
+        {"lookup (random key)", lookupStore, "unordered_map::find + copy", lookupMap},
+    };
+    if (::access(tmpfs.c_str(), W_OK) == 0) // where the syncs cost nothing
+        pairs.push_back({"WriteIniFile, tmpfs", with(writeStore, tmpfs),
+                         "unordered_map -> sort -> fwrite, tmpfs", with(writeFloor, tmpfs, false),
+                         Timing::Real});
+    benchsupport::RunPairs(argc, argv, pairs);
     return 0;
 }

@@ -155,7 +155,13 @@ TEST(Timer, FiresInDueOrderOncePerPeriodWithoutPilingUp) {
     ASSERT_TRUE(wnd.SetTimer(7, 50));
     Sleep(130);
     MSG msg;
-    const DWORD beforeTaking = GetTickCount();
+    // Timers run on the fine clock; GetTickCount moves in scheduler ticks.
+    auto nowMs = [] {
+        LARGE_INTEGER counter;
+        QueryPerformanceCounter(&counter);
+        return counter.QuadPart / 1000000;
+    };
+    const LONGLONG beforeTaking = nowMs();
     ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, UINT(WM_TIMER));
     EXPECT_EQ(msg.hwnd, wnd.m_hWnd);
@@ -163,11 +169,11 @@ TEST(Timer, FiresInDueOrderOncePerPeriodWithoutPilingUp) {
     const int ticks = wnd.Count(WM_TIMER);
     MSG next;
     const bool another = PeekMessage(&next, nullptr, 0, 0, PM_NOREMOVE);
-    if (GetTickCount() - beforeTaking < 50) {
+    if (nowMs() - beforeTaking < 50) {
         EXPECT_FALSE(another) << "late ticks do not pile up";
     }
     ASSERT_TRUE(PumpMessagesUntil([&] { return wnd.Count(WM_TIMER) > ticks; }, 5000));
-    EXPECT_GE(GetTickCount() - beforeTaking, 50u);
+    EXPECT_GE(nowMs() - beforeTaking, 50);
     wnd.DestroyWindow();
     EXPECT_FALSE(::KillTimer(msg.hwnd, 7)) << "destroying the window killed it";
 }

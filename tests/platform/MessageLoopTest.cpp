@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,6 +35,54 @@ TEST(MessageLoop, PostsFromFourThreadsArriveCompleteAndInOrder) {
     ASSERT_TRUE(all);
     for (auto& g : got)
         for (int i = 0; i < kEach; ++i) ASSERT_EQ(g[i], i);
+}
+
+// Posting and dispatching remember the windows they found; a window's end
+// must still be seen at once by every thread that knew it.
+TEST(MessageLoop, AWindowsEndIsSeenByThreadsThatFoundItBefore) {
+    ScriptWnd wnd;
+    ASSERT_TRUE(wnd.CreateTop(CRect(0, 0, 10, 10), 0));
+    const HWND h = wnd.m_hWnd;
+    std::atomic<int> handled{0};
+    wnd.Watch(WM_USER + 2, [&](WPARAM, LPARAM) { ++handled; });
+    std::atomic<DWORD> posterError{0};
+    std::thread poster([&] {
+        const DWORD start = GetTickCount();
+        while (::PostMessage(h, WM_USER + 2, 0, 0))
+            if (GetTickCount() - start > 20000) return; // never told
+        posterError = GetLastError();
+    });
+    ASSERT_TRUE(PumpMessagesUntil([&] { return handled >= 100; }, 5000));
+    const int before = handled;
+    ASSERT_TRUE(wnd.DestroyWindow());
+    poster.join();
+    EXPECT_EQ(posterError, DWORD(ERROR_INVALID_WINDOW_HANDLE));
+    looptest::DrainMessages();
+    EXPECT_EQ(handled, before) << "what was still queued for it reaches nobody";
+    SetLastError(0);
+    EXPECT_FALSE(::PostMessage(h, WM_USER + 2, 0, 0));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+TEST(MessageLoop, PostsRacingTheEndOfTheWindowsThreadArriveOrFailCleanly) {
+    for (int round = 0; round < 20; ++round) {
+        auto owner = std::make_unique<WindowThread>();
+        const HWND h = owner->hwnd();
+        ASSERT_TRUE(IsWindow(h));
+        std::atomic<int> endsSeen{0};
+        std::vector<std::thread> posters;
+        for (int p = 0; p < 2; ++p)
+            posters.emplace_back([&] {
+                const DWORD start = GetTickCount();
+                while (::PostMessage(h, WM_USER + 3, 0, 0))
+                    if (GetTickCount() - start > 20000) return;
+                if (GetLastError() == ERROR_INVALID_WINDOW_HANDLE) ++endsSeen;
+            });
+        owner.reset(); // the loop quits; the thread's end takes the window along
+        for (auto& t : posters) t.join();
+        EXPECT_EQ(endsSeen, 2);
+        EXPECT_FALSE(IsWindow(h));
+    }
 }
 
 TEST(MessageLoop, QuitComesAfterWhatWasPostedBeforeIt) {

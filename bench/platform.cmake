@@ -3,3 +3,5 @@ zep3_add_bench(drawing SOURCES platform/DrawingBench.cpp)
 # Posting and dispatching messages between two threads against a bare
 # mutex + condition variable + deque hand-over.
 zep3_add_bench(messages SOURCES platform/MessagesBench.cpp)
+# CString's common constructions against std::string's.
+zep3_add_bench(strings SOURCES platform/StringBench.cpp)

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,6 +35,54 @@ TEST(MessageLoop, PostsFromFourThreadsArriveCompleteAndInOrder) {
     ASSERT_TRUE(all);
     for (auto& g : got)
         for (int i = 0; i < kEach; ++i) ASSERT_EQ(g[i], i);
+}
+
+// Posting and dispatching remember the windows they found; a window's end
+// must still be seen at once by every thread that knew it.
+TEST(MessageLoop, AWindowsEndIsSeenByThreadsThatFoundItBefore) {
+    ScriptWnd wnd;
+    ASSERT_TRUE(wnd.CreateTop(CRect(0, 0, 10, 10), 0));
+    const HWND h = wnd.m_hWnd;
+    std::atomic<int> handled{0};
+    wnd.Watch(WM_USER + 2, [&](WPARAM, LPARAM) { ++handled; });
+    std::atomic<DWORD> posterError{0};
+    std::thread poster([&] {
+        const DWORD start = GetTickCount();
+        while (::PostMessage(h, WM_USER + 2, 0, 0))
+            if (GetTickCount() - start > 20000) return; // never told
+        posterError = GetLastError();
+    });
+    ASSERT_TRUE(PumpMessagesUntil([&] { return handled >= 100; }, 5000));
+    const int before = handled;
+    ASSERT_TRUE(wnd.DestroyWindow());
+    poster.join();
+    EXPECT_EQ(posterError, DWORD(ERROR_INVALID_WINDOW_HANDLE));
+    looptest::DrainMessages();
+    EXPECT_EQ(handled, before) << "what was still queued for it reaches nobody";
+    SetLastError(0);
+    EXPECT_FALSE(::PostMessage(h, WM_USER + 2, 0, 0));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+TEST(MessageLoop, PostsRacingTheEndOfTheWindowsThreadArriveOrFailCleanly) {
+    for (int round = 0; round < 20; ++round) {
+        auto owner = std::make_unique<WindowThread>();
+        const HWND h = owner->hwnd();
+        ASSERT_TRUE(IsWindow(h));
+        std::atomic<int> endsSeen{0};
+        std::vector<std::thread> posters;
+        for (int p = 0; p < 2; ++p)
+            posters.emplace_back([&] {
+                const DWORD start = GetTickCount();
+                while (::PostMessage(h, WM_USER + 3, 0, 0))
+                    if (GetTickCount() - start > 20000) return;
+                if (GetLastError() == ERROR_INVALID_WINDOW_HANDLE) ++endsSeen;
+            });
+        owner.reset(); // the loop quits; the thread's end takes the window along
+        for (auto& t : posters) t.join();
+        EXPECT_EQ(endsSeen, 2);
+        EXPECT_FALSE(IsWindow(h));
+    }
 }
 
 TEST(MessageLoop, QuitComesAfterWhatWasPostedBeforeIt) {
@@ -155,7 +204,13 @@ TEST(Timer, FiresInDueOrderOncePerPeriodWithoutPilingUp) {
     ASSERT_TRUE(wnd.SetTimer(7, 50));
     Sleep(130);
     MSG msg;
-    const DWORD beforeTaking = GetTickCount();
+    // Timers run on the fine clock; GetTickCount moves in scheduler ticks.
+    auto nowMs = [] {
+        LARGE_INTEGER counter;
+        QueryPerformanceCounter(&counter);
+        return counter.QuadPart / 1000000;
+    };
+    const LONGLONG beforeTaking = nowMs();
     ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, UINT(WM_TIMER));
     EXPECT_EQ(msg.hwnd, wnd.m_hWnd);
@@ -163,11 +218,11 @@ TEST(Timer, FiresInDueOrderOncePerPeriodWithoutPilingUp) {
     const int ticks = wnd.Count(WM_TIMER);
     MSG next;
     const bool another = PeekMessage(&next, nullptr, 0, 0, PM_NOREMOVE);
-    if (GetTickCount() - beforeTaking < 50) {
+    if (nowMs() - beforeTaking < 50) {
         EXPECT_FALSE(another) << "late ticks do not pile up";
     }
     ASSERT_TRUE(PumpMessagesUntil([&] { return wnd.Count(WM_TIMER) > ticks; }, 5000));
-    EXPECT_GE(GetTickCount() - beforeTaking, 50u);
+    EXPECT_GE(nowMs() - beforeTaking, 50);
     wnd.DestroyWindow();
     EXPECT_FALSE(::KillTimer(msg.hwnd, 7)) << "destroying the window killed it";
 }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -117,4 +118,15 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNoValue) {
             ASSERT_TRUE(ReadRegKey(HKEY_CURRENT_USER, "Software\\Shared", name(t, i).c_str(), value)) << name(t, i);
             EXPECT_EQ(value, static_cast<unsigned long>(t * 1000 + i));
         }
+}
+
+TEST_F(RegistryTest, AnUnreadableRootFailsInsteadOfLookingEmpty) {
+    // A folder where the root's file should be: it opens, but cannot be read.
+    ASSERT_EQ(mkdir(hiveFile("HKEY_LOCAL_MACHINE").c_str(), 0700), 0);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &key), ERROR_ACCESS_DENIED)
+        << "not ERROR_FILE_NOT_FOUND: the key may well be there";
+    EXPECT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
 }

@@ -29,6 +29,10 @@ TEST(CString, ExtractionClampsCounts) {
     EXPECT_EQ(s.Mid(1, -1), "");
     EXPECT_EQ(s.GetAt(6), '\0');
     EXPECT_EQ(s[-1], '\0');
+    EXPECT_EQ(s.SpanIncluding("fedcba"), "abcdef");
+    EXPECT_EQ(s.SpanIncluding("ba"), "ab");
+    EXPECT_EQ(s.SpanExcluding("xyz"), "abcdef");
+    EXPECT_EQ(s.SpanExcluding("dx"), "abc");
 }
 
 TEST(CString, SearchReturnsMinusOneWhenAbsent) {
@@ -67,6 +71,13 @@ TEST(CString, KeepsEmbeddedZeroBytes) {
     EXPECT_EQ(t.GetLength(), 6);
     EXPECT_EQ(t.Find('b', 3), 5);
     EXPECT_NE(s, CString("a"));
+    // Extraction and concatenation copy bytes by count, never up to a zero.
+    EXPECT_EQ(t.Mid(1, 4), CString(std::string("\0ba\0", 4)));
+    EXPECT_EQ(t.Right(2), CString(std::string("\0b", 2)));
+    EXPECT_EQ(t.Left(4), CString(std::string("a\0ba", 4)));
+    EXPECT_EQ('x' + s + 'y', CString(std::string("xa\0by", 5)));
+    EXPECT_EQ("x" + s + (const char*)nullptr, CString(std::string("xa\0b", 4)));
+    EXPECT_EQ(CString(nullptr, 3), "");
 }
 
 TEST(CString, EditingOperations) {

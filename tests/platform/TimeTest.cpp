@@ -61,6 +61,14 @@ TEST_F(TimeTest, ClocksAdvance) {
     QueryPerformanceCounter(&c2);
     EXPECT_GE(c2.QuadPart - c1.QuadPart, 5000000);
     EXPECT_FALSE(QueryPerformanceCounter(nullptr));
+
+    // The tick count is the same clock in milliseconds, read at the last
+    // scheduler tick: never ahead of the counter, never far behind it.
+    const DWORD tick = GetTickCount();
+    QueryPerformanceCounter(&c2);
+    EXPECT_LT(DWORD(c2.QuadPart / 1000000) - tick, 1000u);
+    Sleep(50);
+    EXPECT_GE(GetTickCount() - tick, 40u) << "behind by at most a tick at either end";
     SYSTEMTIME local, utc;
     GetLocalTime(&local);
     GetSystemTime(&utc);

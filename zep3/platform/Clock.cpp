@@ -43,6 +43,13 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
     return TRUE;
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(zep3::detail::MonotonicMilliseconds()); }
+// The kernel's coarse monotonic clock: the same clock as the fine one, read
+// at the last scheduler tick. Messages are stamped with it, so it must cost
+// next to nothing; a millisecond count needs no finer source.
+DWORD GetTickCount() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return static_cast<DWORD>(uint64_t(ts.tv_sec) * 1000 + uint64_t(ts.tv_nsec) / 1000000);
+}
 
 void Sleep(DWORD milliseconds) { zep3::detail::SleepMilliseconds(milliseconds); }

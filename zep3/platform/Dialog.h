@@ -21,6 +21,10 @@ public:
     UINT GetTemplateID() const { return m_nIDTemplate; }
 
 protected:
+    // The window-level Create stays reachable for derived dialogs; callers
+    // of a dialog use the template form above.
+    using CWnd::Create;
+
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
 };

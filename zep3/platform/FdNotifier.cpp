@@ -1,4 +1,5 @@
 #include <zep3/platform/FdNotifier.h>
+#include <zep3/platform/Thread.h>
 #include <zep3/platform/detail/MessageQueue.h>
 
 using namespace zep3::detail;
@@ -39,7 +40,9 @@ bool CFdNotifier::SetEvents(DWORD events) {
         m_entry->events = events & (Read | Write);
         q->backend->Watch(m_entry->fd, m_entry->key, m_entry->events);
     }
-    q->Wake(); // a loop asleep must pick up newly enabled events
+    // A loop asleep must pick up newly enabled events; the owner's own loop
+    // is awake, and its next wait sees them.
+    if (q->threadId != GetCurrentThreadId()) q->Wake();
     return true;
 }
 

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -68,8 +67,7 @@ void FillStatus(const struct stat& st, CFileStatus& status) {
 void FillFullName(LPCSTR fileName, CFileStatus& status) {
     char resolved[PATH_MAX];
     const char* name = realpath(fileName, resolved) ? resolved : fileName;
-    std::strncpy(status.m_szFullName, name, sizeof status.m_szFullName - 1);
-    status.m_szFullName[sizeof status.m_szFullName - 1] = '\0';
+    zep3::detail::CopyText(status.m_szFullName, sizeof status.m_szFullName, name);
 }
 
 } // namespace

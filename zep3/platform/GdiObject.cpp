@@ -9,6 +9,7 @@
 #include <zep3/platform/Rgn.h>
 #include <zep3/platform/detail/DCImpl.h>
 #include <zep3/platform/detail/FontEngine.h>
+#include <zep3/platform/detail/Posix.h>
 
 #include <algorithm>
 #include <cmath>
@@ -95,7 +96,7 @@ FontData* MakeFont(const char* face, int height, int weight) {
     f->lf.lfHeight = height;
     f->lf.lfWeight = weight;
     f->lf.lfCharSet = DEFAULT_CHARSET;
-    std::strncpy(f->lf.lfFaceName, face, LF_FACESIZE - 1);
+    CopyText(f->lf.lfFaceName, LF_FACESIZE, face);
     return f;
 }
 
@@ -294,7 +295,7 @@ BOOL CFont::CreateFont(int nHeight, int nWidth, int nEscapement, int nOrientatio
                        BYTE nQuality, BYTE nPitchAndFamily, LPCTSTR lpszFacename) {
     LOGFONT lf{nHeight, nWidth, nEscapement, nOrientation, nWeight, bItalic, bUnderline, cStrikeOut, nCharSet,
                nOutPrecision, nClipPrecision, nQuality, nPitchAndFamily, {}};
-    if (lpszFacename) std::strncpy(lf.lfFaceName, lpszFacename, LF_FACESIZE - 1);
+    CopyText(lf.lfFaceName, LF_FACESIZE, lpszFacename);
     return CreateFontIndirect(&lf);
 }
 
@@ -302,7 +303,7 @@ BOOL CFont::CreatePointFont(int nPointSize, LPCTSTR lpszFaceName, CDC* pDC) {
     LOGFONT lf{};
     lf.lfHeight = nPointSize;
     lf.lfCharSet = DEFAULT_CHARSET;
-    if (lpszFaceName) std::strncpy(lf.lfFaceName, lpszFaceName, LF_FACESIZE - 1);
+    CopyText(lf.lfFaceName, LF_FACESIZE, lpszFaceName);
     return CreatePointFontIndirect(&lf, pDC);
 }
 

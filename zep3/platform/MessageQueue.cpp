@@ -365,7 +365,10 @@ LRESULT DispatchMessage(const MSG* msg) {
 BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     std::shared_ptr<ThreadQueue> q = window ? QueueOfWindow(window) : CurrentQueue();
     if (!q) return FALSE;
-    return PostToQueue(*q, MSG{window, message, wParam, lParam, GetTickCount(), LastMousePosition()}) ? TRUE : FALSE;
+    if (PostToQueue(*q, MSG{window, message, wParam, lParam, GetTickCount(), LastMousePosition()})) return TRUE;
+    // The window's thread ended since the lookup, and its windows with it.
+    if (window) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
 }
 
 BOOL PostThreadMessage(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {

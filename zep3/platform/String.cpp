@@ -23,26 +23,6 @@ int CompareBytes(const char* a, size_t na, const char* b, size_t nb) {
 
 } // namespace
 
-CString::CString(const char* text) : m_str(OrEmpty(text)) {}
-
-CString::CString(const char* text, int length) {
-    if (text && length > 0) m_str.assign(text, static_cast<size_t>(length));
-}
-
-CString::CString(char ch, int repeat) {
-    if (repeat > 0) m_str.assign(static_cast<size_t>(repeat), ch);
-}
-
-CString& CString::operator=(const char* text) {
-    m_str = OrEmpty(text);
-    return *this;
-}
-
-CString& CString::operator=(char ch) {
-    m_str.assign(1, ch);
-    return *this;
-}
-
 char CString::GetAt(int index) const {
     return (index >= 0 && index < GetLength()) ? m_str[static_cast<size_t>(index)] : '\0';
 }
@@ -113,7 +93,7 @@ int CString::FindOneOf(const char* chars) const {
 
 CString CString::Left(int count) const {
     count = std::clamp(count, 0, GetLength());
-    return CString(m_str.substr(0, static_cast<size_t>(count)));
+    return CString(m_str.data(), count);
 }
 
 CString CString::Mid(int first) const { return Mid(first, GetLength()); }
@@ -121,24 +101,24 @@ CString CString::Mid(int first) const { return Mid(first, GetLength()); }
 CString CString::Mid(int first, int count) const {
     first = std::clamp(first, 0, GetLength());
     count = std::clamp(count, 0, GetLength() - first);
-    return CString(m_str.substr(static_cast<size_t>(first), static_cast<size_t>(count)));
+    return CString(m_str.data() + first, count);
 }
 
 CString CString::Right(int count) const {
     count = std::clamp(count, 0, GetLength());
-    return CString(m_str.substr(m_str.size() - static_cast<size_t>(count)));
+    return CString(m_str.data() + (GetLength() - count), count);
 }
 
 CString CString::SpanIncluding(const char* chars) const {
     chars = OrEmpty(chars);
     size_t n = m_str.find_first_not_of(chars, 0, std::strlen(chars));
-    return CString(m_str.substr(0, n));
+    return Left(n == std::string::npos ? GetLength() : static_cast<int>(n));
 }
 
 CString CString::SpanExcluding(const char* chars) const {
     chars = OrEmpty(chars);
     size_t n = m_str.find_first_of(chars, 0, std::strlen(chars));
-    return CString(m_str.substr(0, n));
+    return Left(n == std::string::npos ? GetLength() : static_cast<int>(n));
 }
 
 void CString::MakeUpper() { std::transform(m_str.begin(), m_str.end(), m_str.begin(), AsciiUpper); }
@@ -275,11 +255,32 @@ void CString::ReleaseBuffer(int newLength) {
     m_str.resize(static_cast<size_t>(std::min(newLength, GetLength())));
 }
 
-CString operator+(const CString& a, const CString& b) { return CString(a.str() + b.str()); }
-CString operator+(const CString& a, const char* b) { return CString(a.str() + (b ? b : "")); }
-CString operator+(const char* a, const CString& b) { return CString((a ? a : "") + b.str()); }
-CString operator+(const CString& a, char b) { return CString(a.str() + b); }
-CString operator+(char a, const CString& b) { return CString(a + b.str()); }
+namespace {
+
+// One allocation of the joint length, where std::string's operator+ copies
+// the left side and then grows it for the right.
+CString Join(const char* a, size_t na, const char* b, size_t nb) {
+    std::string joint;
+    joint.reserve(na + nb);
+    joint.append(a, na).append(b, nb);
+    return CString(std::move(joint));
+}
+
+} // namespace
+
+CString operator+(const CString& a, const CString& b) {
+    return Join(a.str().data(), a.str().size(), b.str().data(), b.str().size());
+}
+CString operator+(const CString& a, const char* b) {
+    b = OrEmpty(b);
+    return Join(a.str().data(), a.str().size(), b, std::strlen(b));
+}
+CString operator+(const char* a, const CString& b) {
+    a = OrEmpty(a);
+    return Join(a, std::strlen(a), b.str().data(), b.str().size());
+}
+CString operator+(const CString& a, char b) { return Join(a.str().data(), a.str().size(), &b, 1); }
+CString operator+(char a, const CString& b) { return Join(&a, 1, b.str().data(), b.str().size()); }
 
 BOOL CString::LoadString(UINT id) {
     HINSTANCE chain[] = {AfxGetResourceHandle(), AfxGetInstanceHandle(), ZEP3GetInstanceHandle()};

@@ -12,17 +12,29 @@
 #include <cstdarg>
 #include <functional>
 #include <string>
+#include <utility>
 
 class ZEP3_API CString {
 public:
+    // The constructors and assignments are inline and build the text in one
+    // go: one allocation at most, nothing filled twice. Texts are made by the
+    // hundred thousand (database fields, parsed names).
     CString() = default;
-    CString(const char* text);
-    CString(const char* text, int length);
-    CString(char ch, int repeat = 1);
+    CString(const char* text) : m_str(text ? text : "") {}
+    CString(const char* text, int length)
+        : m_str(text && length > 0 ? text : "", text && length > 0 ? static_cast<size_t>(length) : 0) {}
+    CString(char ch, int repeat = 1) : m_str(repeat > 0 ? static_cast<size_t>(repeat) : 0, ch) {}
     explicit CString(const std::string& text) : m_str(text) {}
+    explicit CString(std::string&& text) noexcept : m_str(std::move(text)) {}
 
-    CString& operator=(const char* text);
-    CString& operator=(char ch);
+    CString& operator=(const char* text) {
+        m_str.assign(text ? text : "");
+        return *this;
+    }
+    CString& operator=(char ch) {
+        m_str.assign(1, ch);
+        return *this;
+    }
 
     int GetLength() const { return static_cast<int>(m_str.size()); }
     bool IsEmpty() const { return m_str.empty(); }

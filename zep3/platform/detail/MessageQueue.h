@@ -63,17 +63,22 @@ public:
         return !notifiers.empty();
     }
 
+    // Posters and the owner each keep to their own cache lines where they
+    // can (kLine apart): a line both write to moves between cores on
+    // every message.
+    static const size_t kLine = 64;
+
     const DWORD threadId;
-    std::mutex lock;
+    std::unique_ptr<LoopBackend> backend;                    // Watch/Unwatch under lock
+    alignas(kLine) std::mutex lock;
     bool alive = true;                                       // lock
     std::vector<MSG> posted;                                 // lock: not yet taken over by the owner
     std::deque<std::shared_ptr<SentMessage>> sent;           // lock
-    std::atomic<bool> hasSent{false};                        // written under lock: sent is not empty
     std::unordered_map<uint64_t, std::shared_ptr<NotifierEntry>> notifiers; // lock
     uint64_t nextKey = 1;                                    // lock
-    std::unique_ptr<LoopBackend> backend;                    // Watch/Unwatch under lock
+    alignas(kLine) std::atomic<bool> hasSent{false};         // written under lock: sent is not empty
 
-    std::vector<MSG> taken; // owner: posted messages moved over in one go, older than those in posted
+    alignas(kLine) std::vector<MSG> taken; // owner: posted messages moved over in one go, older than those in posted
     size_t takenHead = 0;   // owner: taken[0 .. takenHead) have been read
     bool quit = false; // owner
     int quitCode = 0;  // owner
@@ -84,7 +89,7 @@ public:
     std::atomic<bool> paintHint{false}; // some window of this thread may need painting
 
 private:
-    std::atomic<bool> m_wakePending{false}; // a wake since the owner's last wait
+    alignas(kLine) std::atomic<bool> m_wakePending{false}; // a wake since the owner's last wait
     std::atomic<bool> m_sleeping{false};    // the owner waits, or is about to
 };
 

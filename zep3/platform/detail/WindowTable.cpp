@@ -74,6 +74,54 @@ void AddUpdate(WindowTable& t, WindowRecord* r, const CRect& area, bool erase, b
     }
 }
 
+// Takes a window out of the table (locked) and out of its parent's children.
+void Remove(WindowTable& t, HWND h, const WindowRecord& r) {
+    if (WindowRecord* parent = Find(t, r.parent))
+        parent->children.erase(std::remove(parent->children.begin(), parent->children.end(), h),
+                               parent->children.end());
+    t.windows.erase(h);
+    t.removals.fetch_add(1, std::memory_order_release);
+}
+
+// What this thread learned of a window at its last lookup; valid while the
+// table's `removals` still has the value it had then. The queue is held
+// weakly, so that no thread keeps another's queue alive by remembering it.
+struct RememberedWindow {
+    HWND hwnd = nullptr;
+    uint64_t removals = 0;
+    CWnd* wnd = nullptr;
+    std::weak_ptr<ThreadQueue> queue;
+};
+
+// A few windows per thread, by handle: a thread posts to or dispatches for
+// a handful of windows at a time.
+struct WindowMemory {
+    static const size_t kSlots = 8;
+    RememberedWindow slots[kSlots];
+    ~WindowMemory();
+};
+thread_local bool tlsMemoryGone = false; // the thread's memory is gone: windows are looked up locked
+thread_local WindowMemory tlsMemory;
+WindowMemory::~WindowMemory() { tlsMemoryGone = true; }
+
+// h's record as this thread remembers it, looked up under the lock when it
+// is not remembered or a window has left the table since; null when h is no
+// window. Once the thread's memory is gone (at its exit), `scratch` holds
+// the answer.
+const RememberedWindow* Recall(HWND h, RememberedWindow& scratch) {
+    WindowTable& t = Table();
+    RememberedWindow* slot = &scratch;
+    if (h && !tlsMemoryGone) {
+        slot = &tlsMemory.slots[(reinterpret_cast<uintptr_t>(h) >> 2) % WindowMemory::kSlots];
+        if (slot->hwnd == h && slot->removals == t.removals.load(std::memory_order_acquire)) return slot;
+    }
+    std::lock_guard<std::mutex> hold(t.lock);
+    WindowRecord* r = Find(t, h);
+    if (!r) return nullptr;
+    *slot = RememberedWindow{h, t.removals.load(std::memory_order_relaxed), r->wnd, r->queue};
+    return slot;
+}
+
 void SendDestroy(HWND h) {
     std::vector<HWND> children;
     {
@@ -109,11 +157,8 @@ void FinishDestroy(ThreadQueue& q, HWND h) {
         std::lock_guard<std::mutex> hold(t.lock);
         WindowRecord* r = Find(t, h);
         if (!r) return;
-        if (WindowRecord* parent = Find(t, r->parent))
-            parent->children.erase(std::remove(parent->children.begin(), parent->children.end(), h),
-                                   parent->children.end());
         attachment = std::move(r->attachment);
-        t.windows.erase(h);
+        Remove(t, h, *r);
     }
     q.windows.erase(std::remove(q.windows.begin(), q.windows.end(), h), q.windows.end());
     if (!wnd) return;
@@ -292,11 +337,7 @@ void DropWindow(CWnd* wnd) {
     WindowTable& t = Table();
     std::lock_guard<std::mutex> hold(t.lock);
     WindowRecord* r = Find(t, wnd->m_hWnd);
-    if (!r || r->wnd != wnd) return;
-    if (WindowRecord* parent = Find(t, r->parent))
-        parent->children.erase(std::remove(parent->children.begin(), parent->children.end(), wnd->m_hWnd),
-                               parent->children.end());
-    t.windows.erase(wnd->m_hWnd);
+    if (r && r->wnd == wnd) Remove(t, wnd->m_hWnd, *r);
 }
 
 BOOL SetWindowPosNow(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) {
@@ -345,7 +386,9 @@ BOOL SetWindowPosNow(HWND h, HWND after, int x, int y, int cx, int cy, UINT flag
 }
 
 LRESULT CallWindow(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-    CWnd* wnd = WithWindow<CWnd*>(h, nullptr, [](WindowTable&, WindowRecord& r) { return r.wnd; });
+    RememberedWindow scratch;
+    const RememberedWindow* remembered = Recall(h, scratch);
+    CWnd* wnd = remembered ? remembered->wnd : nullptr;
     if (!wnd) return 0;
     MessageFrame frame{message, wParam, lParam, tlsMessage};
     struct Pop {
@@ -357,9 +400,12 @@ LRESULT CallWindow(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 std::shared_ptr<ThreadQueue> QueueOfWindow(HWND h) {
-    using Queue = std::shared_ptr<ThreadQueue>;
-    Queue q = WithWindow<Queue>(h, nullptr, [](WindowTable&, WindowRecord& r) { return r.queue; });
-    return q ? q : FailWith<Queue>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
+    RememberedWindow scratch;
+    const RememberedWindow* remembered = Recall(h, scratch);
+    // The record holds its queue: a queue gone means the window has gone too.
+    std::shared_ptr<ThreadQueue> q = remembered ? remembered->queue.lock() : nullptr;
+    if (!q) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return q;
 }
 
 HWND NextWindowToPaint(ThreadQueue& q, HWND filter) {

@@ -2,6 +2,11 @@
 // The table of windows: every window's record under one lock, and the
 // operations on it that the CWnd members, the free window functions, the
 // message loop and the drawing layer share (WindowTable.cpp).
+//
+// Posting and dispatching find a window's thread and object without the
+// lock: each thread remembers what it looked up, and trusts it while no
+// window has left the table since (`removals`). Handles are never reused,
+// so a window joining the table cannot make a remembered one wrong.
 #include <zep3/platform/Wnd.h>
 #include <zep3/platform/detail/Kernel.h>
 #include <zep3/platform/detail/MessageQueue.h>
@@ -42,6 +47,7 @@ struct WindowTable {
     std::mutex lock;
     std::unordered_map<HWND, WindowRecord> windows; // node-based: records stay put
     uintptr_t last = 0x10000;
+    std::atomic<uint64_t> removals{0}; // raised, under the lock, as a window leaves `windows`
 };
 
 WindowTable& Table();

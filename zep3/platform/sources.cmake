@@ -46,6 +46,7 @@ zep3_sources(
   Wnd.cpp
   detail/FontEngine.cpp
   detail/Posix.cpp
+  detail/Random.cpp
   detail/Raster.cpp
   detail/Wildcard.cpp
   detail/WindowTable.cpp

@@ -94,8 +94,10 @@ bool CHTTPServer::EnableServer(bool enable) {
 bool CHTTPServer::Init() {
     if (!m_bEnabled || m_bStarted || !AfxSocketInit()) return false;
     m_pServerSocket = new CHTTPServerSocket;
+    // The system's longest queue, not the 5 of old: Linux drops the handshakes
+    // beyond it and the browser tries again only a second later.
     if (!m_pServerSocket->Create(static_cast<UINT>(m_nPort), SOCK_STREAM, m_IP.IsEmpty() ? nullptr : (LPCTSTR)m_IP) ||
-        !m_pServerSocket->Listen(5)) {
+        !m_pServerSocket->Listen(SOMAXCONN)) {
         delete m_pServerSocket;
         m_pServerSocket = nullptr;
         return false;

@@ -64,7 +64,7 @@ public:
     // Stores enable; enabling a server that is not started returns Init(),
     // disabling a started one returns Stop(), anything else false.
     bool EnableServer(bool enable);
-    // Starts listening (backlog 5) and calls CreateHTMLPage of every page;
+    // Starts listening (backlog SOMAXCONN) and calls CreateHTMLPage of every page;
     // false unless enabled and not started, or when the socket cannot listen.
     bool Init();
     // Closes the listening socket; false when not started. Connections

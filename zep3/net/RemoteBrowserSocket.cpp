@@ -86,9 +86,12 @@ void CRemoteBrowserSocket::Answer(const HttpRequest& request, const CString& pee
     }
     CHTMLPageManager* pages = m_pHTTPServer->GetHTMLPageManager();
     int rights = -1;
+    // A session that no login has bound (rights -1) does not open a
+    // protected page: its number comes with every login page.
     if (pages->IsHTMLPageProtected(request.path) &&
         (request.login != "1" ||
-         !m_pHTTPServer->GetHTTPSessionManager()->ValidateSession(atoi(request.sid), peer, rights))) {
+         !m_pHTTPServer->GetHTTPSessionManager()->ValidateSession(atoi(request.sid), peer, rights) ||
+         rights == -1)) {
         const CString answer = CString(kHttpResponseHeader) + "Set-Cookie: SID=-1\r\nSet-Cookie: Login=0\r\n\r\n\r\n" +
                                HttpRedirectLines(false);
         SendAnswer(answer, nullptr, 0);
@@ -106,7 +109,9 @@ void CRemoteBrowserSocket::AnswerLogin(const HttpRequest& request, const CString
         SendLoginPage(GetLibResString(IDS_LOGGED_OUT), peer);
         return;
     }
-    if (request.login != "0") {
+    // Login 0 comes with the login form's post, but also with the redirect
+    // from a protected page: that visit gets a clean login page.
+    if (request.login != "0" || !request.post) {
         SendLoginPage(CString(), peer);
         return;
     }

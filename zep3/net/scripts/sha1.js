@@ -1,9 +1,39 @@
 /*
  * SHA-1 (FIPS 180-1) for the login page of the ZEP3 web server.
  * hex_sha1(text) gives the digest of the text's characters taken as 8-bit
- * bytes (a character above 255 counts by its low 8 bits) as 40 upper-case
- * hexadecimal digits, the form the server compares.
+ * bytes (see sha1_byte) as 40 upper-case hexadecimal digits, the form the
+ * server compares.
  */
+
+/* The characters above U+00FF of the Windows-1250 bytes 0x80 to 0xFF
+ * (U+0000 where that byte's character is below U+0100 or undefined). */
+var sha1_cp1250 =
+  "\u20AC\u0000\u201A\u0000\u201E\u2026\u2020\u2021" +
+  "\u0000\u2030\u0160\u2039\u015A\u0164\u017D\u0179" +
+  "\u0000\u2018\u2019\u201C\u201D\u2022\u2013\u2014" +
+  "\u0000\u2122\u0161\u203A\u015B\u0165\u017E\u017A" +
+  "\u0000\u02C7\u02D8\u0141\u0000\u0104\u0000\u0000" +
+  "\u0000\u0000\u015E\u0000\u0000\u0000\u0000\u017B" +
+  "\u0000\u0000\u02DB\u0142\u0000\u0000\u0000\u0000" +
+  "\u0000\u0105\u015F\u0000\u013D\u02DD\u013E\u017C" +
+  "\u0154\u0000\u0000\u0102\u0000\u0139\u0106\u0000" +
+  "\u010C\u0000\u0118\u0000\u011A\u0000\u0000\u010E" +
+  "\u0110\u0143\u0147\u0000\u0000\u0150\u0000\u0000" +
+  "\u0158\u016E\u0000\u0170\u0000\u0000\u0162\u0000" +
+  "\u0155\u0000\u0000\u0103\u0000\u013A\u0107\u0000" +
+  "\u010D\u0000\u0119\u0000\u011B\u0000\u0000\u010F" +
+  "\u0111\u0144\u0148\u0000\u0000\u0151\u0000\u0000" +
+  "\u0159\u016F\u0000\u0171\u0000\u0000\u0163\u02D9";
+
+/* A character as an 8-bit byte: codes up to 255 as they are; the letters and
+ * signs of Windows-1250 above them (the login page and the server's user
+ * table are Windows-1250, so a Polish password matches) as their byte there;
+ * any other character by its low 8 bits. */
+function sha1_byte(code) {
+  if (code < 256) return code;
+  var at = sha1_cp1250.indexOf(String.fromCharCode(code));
+  return at >= 0 ? 0x80 + at : code & 0xFF;
+}
 
 function sha1_rotate(x, n) {
   return (x << n) | (x >>> (32 - n));
@@ -16,7 +46,7 @@ function sha1_message_words(text) {
   var count = (((n + 8) >> 6) + 1) * 16;
   var words = new Array(count);
   for (var i = 0; i < count; i++) words[i] = 0;
-  for (i = 0; i < n; i++) words[i >> 2] |= (text.charCodeAt(i) & 0xFF) << (24 - 8 * (i & 3));
+  for (i = 0; i < n; i++) words[i >> 2] |= sha1_byte(text.charCodeAt(i)) << (24 - 8 * (i & 3));
   words[n >> 2] |= 0x80 << (24 - 8 * (n & 3));
   words[count - 2] = Math.floor(n / 0x20000000);
   words[count - 1] = (n * 8) | 0;

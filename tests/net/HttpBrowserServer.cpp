@@ -53,15 +53,6 @@ private:
     DWORD m_thread;
 };
 
-class BrowserTestServer : public CHTTPServer {
-public:
-    UINT ListeningPort() {
-        CString address;
-        UINT port = 0;
-        return m_pServerSocket && m_pServerSocket->GetSockName(address, port) ? port : 0;
-    }
-};
-
 } // namespace
 
 int main() {
@@ -70,7 +61,7 @@ int main() {
     QuitPage quit(GetCurrentThreadId());
     int port = 0;
     {
-        BrowserTestServer server;
+        CHTTPServer server;
         server.SetPort(0);
         server.SetIP("127.0.0.1");
         server.AddUser("admin", "tajne has\xB3o", 5);
@@ -78,7 +69,7 @@ int main() {
                                 static_cast<CHTMLPage*>(&quit)})
             server.GetHTMLPageManager()->AddHTMLPage(page);
         if (!server.EnableServer(true)) return 1;
-        port = int(server.ListeningPort());
+        port = int(server.GetListeningPort());
         std::printf("%d\n", port);
         std::fflush(stdout);
         MSG msg;

@@ -269,7 +269,7 @@ TEST(HttpServer, StartAndStopFollowTheEnabledFlag) {
     EXPECT_TRUE(server.SetPort(0));
     EXPECT_TRUE(server.Init());
     EXPECT_TRUE(server.IsServerStarted());
-    EXPECT_NE(server.ListeningPort(), 0u);
+    EXPECT_NE(server.GetListeningPort(), 0u);
     EXPECT_FALSE(server.Init());
     EXPECT_FALSE(server.EnableServer(true)) << "already started";
     EXPECT_FALSE(server.SetPort(81));
@@ -279,6 +279,7 @@ TEST(HttpServer, StartAndStopFollowTheEnabledFlag) {
     EXPECT_FALSE(server.SetRequestTimeout(10));
     EXPECT_TRUE(server.EnableServer(false));
     EXPECT_FALSE(server.IsServerStarted());
+    EXPECT_EQ(server.GetListeningPort(), 0u);
     EXPECT_FALSE(server.Stop());
     EXPECT_FALSE(server.EnableServer(false));
     EXPECT_TRUE(server.SetConnectionLimit(3));

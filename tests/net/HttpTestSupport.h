@@ -39,15 +39,7 @@ private:
     std::vector<std::unique_ptr<CHTMLInputText>> m_Fields;
 };
 
-// A server that tells its listening port.
-class TestServer : public CHTTPServer {
-public:
-    UINT ListeningPort() {
-        CString address;
-        UINT port = 0;
-        return m_pServerSocket && m_pServerSocket->GetSockName(address, port) ? port : 0;
-    }
-};
+using TestServer = CHTTPServer;
 
 // The server lives on its own loop thread (which accepts the connections);
 // configure runs there before the server is enabled.
@@ -61,7 +53,7 @@ public:
             m_server->AddUser("admin", "tajne", 7);
             m_server->AddUser("gosc", "haslo", 1);
             if (configure) configure(*m_server);
-            if (m_server->EnableServer(true)) m_port = m_server->ListeningPort();
+            if (m_server->EnableServer(true)) m_port = m_server->GetListeningPort();
         });
         EXPECT_NE(m_port, 0u) << "the server did not start";
     }

@@ -78,6 +78,12 @@ bool CHTTPServer::SetRequestTimeout(int milliseconds) {
     return true;
 }
 
+UINT CHTTPServer::GetListeningPort() const {
+    CString address;
+    UINT port = 0;
+    return m_pServerSocket && m_pServerSocket->GetSockName(address, port) ? port : 0;
+}
+
 int CHTTPServer::GetMaxConnections() const {
     return m_nConnectionLimit > 0 ? m_nConnectionLimit : kDefaultMaxConnections;
 }

@@ -56,6 +56,9 @@ public:
     bool SetIP(const CString& address);
     bool SetConnectionLimit(int limit);
     int GetPort() const { return m_nPort; }
+    // The port listened on while started (the system's choice after
+    // SetPort(0)); 0 when not started.
+    UINT GetListeningPort() const;
     // 0 until set.
     int GetConnectionLimit() const { return m_nConnectionLimit; }
     bool IsServerEnabled() const { return m_bEnabled; }

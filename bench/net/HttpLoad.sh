@@ -12,26 +12,35 @@ build=${1:-build-bench}
 seconds=${2:-60}
 connections=${3:-200}
 server_program=$build/bench/http_load_server
+here=$(cd "$(dirname "$0")" && pwd)
 [[ -x $server_program ]] || { echo "no $server_program: build with -DZEP3_BUILD_BENCH=ON" >&2; exit 2; }
 
 scratch=$(mktemp -d)
 chmod 755 "$scratch" # nginx's workers may run as another user
 server_pid= nginx_pid=
 cleanup() {
-  [[ -n $server_pid ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  # The server has no way out but a signal it cannot catch.
+  [[ -n $server_pid ]] && kill -KILL "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
   [[ -n $nginx_pid ]] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null
   rm -rf "$scratch"
 }
-trap cleanup EXIT
+trap 'status=$?; cleanup; exit $status' EXIT
+trap 'exit 1' INT TERM
 
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 
-# wrk's requests per second; fails on socket errors or other answers than 200.
+# wrk's requests per second. Fails unless every answer is 200 with the
+# right body, nothing failed to connect, write or time out, and every read
+# error is an answer that ended with its connection (none was cut short).
 load() {
   local url=$1 duration=$2 out=$scratch/wrk.txt
-  wrk -t2 -c"$connections" -d"$duration"s -H "Connection: close" "$url" >"$out"
-  if grep -E "Socket errors|Non-2xx" "$out" >&2; then
+  wrk -t2 -c"$connections" -d"$duration"s -s "$here/HttpLoad.lua" "$url" -- "$scratch/www/small" >"$out"
+  if ! awk '
+      /^answers:/ { good = $2; bad = $4 }
+      /Socket errors/ { gsub(",", ""); connect = $4; read = $6; write = $8; timeout = $10 }
+      /Non-2xx/ { bad += $NF }
+      END { exit !(good > 0 && bad == 0 && connect + write + timeout == 0 && read <= good) }' "$out"; then
     cat "$out" >&2
     echo "FAILED: errors under load at $url" >&2
     return 1

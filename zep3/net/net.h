@@ -1,6 +1,6 @@
 #pragma once
 // Networking: the packet stream between the applications and its
-// remote-control records.
+// remote-control records; the web server and its pages.
 #include <zep3/net/ArchiveLogMessage.h>
 #include <zep3/net/CameraLogMessage.h>
 #include <zep3/net/CameraStatus.h>
@@ -10,6 +10,24 @@
 #include <zep3/net/DayLogMessage.h>
 #include <zep3/net/EventLogMessage.h>
 #include <zep3/net/GeneralStatusMessage.h>
+#include <zep3/net/HTMLErrorPage.h>
+#include <zep3/net/HTMLInput.h>
+#include <zep3/net/HTMLInputCheckBox.h>
+#include <zep3/net/HTMLInputHidden.h>
+#include <zep3/net/HTMLInputListBox.h>
+#include <zep3/net/HTMLInputPassword.h>
+#include <zep3/net/HTMLInputRadioButton.h>
+#include <zep3/net/HTMLInputText.h>
+#include <zep3/net/HTMLLogoutPage.h>
+#include <zep3/net/HTMLOption.h>
+#include <zep3/net/HTMLPage.h>
+#include <zep3/net/HTMLPageManager.h>
+#include <zep3/net/HTMLScriptPage.h>
+#include <zep3/net/HTTPServer.h>
+#include <zep3/net/HTTPServerSocket.h>
+#include <zep3/net/HTTPServerThread.h>
+#include <zep3/net/HTTPSession.h>
+#include <zep3/net/HTTPSessionManager.h>
 #include <zep3/net/IOLineStatus.h>
 #include <zep3/net/ImageMessage.h>
 #include <zep3/net/LoginMessage.h>
@@ -18,6 +36,7 @@
 #include <zep3/net/PacketHeader.h>
 #include <zep3/net/PrepareImageServerMessage.h>
 #include <zep3/net/PromptMessage.h>
+#include <zep3/net/RemoteBrowserSocket.h>
 #include <zep3/net/RemoteMessage.h>
 #include <zep3/net/ServerSocket.h>
 #include <zep3/net/TextMessage.h>

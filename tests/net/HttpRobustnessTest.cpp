@@ -1,0 +1,138 @@
+// The web server against slow, oversized and numerous clients: each is cut
+// off by its limit, the server goes on answering, and its memory stays flat.
+#include "HttpTestSupport.h"
+
+#include <fcntl.h>
+
+using namespace httptest;
+
+namespace {
+
+const std::string kSmallAnswer = kHeader + "\r\nsmall|-1";
+
+struct SmallSite {
+    EchoPage small{"small", false};
+};
+
+// Opens `count` connections at once, sends each a request for the small
+// page and reads every answer; the number answered in full (the others were
+// closed by the connection limit).
+int Burst(UINT port, int count) {
+    std::vector<int> fds;
+    for (int i = 0; i < count; ++i) {
+        const int fd = Connect(port);
+        if (fd < 0) break;
+        fds.push_back(fd);
+    }
+    for (int fd : fds) nettest::RawWrite(fd, "GET /small HTTP/1.1\r\n\r\n");
+    int answered = 0;
+    for (int fd : fds) {
+        const std::string answer = ReadAll(fd);
+        if (answer == kSmallAnswer) ++answered;
+        else EXPECT_TRUE(answer.empty() || answer == "<reset>") << answer.substr(0, 200);
+        close(fd);
+    }
+    EXPECT_EQ(int(fds.size()), count);
+    return answered;
+}
+
+} // namespace
+
+TEST(HttpRobustness, SlowClientIsCutOffByTheTimeLimit) {
+    SmallSite site;
+    ServerRunner runner([&](TestServer& s) {
+        s.GetHTMLPageManager()->AddHTMLPage(&site.small);
+        EXPECT_TRUE(s.SetRequestTimeout(1500));
+    });
+    const int slow = Connect(runner.port());
+    const std::string request = "GET /small HTTP/1.1\r\n\r\n";
+    const int64_t start = zep3::detail::MonotonicMilliseconds();
+    bool cut = false;
+    for (size_t i = 0; i < request.size() && !cut; ++i) {
+        if (send(slow, &request[i], 1, MSG_NOSIGNAL) != 1) break;
+        // One byte a second; the wait ends early when the server closes.
+        pollfd p = {slow, POLLIN, 0};
+        cut = poll(&p, 1, 1000) == 1;
+    }
+    EXPECT_TRUE(cut) << "the whole request went through one byte a second";
+    EXPECT_EQ(ReadAll(slow), "");
+    close(slow);
+    EXPECT_LT(zep3::detail::MonotonicMilliseconds() - start, 15000);
+    EXPECT_EQ(Get(runner.port(), "small"), kSmallAnswer) << "the server goes on answering";
+    EXPECT_TRUE(runner.WaitIdle());
+}
+
+TEST(HttpRobustness, SilentClientIsCutOffToo) {
+    ServerRunner runner([](TestServer& s) { EXPECT_TRUE(s.SetRequestTimeout(300)); });
+    const int silent = Connect(runner.port());
+    EXPECT_EQ(ReadAll(silent), "");
+    close(silent);
+    EXPECT_TRUE(runner.WaitIdle());
+}
+
+TEST(HttpRobustness, OversizedRequestClosesTheConnectionAndMemoryStaysFlat) {
+    SmallSite site;
+    ServerRunner runner([&](TestServer& s) {
+        s.GetHTMLPageManager()->AddHTMLPage(&site.small);
+        EXPECT_TRUE(s.SetMaxRequestSize(64 * 1024));
+    });
+    const std::string header = "GET /small HTTP/1.1\r\nX-Filler: ";
+    const std::string filler(8 * 1024, 'f');
+    long before = 0;
+    for (int round = 0; round < 12; ++round) {
+        if (round == 2) before = ResidentKiB(); // after the first rounds have warmed the allocator
+        const int fd = Connect(runner.port());
+        nettest::RawWrite(fd, header);
+        // Writes until the server closes; it must not read a megabyte first.
+        size_t sent = header.size();
+        while (sent < (4u << 20) && send(fd, filler.data(), filler.size(), MSG_NOSIGNAL) > 0) sent += filler.size();
+        EXPECT_LT(sent, 4u << 20) << "the server kept reading";
+        const std::string answer = ReadAll(fd);
+        EXPECT_TRUE(answer.empty() || answer == "<reset>");
+        close(fd);
+    }
+    EXPECT_EQ(Get(runner.port(), "small"), kSmallAnswer);
+    EXPECT_TRUE(runner.WaitIdle());
+    if (kResidentMemoryTells) EXPECT_LT(ResidentKiB() - before, 8 * 1024) << "resident memory grew";
+
+    // Just below the limit is still served.
+    const std::string fits = header + std::string(64 * 1024 - header.size() - 4, 'f') + "\r\n\r\n";
+    EXPECT_EQ(Exchange(runner.port(), fits), kSmallAnswer);
+}
+
+TEST(HttpRobustness, ConnectionsBeyondTheLimitAreClosedAtOnce) {
+    SmallSite site;
+    ServerRunner runner([&](TestServer& s) {
+        s.GetHTMLPageManager()->AddHTMLPage(&site.small);
+        EXPECT_TRUE(s.SetConnectionLimit(2));
+    });
+    const int first = Connect(runner.port()), second = Connect(runner.port());
+    nettest::RawWrite(first, "GET /sm");
+    nettest::RawWrite(second, "GET /sm");
+    ASSERT_TRUE(PumpMessagesUntil([&] { return runner.server().GetConnectionCount() == 2; }, 20000));
+    const std::string third = Get(runner.port(), "small");
+    EXPECT_TRUE(third.empty() || third == "<reset>") << "a third connection is closed unanswered: " << third;
+    for (int fd : {first, second}) {
+        nettest::RawWrite(fd, "all HTTP/1.1\r\n\r\n");
+        EXPECT_EQ(ReadAll(fd), kSmallAnswer);
+        close(fd);
+    }
+    EXPECT_TRUE(runner.WaitIdle());
+    EXPECT_EQ(Get(runner.port(), "small"), kSmallAnswer);
+}
+
+TEST(HttpRobustness, ThousandConnectionsLeaveTheServerAnsweringWithFlatMemory) {
+    SmallSite site;
+    ServerRunner runner([&](TestServer& s) { s.GetHTMLPageManager()->AddHTMLPage(&site.small); });
+    long before = 0;
+    int answered = 0;
+    for (int round = 0; round < 10; ++round) {
+        if (round == 2) before = ResidentKiB();
+        answered += Burst(runner.port(), 100);
+        EXPECT_TRUE(runner.WaitIdle());
+    }
+    EXPECT_GT(answered, 0);
+    EXPECT_EQ(site.small.served, answered);
+    if (kResidentMemoryTells) EXPECT_LT(ResidentKiB() - before, 8 * 1024) << "resident memory grew";
+    EXPECT_EQ(Get(runner.port(), "small"), kSmallAnswer);
+}

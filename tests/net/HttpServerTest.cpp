@@ -1,0 +1,303 @@
+// The web server over real loopback connections, checked on the exact bytes
+// of its answers: the login with its challenge and sessions, protected
+// pages, logout, the error page, parameters and cookies, requests that come
+// in pieces, and the server's own state.
+#include "HttpTestSupport.h"
+
+using namespace httptest;
+
+namespace {
+
+// The protected page "secret", the open pages "echo" (inputs a, c, x) and
+// "" (the root), and the player page "play" (protected).
+struct Site {
+    EchoPage secret{"secret", true};
+    EchoPage echo{"echo", false, {"a", "c", "x"}};
+    EchoPage root{"", false};
+    EchoPage play{"play", true};
+    void Register(TestServer& server) {
+        for (CHTMLPage* page : std::initializer_list<CHTMLPage*>{&secret, &echo, &root, &play})
+            server.GetHTMLPageManager()->AddHTMLPage(page);
+    }
+};
+
+std::string Cookies(int sid, const char* login) { return "SID=" + std::to_string(sid) + "; Login=" + login; }
+
+std::string LoginBody(const std::string& user, const std::string& challenge, const std::string& password) {
+    return "username=" + user + "&response=" + Sha1Hex(challenge + password);
+}
+
+std::string PageAnswer(const std::string& body) { return kHeader + "\r\n" + body; }
+
+const std::string kToLogin = kHeader + "Set-Cookie: SID=-1\r\nSet-Cookie: Login=0\r\n\r\n\r\n" + Redirect("login");
+
+std::string LoggedIn(int sid) {
+    return kHeader + "Set-Cookie: SID=" + std::to_string(sid) + "\r\nSet-Cookie: Login=1\r\n\r\n\r\n" + Redirect("/");
+}
+
+// A fresh login page and a successful login as admin; the session number.
+int LogIn(UINT port, const char* source = "127.0.0.1") {
+    const LoginPageAnswer page = ExpectLoginPage(Get(port, "login", "", source), "");
+    EXPECT_EQ(Post(port, "login", LoginBody("admin", page.challenge, "tajne"), Cookies(page.sid, "0"), source),
+              LoggedIn(page.sid));
+    return page.sid;
+}
+
+} // namespace
+
+TEST(HttpServer, LoginThenProtectedPageThenLogout) {
+    Site site;
+    ServerRunner runner([&](TestServer& s) { site.Register(s); });
+    const UINT port = runner.port();
+
+    EXPECT_EQ(Get(port, "secret"), kToLogin) << "no session: sent to the login page";
+    EXPECT_EQ(site.secret.served, 0);
+
+    // The redirect's cookies come along; only a post of the form is a login.
+    const LoginPageAnswer page = ExpectLoginPage(Get(port, "login", "SID=-1; Login=0"), "");
+    EXPECT_EQ(Get(port, "secret", Cookies(page.sid, "1")), kToLogin) << "a forged Login cookie before the login";
+    const std::string login = LoginBody("admin", page.challenge, "tajne");
+    EXPECT_EQ(Post(port, "login", login, Cookies(page.sid, "0")), LoggedIn(page.sid));
+    EXPECT_EQ(Get(port, "secret", Cookies(page.sid, "1")), PageAnswer("secret|7")) << "the user's rights reach the page";
+    EXPECT_EQ(Get(port, "secret", Cookies(page.sid, "0")), kToLogin) << "Login must be 1";
+
+    EXPECT_EQ(Get(port, "logout", Cookies(page.sid, "1")),
+              kHeader + "Set-Cookie: SID=-1\r\nSet-Cookie: Login=-1\r\n\r\n\r\n\r\n" + Redirect("login"));
+    ExpectLoginPage(Get(port, "login", "SID=-1; Login=-1"), kLoggedOut);
+    EXPECT_EQ(Get(port, "secret", "SID=-1; Login=-1"), kToLogin);
+}
+
+TEST(HttpServer, EveryLoginPageHasANewSessionAndChallenge) {
+    ServerRunner runner;
+    const LoginPageAnswer first = ExpectLoginPage(Get(runner.port(), "login"), "");
+    const LoginPageAnswer second = ExpectLoginPage(Get(runner.port(), "login", "SID=5; Login=1"), "");
+    EXPECT_NE(first.sid, second.sid);
+    // Hex prefix, the counter, hex suffix: the counter grows by 317 per page.
+    const auto counter = [](const std::string& c) { return std::stoi(c.substr(5, c.size() - 12)); };
+    EXPECT_EQ(counter(second.challenge), counter(first.challenge) + 317);
+    runner.Call([&] {
+        CString challenge;
+        EXPECT_TRUE(runner.server().GetHTTPSessionManager()->GetSessionChallenge(first.sid, "", challenge));
+        EXPECT_EQ(std::string(challenge), first.challenge);
+    });
+}
+
+TEST(HttpServer, WrongCredentialsAndUnknownSessionsGetTheLoginPageAgain) {
+    ServerRunner runner;
+    const UINT port = runner.port();
+    LoginPageAnswer page = ExpectLoginPage(Get(port, "login"), "");
+    ExpectLoginPage(Post(port, "login", LoginBody("admin", page.challenge, "zle"), Cookies(page.sid, "0")), kWrongLogin);
+    ExpectLoginPage(Post(port, "login", LoginBody("nikt", page.challenge, "tajne"), Cookies(page.sid, "0")),
+                    kWrongLogin);
+    // User names compare exactly.
+    ExpectLoginPage(Post(port, "login", LoginBody("Admin", page.challenge, "tajne"), Cookies(page.sid, "0")),
+                    kWrongLogin);
+    std::string lower = LoginBody("admin", page.challenge, "tajne");
+    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+    ExpectLoginPage(Post(port, "login", lower, Cookies(page.sid, "0")), kWrongLogin); // hex digits are upper case
+    int unknown = (page.sid + 1) % 32768;
+    ExpectLoginPage(Post(port, "login", LoginBody("admin", page.challenge, "tajne"), Cookies(unknown, "0")),
+                    kWrongLogin);
+    // A failed attempt leaves the session open for a right one.
+    EXPECT_EQ(Post(port, "login", LoginBody("gosc", page.challenge, "haslo"), Cookies(page.sid, "0")),
+              LoggedIn(page.sid));
+    EXPECT_EQ(Get(port, "secret", Cookies(page.sid, "1")).substr(0, kHeader.size()), kHeader);
+}
+
+TEST(HttpServer, ChallengeIsAcceptedOnlyOnce) {
+    Site site;
+    ServerRunner runner([&](TestServer& s) { site.Register(s); });
+    const UINT port = runner.port();
+    const LoginPageAnswer page = ExpectLoginPage(Get(port, "login"), "");
+    const std::string login = LoginBody("admin", page.challenge, "tajne");
+    EXPECT_EQ(Post(port, "login", login, Cookies(page.sid, "0")), LoggedIn(page.sid));
+    ExpectLoginPage(Post(port, "login", login, Cookies(page.sid, "0")), kSessionExpired);
+    // Nor can another user take the bound session.
+    ExpectLoginPage(Post(port, "login", LoginBody("gosc", page.challenge, "haslo"), Cookies(page.sid, "0")),
+                    kSessionExpired);
+    EXPECT_EQ(Get(port, "secret", Cookies(page.sid, "1")), PageAnswer("secret|7")) << "the first login stands";
+}
+
+TEST(HttpServer, SessionIsBoundToTheBrowsersAddress) {
+    Site site;
+    ServerRunner runner([&](TestServer& s) {
+        s.SetIP(""); // all local addresses
+        site.Register(s);
+    });
+    const UINT port = runner.port();
+    const int sid = LogIn(port);
+    EXPECT_EQ(Get(port, "secret", Cookies(sid, "1"), "127.0.0.2"), kToLogin);
+    EXPECT_EQ(Get(port, "secret", Cookies(sid, "1")), PageAnswer("secret|7"));
+
+    // A login page fetched from one address cannot be completed from another.
+    const LoginPageAnswer page = ExpectLoginPage(Get(port, "login"), "");
+    ExpectLoginPage(
+        Post(port, "login", LoginBody("admin", page.challenge, "tajne"), Cookies(page.sid, "0"), "127.0.0.2"),
+        kSessionExpired);
+    EXPECT_EQ(Get(port, "secret", Cookies(page.sid, "1")), kToLogin) << "a session without a login opens nothing";
+}
+
+TEST(HttpServer, SessionExpiresAfterAnHourWithoutARequest) {
+    Site site;
+    ServerRunner runner([&](TestServer& s) { site.Register(s); });
+    const UINT port = runner.port();
+    const int fresh = LogIn(port), aged = LogIn(port);
+    CHTTPSessionManager* sessions = runner.server().GetHTTPSessionManager();
+    const auto age = [&](int sid, int seconds) {
+        CSingleLock lock(&sessions->m_CriticalSection, TRUE);
+        sessions->m_SessionMap[sid].m_LastUse = CTime::GetCurrentTime() - CTimeSpan(seconds);
+    };
+    age(fresh, 3590);
+    age(aged, 3600);
+    EXPECT_EQ(Get(port, "secret", Cookies(aged, "1")), kToLogin);
+    EXPECT_EQ(Get(port, "secret", Cookies(fresh, "1")), PageAnswer("secret|7"));
+    {
+        CSingleLock lock(&sessions->m_CriticalSection, TRUE);
+        EXPECT_LT((CTime::GetCurrentTime() - sessions->m_SessionMap[fresh].m_LastUse).GetTotalSeconds(), 60)
+            << "a validated request refreshes the session";
+        EXPECT_NE(sessions->m_SessionMap.PLookup(aged), nullptr) << "only a new session sweeps";
+    }
+    Get(port, "login");
+    CSingleLock lock(&sessions->m_CriticalSection, TRUE);
+    EXPECT_EQ(sessions->m_SessionMap.PLookup(aged), nullptr);
+    EXPECT_NE(sessions->m_SessionMap.PLookup(fresh), nullptr);
+}
+
+TEST(HttpServer, PagesByPathErrorPageAndThePlayerSessionInTheUrl) {
+    Site site;
+    ServerRunner runner([&](TestServer& s) { site.Register(s); });
+    const UINT port = runner.port();
+    EXPECT_EQ(Get(port, ""), PageAnswer("|-1")) << "\"/\" is the page with the empty name";
+    EXPECT_EQ(Get(port, "?a=1"), PageAnswer("|-1"));
+    const std::string error = Get(port, "Secret");
+    EXPECT_EQ(error.substr(0, kHeader.size() + 10), kHeader + "\r\n<html>\r\n");
+    EXPECT_NE(error.find("Brak strony"), std::string::npos);
+    EXPECT_NE(error.find("</html>\r\n"), std::string::npos);
+
+    const int sid = LogIn(port);
+    EXPECT_EQ(Get(port, "play?SID=" + std::to_string(sid)), PageAnswer("play|7"));
+    EXPECT_EQ(Get(port, "play?SID=" + std::to_string(sid), "SID=-1"), PageAnswer("play|7"));
+    EXPECT_EQ(Get(port, "play?SID=" + std::to_string(sid), "SID=" + std::to_string(sid + 1) + "; Login=1"), kToLogin)
+        << "a session cookie takes precedence";
+    EXPECT_EQ(Get(port, "play?SID=" + std::to_string(sid), "", "127.0.0.2"), kToLogin);
+}
+
+TEST(HttpServer, ParametersAreSplitOnlyAtAmpersandsAndDecodeOnlyPlus) {
+    Site site;
+    ServerRunner runner([&](TestServer& s) { site.Register(s); });
+    const UINT port = runner.port();
+    EXPECT_EQ(Get(port, "echo?a=1&b&c=3"), PageAnswer("echo|-1|a=1|c=|x=")) << "parsing stops at b";
+    EXPECT_EQ(Get(port, "echo?x=a+b&a=%41&c=x=y"), PageAnswer("echo|-1|a=%41|c=x=y|x=a b"));
+    EXPECT_EQ(Get(port, "echo"), PageAnswer("echo|-1|a=%41|c=x=y|x=a b")) << "a GET without parameters keeps the values";
+    EXPECT_EQ(Post(port, "echo", "c=posted"), PageAnswer("echo|-1|a=|c=posted|x=")) << "a POST empties the others";
+    EXPECT_EQ(Post(port, "echo", "a=1&a=2&x=last+one&"), PageAnswer("echo|-1|a=2|c=|x=last one"));
+    EXPECT_EQ(Post(port, "echo?a=query", "c=body"), PageAnswer("echo|-1|a=|c=body|x=")) << "a POST reads only its body";
+}
+
+TEST(HttpServer, RequestInPiecesIsAnsweredOnceWhenComplete) {
+    Site site;
+    ServerRunner runner([&](TestServer& s) { site.Register(s); });
+    const int fd = Connect(runner.port());
+    ASSERT_GE(fd, 0);
+    const std::string body = "a=first&c=second&x=third";
+    const std::string head = "POST /echo HTTP/1.1\r\nHost: h\r\ncontent-LENGTH:  " + std::to_string(body.size()) + " \r\n";
+    for (const std::string& piece : {head.substr(0, 7), head.substr(7), std::string("\r\n"), body.substr(0, 9),
+                                     body.substr(9, 10)}) {
+        ASSERT_TRUE(nettest::RawWrite(fd, piece));
+        EXPECT_TRUE(Quiet(fd)) << "answered before the request was complete";
+    }
+    ASSERT_TRUE(nettest::RawWrite(fd, body.substr(19)));
+    EXPECT_EQ(ReadAll(fd), PageAnswer("echo|-1|a=first|c=second|x=third"));
+    close(fd);
+    EXPECT_EQ(site.echo.served, 1);
+}
+
+TEST(HttpServer, OneRequestPerConnectionAndNoAnswerToAnIncompleteOne) {
+    Site site;
+    ServerRunner runner([&](TestServer& s) { site.Register(s); });
+    const UINT port = runner.port();
+    EXPECT_EQ(Exchange(port, "GET /echo?a=1 HTTP/1.1\r\n\r\nGET /echo?a=2 HTTP/1.1\r\n\r\n"),
+              PageAnswer("echo|-1|a=1|c=|x="));
+    EXPECT_EQ(site.echo.served, 1);
+
+    const int fd = Connect(port);
+    ASSERT_TRUE(nettest::RawWrite(fd, "GET /echo?a=3 HTTP/1.1\r\nHost: h\r\n"));
+    shutdown(fd, SHUT_WR);
+    EXPECT_EQ(ReadAll(fd), "") << "a browser that leaves early gets nothing";
+    close(fd);
+    EXPECT_TRUE(runner.WaitIdle());
+    EXPECT_EQ(site.echo.served, 1);
+}
+
+TEST(HttpServer, ConnectionThreadsAreRegisteredAsHttpServer) {
+    ServerRunner runner;
+    const auto httpThreads = [] {
+        int n = 0;
+        CSingleLock lock(&CThreadManager::m_CriticalSection, TRUE);
+        POSITION p = CThreadManager::m_ThreadInfoMap.GetStartPosition();
+        while (p) {
+            unsigned int id = 0;
+            SThreadInfo* info = nullptr;
+            CThreadManager::m_ThreadInfoMap.GetNextAssoc(p, id, info);
+            n += std::string(info->m_Name) == std::string(CThreadManager::m_AppName) + ":HTTP Server";
+        }
+        return n;
+    };
+    const int fd = Connect(runner.port());
+    ASSERT_TRUE(nettest::RawWrite(fd, "GET /"));
+    EXPECT_TRUE(PumpMessagesUntil([&] { return httpThreads() == 1; }, 20000));
+    EXPECT_EQ(runner.server().GetConnectionCount(), 1);
+    ASSERT_TRUE(nettest::RawWrite(fd, "login HTTP/1.1\r\n\r\n"));
+    EXPECT_NE(ReadAll(fd).find("<HTML>"), std::string::npos);
+    close(fd);
+    EXPECT_TRUE(runner.WaitIdle());
+    EXPECT_TRUE(PumpMessagesUntil([&] { return httpThreads() == 0; }, 20000));
+}
+
+TEST(HttpServer, StartAndStopFollowTheEnabledFlag) {
+    nettest::RawListener busy;
+    TestServer server;
+    EXPECT_EQ(server.GetPort(), 80);
+    EXPECT_EQ(server.GetConnectionLimit(), 0);
+    EXPECT_FALSE(server.Init()) << "not enabled";
+    EXPECT_TRUE(server.SetPort(int(busy.port())));
+    EXPECT_TRUE(server.SetIP("127.0.0.1"));
+    EXPECT_FALSE(server.EnableServer(true)) << "the port is taken";
+    EXPECT_TRUE(server.IsServerEnabled());
+    EXPECT_FALSE(server.IsServerStarted());
+
+    EXPECT_TRUE(server.SetPort(0));
+    EXPECT_TRUE(server.Init());
+    EXPECT_TRUE(server.IsServerStarted());
+    EXPECT_NE(server.GetListeningPort(), 0u);
+    EXPECT_FALSE(server.Init());
+    EXPECT_FALSE(server.EnableServer(true)) << "already started";
+    EXPECT_FALSE(server.SetPort(81));
+    EXPECT_FALSE(server.SetIP(""));
+    EXPECT_FALSE(server.SetConnectionLimit(3));
+    EXPECT_FALSE(server.SetMaxRequestSize(10));
+    EXPECT_FALSE(server.SetRequestTimeout(10));
+    EXPECT_TRUE(server.EnableServer(false));
+    EXPECT_FALSE(server.IsServerStarted());
+    EXPECT_EQ(server.GetListeningPort(), 0u);
+    EXPECT_FALSE(server.Stop());
+    EXPECT_FALSE(server.EnableServer(false));
+    EXPECT_TRUE(server.SetConnectionLimit(3));
+    EXPECT_EQ(server.GetConnectionLimit(), 3);
+    EXPECT_EQ(server.GetMaxConnections(), 3);
+    EXPECT_FALSE(server.SetMaxRequestSize(0));
+}
+
+TEST(HttpServer, AuthorizeUserTakesTheFirstMatchingEntry) {
+    TestServer server;
+    server.AddUser("u", "one", 1);
+    server.AddUser("u", "two", 2);
+    server.AddUser("u", "two", 3);
+    int rights = 99;
+    EXPECT_FALSE(server.AuthorizeUser("u", Sha1Hex("cthree").c_str(), "c", rights));
+    EXPECT_EQ(rights, 99);
+    EXPECT_TRUE(server.AuthorizeUser("u", Sha1Hex("ctwo").c_str(), "c", rights));
+    EXPECT_EQ(rights, 2);
+    server.RemoveUsers();
+    EXPECT_FALSE(server.AuthorizeUser("u", Sha1Hex("cone").c_str(), "c", rights));
+}

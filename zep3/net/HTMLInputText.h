@@ -1,0 +1,10 @@
+#pragma once
+// CHTMLInputText: a one-line text field,
+// <input type='text' name='NAME' value='VALUE' ATTRIBUTES>.
+#include <zep3/net/HTMLInput.h>
+
+class ZEP3_API CHTMLInputText : public CHTMLInput {
+public:
+    using CHTMLInput::CHTMLInput;
+    CString HTML() override;
+};

@@ -1,0 +1,146 @@
+#include <zep3/crypto/Hash.h>
+#include <zep3/net/HTTPServer.h>
+#include <zep3/net/detail/HTTPServerConnections.h>
+#include <zep3/platform/MessagePump.h>
+
+namespace zep3::detail {
+
+bool HTTPServerConnections::Reserve(int limit) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    if (m_nCount >= limit) return false;
+    ++m_nCount;
+    return true;
+}
+
+void HTTPServerConnections::Started(DWORD id) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    m_Threads.insert(id);
+}
+
+void HTTPServerConnections::Ended(DWORD id) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    m_Threads.erase(id);
+    --m_nCount;
+}
+
+int HTTPServerConnections::Count() const {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    return m_nCount;
+}
+
+void HTTPServerConnections::QuitAll() {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    for (DWORD id : m_Threads) PostThreadMessage(id, WM_QUIT, 0, 0);
+}
+
+} // namespace zep3::detail
+
+CHTTPServer::CHTTPServer()
+    : m_pServerSocket(nullptr), m_bStarted(false), m_bEnabled(false), m_nPort(80), m_nConnectionLimit(0),
+      m_nMaxRequestSize(kDefaultMaxRequestSize), m_nRequestTimeout(kDefaultRequestTimeout),
+      m_pConnections(std::make_unique<zep3::detail::HTTPServerConnections>()) {}
+
+CHTTPServer::~CHTTPServer() {
+    delete m_pServerSocket;
+    m_pServerSocket = nullptr;
+    // The threads use this object (pages, sessions, users) to their end.
+    m_pConnections->QuitAll();
+    while (!PumpMessagesUntil([this] { return m_pConnections->Count() == 0; }, 1000)) m_pConnections->QuitAll();
+}
+
+bool CHTTPServer::SetPort(int port) {
+    if (m_bStarted) return false;
+    m_nPort = port;
+    return true;
+}
+
+bool CHTTPServer::SetIP(const CString& address) {
+    if (m_bStarted) return false;
+    m_IP = address;
+    return true;
+}
+
+bool CHTTPServer::SetConnectionLimit(int limit) {
+    if (m_bStarted) return false;
+    m_nConnectionLimit = limit;
+    return true;
+}
+
+bool CHTTPServer::SetMaxRequestSize(int bytes) {
+    if (m_bStarted || bytes < 1) return false;
+    m_nMaxRequestSize = bytes;
+    return true;
+}
+
+bool CHTTPServer::SetRequestTimeout(int milliseconds) {
+    if (m_bStarted || milliseconds < 1) return false;
+    m_nRequestTimeout = milliseconds;
+    return true;
+}
+
+UINT CHTTPServer::GetListeningPort() const {
+    CString address;
+    UINT port = 0;
+    return m_pServerSocket && m_pServerSocket->GetSockName(address, port) ? port : 0;
+}
+
+int CHTTPServer::GetMaxConnections() const {
+    return m_nConnectionLimit > 0 ? m_nConnectionLimit : kDefaultMaxConnections;
+}
+
+int CHTTPServer::GetConnectionCount() const { return m_pConnections->Count(); }
+
+bool CHTTPServer::EnableServer(bool enable) {
+    m_bEnabled = enable;
+    if (enable && !m_bStarted) return Init();
+    if (!enable && m_bStarted) return Stop();
+    return false;
+}
+
+bool CHTTPServer::Init() {
+    if (!m_bEnabled || m_bStarted || !AfxSocketInit()) return false;
+    m_pServerSocket = new CHTTPServerSocket;
+    // The system's longest queue, not the 5 of old: Linux drops the handshakes
+    // beyond it and the browser tries again only a second later.
+    if (!m_pServerSocket->Create(static_cast<UINT>(m_nPort), SOCK_STREAM, m_IP.IsEmpty() ? nullptr : (LPCTSTR)m_IP) ||
+        !m_pServerSocket->Listen(SOMAXCONN)) {
+        delete m_pServerSocket;
+        m_pServerSocket = nullptr;
+        return false;
+    }
+    m_bStarted = true;
+    m_HTMLPageManager.CreateHTMLPages();
+    m_pServerSocket->m_pHTTPServer = this;
+    return true;
+}
+
+bool CHTTPServer::Stop() {
+    if (!m_bStarted) return false;
+    delete m_pServerSocket;
+    m_pServerSocket = nullptr;
+    m_bStarted = false;
+    return true;
+}
+
+void CHTTPServer::AddUser(const CString& user, const CString& password, int rights) {
+    m_UserNames.Add(user);
+    m_Passwords.Add(password);
+    m_Rights.Add(rights);
+}
+
+void CHTTPServer::RemoveUsers() {
+    m_UserNames.RemoveAll();
+    m_Passwords.RemoveAll();
+    m_Rights.RemoveAll();
+}
+
+bool CHTTPServer::AuthorizeUser(const CString& user, const CString& response, const CString& challenge,
+                                int& rights) {
+    for (INT_PTR i = 0; i < m_UserNames.GetSize(); ++i) {
+        if (m_UserNames[i] == user && CHash::SHA1(challenge + m_Passwords[i]) == response) {
+            rights = m_Rights[i];
+            return true;
+        }
+    }
+    return false;
+}

@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             zep3fuzz::check(last < lines.size(), "a multi-line reply ends at its closing line");
         }
-        zep3fuzz::check(std::string(reply, size_t(reply.GetLength())) == lines[last], "the reply is its last line");
+        zep3fuzz::check(std::string(reply, size_t(reply.GetLength())) == lines[last],
+                        "the reply is its last line");
         for (size_t i = last + 1; i-- > next;)
             if (!lines[i].empty()) {
                 zep3fuzz::check(replyClass == lines[i][0] - '0', "the class of the last non-empty line");
@@ -86,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         UINT port = 0;
         if (zep3::detail::ParsePassiveReply(reply, host, port)) {
             const CString back = zep3::detail::PortCommand("10.1.2.3", port % 65536);
-            zep3fuzz::check(zep3::detail::ParsePassiveReply("(" + back.Mid(5) + ")", host, port), "PORT parses");
+            zep3fuzz::check(zep3::detail::ParsePassiveReply("(" + back.Mid(5) + ")", host, port),
+                            "PORT parses");
             zep3fuzz::check(host == CString("10.1.2.3"), "PORT's address comes back");
         }
         next = last + 1;

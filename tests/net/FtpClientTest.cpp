@@ -26,21 +26,25 @@ struct Server {
 // Uploads and downloads each size in both modes, checking the bytes on both sides.
 void MoveFilesBothWays(const Server& server, const std::vector<size_t>& sizes, const std::string& local) {
     CFTPClient ftp;
-    ASSERT_EQ(ftp.LogOnToServer("127.0.0.1", int(server.port), server.user.c_str(), server.password.c_str(), "",
-                                "", "", "", 21, 0),
+    ASSERT_EQ(ftp.LogOnToServer("127.0.0.1", int(server.port), server.user.c_str(), server.password.c_str(),
+                                "", "", "", "", 21, 0),
               1)
         << ftp.m_strReply;
     for (size_t size : sizes) {
         for (int passive = 0; passive <= 1; ++passive) {
             SCOPED_TRACE(server.name + " size " + std::to_string(size) + (passive ? " passive" : " active"));
-            const std::string up = Pattern(size, unsigned(size) + passive), down = Pattern(size, unsigned(size) * 7);
+            const std::string up = Pattern(size, unsigned(size) + passive),
+                              down = Pattern(size, unsigned(size) * 7);
             const std::string name = "f" + std::to_string(size) + "-" + std::to_string(passive);
             ASSERT_TRUE(writeFile(local + "/up", up));
-            ASSERT_EQ(ftp.MoveFile((server.remoteDir + name + ".up").c_str(), (local + "/up").c_str(), passive, 0), 1)
+            ASSERT_EQ(
+                ftp.MoveFile((server.remoteDir + name + ".up").c_str(), (local + "/up").c_str(), passive, 0),
+                1)
                 << ftp.m_strReply;
             EXPECT_TRUE(readFile(server.serverFiles + "/" + name + ".up") == up);
             ASSERT_TRUE(writeFile(server.serverFiles + "/" + name + ".down", down));
-            ASSERT_EQ(ftp.MoveFile((server.remoteDir + name + ".down").c_str(), (local + "/down").c_str(), passive, 1),
+            ASSERT_EQ(ftp.MoveFile((server.remoteDir + name + ".down").c_str(), (local + "/down").c_str(),
+                                   passive, 1),
                       1)
                 << ftp.m_strReply;
             EXPECT_TRUE(readFile(local + "/down") == down);
@@ -59,8 +63,9 @@ TEST(FtpClient, VsftpdTransfersInBothModes) {
     TempDir dir, local;
     Vsftpd vsftpd;
     ASSERT_TRUE(vsftpd.Start(dir.path()));
-    MoveFilesBothWays({"vsftpd", vsftpd.port, "anonymous", "zep3@example.org", "pub/", dir.path() + "/root/pub"},
-                      kSizes, local.path());
+    MoveFilesBothWays(
+        {"vsftpd", vsftpd.port, "anonymous", "zep3@example.org", "pub/", dir.path() + "/root/pub"}, kSizes,
+        local.path());
 }
 
 TEST(FtpClient, PyftpdlibTransfersInBothModesUpTo50MB) {
@@ -83,7 +88,8 @@ protected:
     // Logs on to pyftpdlib started with the options.
     void LogOn(const std::vector<std::string>& options = {}) {
         ASSERT_TRUE(server.Start(root, options));
-        ASSERT_EQ(ftp.LogOnToServer("127.0.0.1", int(server.port), "alice", "secret", "", "", "", "", 21, 0), 1)
+        ASSERT_EQ(ftp.LogOnToServer("127.0.0.1", int(server.port), "alice", "secret", "", "", "", "", 21, 0),
+                  1)
             << ftp.m_strReply;
     }
     TempDir dir, local;
@@ -151,7 +157,8 @@ TEST_F(FtpFailures, ServerThatDiesMidTransfer) {
     ASSERT_TRUE(writeFile(dir.file("root/big.bin"), big));
     std::thread killer([&] {
         struct stat st = {};
-        for (int i = 0; i < 3000 && (stat(local.file("big.bin").c_str(), &st) != 0 || st.st_size < 65536); ++i)
+        for (int i = 0; i < 3000 && (stat(local.file("big.bin").c_str(), &st) != 0 || st.st_size < 65536);
+             ++i)
             usleep(10000);
         server.process().Kill();
     });
@@ -168,7 +175,8 @@ TEST_F(FtpFailures, ServerThatDiesMidUpload) {
     ASSERT_TRUE(writeFile(local.file("big.bin"), Pattern(8 << 20, 4)));
     std::thread killer([&] {
         struct stat st = {};
-        for (int i = 0; i < 3000 && (stat(dir.file("root/big.bin").c_str(), &st) != 0 || st.st_size < 65536); ++i)
+        for (int i = 0; i < 3000 && (stat(dir.file("root/big.bin").c_str(), &st) != 0 || st.st_size < 65536);
+             ++i)
             usleep(10000);
         server.process().Kill();
     });

@@ -41,9 +41,15 @@ const std::vector<LogonCase> kLogons = {
       {"ACCT a", "230 In"}},
      1,
      "230 In"},
-    {1, {{"USER fu", "230 no password needed"}, {"SITE files.example.org:2121", "200 ok"}}, 0, "Logon failed"},
+    {1,
+     {{"USER fu", "230 no password needed"}, {"SITE files.example.org:2121", "200 ok"}},
+     0,
+     "Logon failed"},
     {2,
-     {{"USER fu", "331 x"}, {"PASS fp", "230 x"}, {"USER u@files.example.org:2121", "331 x"}, {"PASS p", "230 In"}},
+     {{"USER fu", "331 x"},
+      {"PASS fp", "230 x"},
+      {"USER u@files.example.org:2121", "331 x"},
+      {"PASS p", "230 In"}},
      1,
      "230 In"},
     {3, {{"OPEN files.example.org:2121", "220 x"}, {"USER u", "331 x"}, {"PASS p", "230 In"}}, 1, "230 In"},
@@ -51,10 +57,16 @@ const std::vector<LogonCase> kLogons = {
     {4, {{"USER fu", "331 x"}, {"PASS fp", "332 x"}}, 0, "Logon failed"},
     {5, {{"USER u@files.example.org:2121", "331 x"}, {"PASS p", "230 In"}}, 1, "230 In"},
     {6,
-     {{"USER fu@files.example.org:2121", "331 x"}, {"PASS fp", "230 x"}, {"USER u", "331 x"}, {"PASS p", "230 In"}},
+     {{"USER fu@files.example.org:2121", "331 x"},
+      {"PASS fp", "230 x"},
+      {"USER u", "331 x"},
+      {"PASS p", "230 In"}},
      1,
      "230 In"},
-    {7, {{"USER u@files.example.org:2121 fu", "331 x"}, {"PASS p", "332 x"}, {"ACCT a", "230 In"}}, 1, "230 In"},
+    {7,
+     {{"USER u@files.example.org:2121 fu", "331 x"}, {"PASS p", "332 x"}, {"ACCT a", "230 In"}},
+     1,
+     "230 In"},
     {7, {{"USER u@files.example.org:2121 fu", "230 x"}}, 0, "Logon failed"},
     {8, {{"USER u@fu@files.example.org:2121", "331 x"}, {"PASS p@fp", "230 In"}}, 1, "230 In"},
     {8, {{"USER u@fu@files.example.org:2121", "421 Bye"}}, 0, "421 Bye"},
@@ -74,7 +86,8 @@ TEST(FtpLogon, EveryTypeSendsItsCommandSequence) {
         const bool direct = c.type == 0;
         CString host = direct ? CString("127.0.0.1") : CString("files.example.org");
         EXPECT_EQ(ftp.LogOnToServer(host, direct ? int(proxy.port()) : 2121, "u", "p", "a",
-                                    direct ? "" : "127.0.0.1", "fu", "fp", direct ? 0 : int(proxy.port()), c.type),
+                                    direct ? "" : "127.0.0.1", "fu", "fp", direct ? 0 : int(proxy.port()),
+                                    c.type),
                   c.result);
         EXPECT_EQ(ftp.m_strReply, CString(c.finalText));
         proxy.Finish();
@@ -90,7 +103,8 @@ TEST(FtpLogon, HostTextCarriesThePortOnlyWhenItIsNot21) {
         s.Answer("230 In");
     });
     CFTPClient ftp;
-    EXPECT_EQ(ftp.LogOnToServer("files.example.org", 21, "u", "p", "", "127.0.0.1", "fu", "fp", int(proxy.port()), 5),
+    EXPECT_EQ(ftp.LogOnToServer("files.example.org", 21, "u", "p", "", "127.0.0.1", "fu", "fp",
+                                int(proxy.port()), 5),
               1);
     proxy.Finish();
     EXPECT_EQ(proxy.received, std::vector<std::string>{"USER u@files.example.org"});
@@ -155,8 +169,8 @@ TEST(FtpLogon, ShortTransferIsJudgedByTheFinalReply) {
         s.Answer("230 In");
         s.Answer("200 Binary");
         const UINT p = data.port();
-        s.Answer("227 Entering Passive Mode (127,0,0,1," + std::to_string(p / 256) + "," + std::to_string(p % 256) +
-                 ")");
+        s.Answer("227 Entering Passive Mode (127,0,0,1," + std::to_string(p / 256) + "," +
+                 std::to_string(p % 256) + ")");
         s.Read(); // RETR
         const int d = data.Accept();
         s.Send("150 Here it comes\r\n");
@@ -192,4 +206,6 @@ TEST(FtpReplyTexts, PassiveReplyAndPortCommand) {
 
 ZEP3_FUZZ_ENTRY(ftp_reply);
 
-TEST(FuzzRegression, FtpReplies) { EXPECT_GT(zep3test::replayFuzzInputs("ftp_reply", zep3fuzz_ftp_reply), 0); }
+TEST(FuzzRegression, FtpReplies) {
+    EXPECT_GT(zep3test::replayFuzzInputs("ftp_reply", zep3fuzz_ftp_reply), 0);
+}

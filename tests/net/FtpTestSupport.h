@@ -88,7 +88,8 @@ inline bool WaitForListener(UINT port, ChildProcess& server) {
 class PyFtpServer {
 public:
     bool Start(const std::string& root, const std::vector<std::string>& options = {}) {
-        std::vector<std::string> argv = {"/usr/bin/python3", std::string(ZEP3_FTP_SERVER_SCRIPT), "--root", root};
+        std::vector<std::string> argv = {"/usr/bin/python3", std::string(ZEP3_FTP_SERVER_SCRIPT), "--root",
+                                         root};
         argv.insert(argv.end(), options.begin(), options.end());
         if (!m_process.Start(argv, root + "/../pyftpdlib.log")) return false;
         port = UINT(std::atoi(m_process.ReadLine().c_str()));
@@ -115,7 +116,8 @@ public:
         for (int attempt = 0; attempt < 5; ++attempt) { // a port picked free may be taken before the bind
             port = FreePort();
             std::ofstream conf(folder + "/vsftpd.conf");
-            conf << "listen=YES\nlisten_ipv6=NO\nbackground=NO\nlisten_address=127.0.0.1\nlisten_port=" << port
+            conf << "listen=YES\nlisten_ipv6=NO\nbackground=NO\nlisten_address=127.0.0.1\nlisten_port="
+                 << port
                  << "\nanonymous_enable=YES\nlocal_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
                     "anon_other_write_enable=YES\nanon_world_readable_only=NO\nanon_umask=022\nanon_root="
                  << root << "\nsecure_chroot_dir=" << empty

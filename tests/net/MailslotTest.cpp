@@ -23,7 +23,8 @@ const char kName[] = "\\\\.\\mailslot\\zep3\\alarms";
 
 bool Send(CMailslot& slot, const std::string& text) {
     unsigned long done = 0;
-    return slot.Write(const_cast<char*>(text.data()), (unsigned long)text.size(), &done) && done == text.size();
+    return slot.Write(const_cast<char*>(text.data()), (unsigned long)text.size(), &done) &&
+           done == text.size();
 }
 
 std::string Take(CMailslot& slot, unsigned long size = 70000) {

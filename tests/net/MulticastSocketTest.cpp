@@ -104,7 +104,8 @@ TEST_F(Multicast, ReceiverInAnotherProcessAndGroupsKeptApart) {
     // Groups stay apart although they share the port. (The datagrams leave
     // through "lo" itself, so they come back even with loopback off.)
     EXPECT_EQ(other.SendTo("to 4", 4), 0);
-    EXPECT_TRUE(nettest::PumpUntil([&] { return other.datagrams.size() == 1 && same.datagrams.size() == 1; }));
+    EXPECT_TRUE(
+        nettest::PumpUntil([&] { return other.datagrams.size() == 1 && same.datagrams.size() == 1; }));
     nettest::PumpPasses();
     EXPECT_EQ(same.datagrams, std::vector<std::string>{"hello"});
     EXPECT_EQ(other.datagrams, std::vector<std::string>{"to 4"});

@@ -24,7 +24,8 @@ const char kName[] = "\\\\.\\pipe\\Zep3Test";
 
 bool WriteText(CNamedPipe& pipe, const std::string& text) {
     unsigned long done = 0;
-    return pipe.Write(const_cast<char*>(text.data()), (unsigned long)text.size(), &done) && done == text.size();
+    return pipe.Write(const_cast<char*>(text.data()), (unsigned long)text.size(), &done) &&
+           done == text.size();
 }
 
 // One read: its bytes, or "error N".
@@ -50,7 +51,8 @@ std::string ReadBytes(CNamedPipe& pipe, size_t size) {
 
 TEST_F(Pipes, BytePipeBothWaysBetweenThreads) {
     CNamedPipe server, client;
-    ASSERT_TRUE(server.Create(kName, 4096, 4096, 0, 1, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE));
+    ASSERT_TRUE(
+        server.Create(kName, 4096, 4096, 0, 1, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE));
     std::thread serving([&] {
         EXPECT_TRUE(server.WaitForConnection());
         const std::string request = ReadBytes(server, 5);
@@ -66,7 +68,8 @@ TEST_F(Pipes, BytePipeBothWaysBetweenThreads) {
     EXPECT_FALSE(client.DataAvailable(&waiting)); // the server has gone and nothing waits
     EXPECT_EQ(GetLastError(), DWORD(ERROR_BROKEN_PIPE));
     EXPECT_EQ(ReadOnce(client), "error 109");
-    EXPECT_FALSE(client.Connect("\\\\.\\pipe\\zep3test", PIPE_READMODE_BYTE, GENERIC_READ)); // gone with its last instance
+    EXPECT_FALSE(client.Connect("\\\\.\\pipe\\zep3test", PIPE_READMODE_BYTE,
+                                GENERIC_READ)); // gone with its last instance
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
 }
 
@@ -122,8 +125,8 @@ TEST_F(Pipes, NamesThatCollideOrDoNotExist) {
     if (child == 0) {
         CNamedPipe other;
         char c;
-        _exit(other.Create("\\\\.\\pipe\\other", 0, 0, 0, 1, PIPE_ACCESS_DUPLEX, 0) && write(ready[1], "r", 1) == 1 &&
-                      read(go[0], &c, 1) == 1
+        _exit(other.Create("\\\\.\\pipe\\other", 0, 0, 0, 1, PIPE_ACCESS_DUPLEX, 0) &&
+                      write(ready[1], "r", 1) == 1 && read(go[0], &c, 1) == 1
                   ? 0
                   : 1);
     }
@@ -181,7 +184,8 @@ TEST_F(Pipes, BetweenProcessesInBothModes) {
     ASSERT_TRUE(bytes.WaitForConnection());
     EXPECT_TRUE(ReadBytes(bytes, 3 << 20) == Pattern(3 << 20, 5));
     ASSERT_TRUE(messages.WaitForConnection());
-    for (size_t size : {1, 7, 65536, 1000}) EXPECT_TRUE(ReadOnce(messages) == Pattern(size, unsigned(size))) << size;
+    for (size_t size : {1, 7, 65536, 1000})
+        EXPECT_TRUE(ReadOnce(messages) == Pattern(size, unsigned(size))) << size;
     EXPECT_EQ(ReadOnce(messages), "error 109");
     EXPECT_FALSE(WriteText(messages, "x")); // an inbound pipe
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
@@ -194,11 +198,13 @@ TEST_F(Pipes, SharedHandlesAndCloseFromAnotherThread) {
     CNamedPipe server, client;
     ASSERT_TRUE(server.Create(kName, 0, 0, 0, 1, PIPE_ACCESS_DUPLEX, 0));
     std::string waited;
-    std::thread blocked([&] { waited = server.WaitForConnection() ? "connected" : std::to_string(GetLastError()); });
+    std::thread blocked(
+        [&] { waited = server.WaitForConnection() ? "connected" : std::to_string(GetLastError()); });
     CNamedPipe copy = server; // the same instance
     copy.Close();             // ends it for every holder, and the wait (or the wait finds it closed)
     blocked.join();
-    EXPECT_TRUE(waited == std::to_string(ERROR_OPERATION_ABORTED) || waited == std::to_string(ERROR_INVALID_HANDLE))
+    EXPECT_TRUE(waited == std::to_string(ERROR_OPERATION_ABORTED) ||
+                waited == std::to_string(ERROR_INVALID_HANDLE))
         << waited;
     EXPECT_EQ(copy.m_hPipe, nullptr);
     EXPECT_EQ(ReadOnce(server), "error 6");

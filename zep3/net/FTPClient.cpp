@@ -52,18 +52,30 @@ struct LogonTexts {
 
 CString LogonCommand(int code, const LogonTexts& t) {
     switch (code) {
-    case 0: return "USER " + t.user;
-    case 1: return "PASS " + t.password;
-    case 2: return "ACCT " + t.account;
-    case 3: return "USER " + t.firewallUser;
-    case 4: return "PASS " + t.firewallPassword;
-    case 5: return "SITE " + t.host;
-    case 6: return "USER " + t.user + "@" + t.host;
-    case 7: return "OPEN " + t.host;
-    case 8: return "USER " + t.firewallUser + "@" + t.host;
-    case 9: return "USER " + t.user + "@" + t.host + " " + t.firewallUser;
-    case 10: return "USER " + t.user + "@" + t.firewallUser + "@" + t.host;
-    default: return "PASS " + t.password + "@" + t.firewallPassword;
+    case 0:
+        return "USER " + t.user;
+    case 1:
+        return "PASS " + t.password;
+    case 2:
+        return "ACCT " + t.account;
+    case 3:
+        return "USER " + t.firewallUser;
+    case 4:
+        return "PASS " + t.firewallPassword;
+    case 5:
+        return "SITE " + t.host;
+    case 6:
+        return "USER " + t.user + "@" + t.host;
+    case 7:
+        return "OPEN " + t.host;
+    case 8:
+        return "USER " + t.firewallUser + "@" + t.host;
+    case 9:
+        return "USER " + t.user + "@" + t.host + " " + t.firewallUser;
+    case 10:
+        return "USER " + t.user + "@" + t.firewallUser + "@" + t.host;
+    default:
+        return "PASS " + t.password + "@" + t.firewallPassword;
     }
 }
 
@@ -133,7 +145,8 @@ void CFTPClient::CloseControlChannel() { m_pControl.reset(); }
 CString CFTPClient::GetControlAddress() const {
     CString address;
     UINT port = 0;
-    if (!m_pControl || !m_pControl->socket || !m_pControl->socket->GetSockName(address, port)) return CString();
+    if (!m_pControl || !m_pControl->socket || !m_pControl->socket->GetSockName(address, port))
+        return CString();
     return address;
 }
 
@@ -145,11 +158,13 @@ int CFTPClient::WriteStr(CString line) {
 }
 
 int CFTPClient::ReadStr2() {
-    return zep3::detail::ReadFtpLine(m_pControl ? m_pControl->receive.get() : nullptr, m_strReply, m_nReplyClass);
+    return zep3::detail::ReadFtpLine(m_pControl ? m_pControl->receive.get() : nullptr, m_strReply,
+                                     m_nReplyClass);
 }
 
 int CFTPClient::ReadStr() {
-    return zep3::detail::ReadFtpReply(m_pControl ? m_pControl->receive.get() : nullptr, m_strReply, m_nReplyClass);
+    return zep3::detail::ReadFtpReply(m_pControl ? m_pControl->receive.get() : nullptr, m_strReply,
+                                      m_nReplyClass);
 }
 
 int CFTPClient::FTPcommand(CString command) {

@@ -12,7 +12,8 @@ CMulticastSocket::CMulticastSocket() : m_nLocalPort(0), m_bForceNoLoopback(FALSE
 
 CMulticastSocket::~CMulticastSocket() = default;
 
-int CMulticastSocket::JoinGroup(CString groupAddress, unsigned int groupPort, unsigned int ttl, int loopback) {
+int CMulticastSocket::JoinGroup(CString groupAddress, unsigned int groupPort, unsigned int ttl,
+                                int loopback) {
     return CreateReceivingSocket(groupAddress, groupPort) && CreateSendingSocket(ttl, loopback) ? 1 : 0;
 }
 
@@ -21,8 +22,8 @@ int CMulticastSocket::CreateReceivingSocket(char const* groupAddress, unsigned i
     // deliver every group joined by anybody on the port.
     const int on = 1, off = 0;
     if (!Socket(SOCK_DGRAM, FD_READ)) return 0;
-    if (!SetSockOpt(SO_REUSEADDR, &on, sizeof on) || !SetSockOpt(IP_MULTICAST_ALL, &off, sizeof off, IPPROTO_IP) ||
-        !Bind(groupPort)) {
+    if (!SetSockOpt(SO_REUSEADDR, &on, sizeof on) ||
+        !SetSockOpt(IP_MULTICAST_ALL, &off, sizeof off, IPPROTO_IP) || !Bind(groupPort)) {
         Close();
         return 0;
     }

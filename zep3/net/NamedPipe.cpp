@@ -78,7 +78,8 @@ std::shared_ptr<PipeName> PipeName::AddInstance(const std::string& folder, int t
         auto name = std::make_shared<PipeName>(type, maxInstances);
         if (!name->m_claim.Claim(folder)) {
             Names().erase(folder);
-            if (GetLastError() == ERROR_ALREADY_EXISTS) SetLastError(ERROR_ACCESS_DENIED); // another process's
+            if (GetLastError() == ERROR_ALREADY_EXISTS)
+                SetLastError(ERROR_ACCESS_DENIED); // another process's
             return nullptr;
         }
         entry = name;
@@ -209,9 +210,7 @@ bool PipeEnd::WaitForConnection() {
     }
 }
 
-bool PipeEnd::Ended() {
-    return Fail(IsClosing() ? ERROR_OPERATION_ABORTED : ERROR_BROKEN_PIPE);
-}
+bool PipeEnd::Ended() { return Fail(IsClosing() ? ERROR_OPERATION_ABORTED : ERROR_BROKEN_PIPE); }
 
 bool PipeEnd::TakeRest(void* data, size_t size, unsigned long* done) {
     const size_t n = std::min(size, m_rest.size() - m_restAt);
@@ -346,7 +345,8 @@ bool CNamedPipe::Create(CString const& name, unsigned long, unsigned long, unsig
     m_hPipe = INVALID_HANDLE_VALUE;
     const DWORD access = DWORD(openMode) & PIPE_ACCESS_DUPLEX;
     const bool messageType = pipeMode & PIPE_TYPE_MESSAGE, messageRead = pipeMode & PIPE_READMODE_MESSAGE;
-    if (maxInstances < 1 || maxInstances > PIPE_UNLIMITED_INSTANCES || access == 0 || (messageRead && !messageType))
+    if (maxInstances < 1 || maxInstances > PIPE_UNLIMITED_INSTANCES || access == 0 ||
+        (messageRead && !messageType))
         return Fail(ERROR_INVALID_PARAMETER);
     std::string folder;
     if (!zep3::detail::ChannelFolder(name, "pipe", folder)) return false;
@@ -378,7 +378,8 @@ bool CNamedPipe::Connect(CString const& name, unsigned long readMode, unsigned l
     if (!zep3::detail::ChannelFolder(name, "pipe", folder)) return false;
     int fd = -1, type = SOCK_STREAM, result;
     const zep3::detail::Deadline deadline = zep3::detail::Deadline::After(10000);
-    for (DWORD pause = 1; (result = TryConnect(folder, fd, type)) == 0; pause = std::min<DWORD>(pause * 2, 20)) {
+    for (DWORD pause = 1; (result = TryConnect(folder, fd, type)) == 0;
+         pause = std::min<DWORD>(pause * 2, 20)) {
         if (deadline.HasPassed()) return Fail(ERROR_PIPE_BUSY);
         zep3::detail::SleepMilliseconds(pause); // until an instance is free
     }

@@ -31,7 +31,8 @@ bool OwnFolder(const std::string& path) {
     if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return FailWithErrno();
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) return FailWithErrno();
-    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & 022)) return Fail(ERROR_ACCESS_DENIED);
+    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & 022))
+        return Fail(ERROR_ACCESS_DENIED);
     return true;
 }
 
@@ -60,10 +61,11 @@ bool ChannelFolder(const char* name, const char* kind, std::string& folder) {
     const size_t serverEnd = text.find('\\', 2), kindEnd = text.find('\\', serverEnd + 1);
     if (serverEnd == std::string::npos || kindEnd == std::string::npos) return Fail(ERROR_INVALID_NAME);
     if (text.compare(2, serverEnd - 2, ".") != 0) return Fail(ERROR_BAD_NETPATH);
-    if (!EqualsNoCase(text.substr(serverEnd + 1, kindEnd - serverEnd - 1), kind)) return Fail(ERROR_INVALID_NAME);
+    if (!EqualsNoCase(text.substr(serverEnd + 1, kindEnd - serverEnd - 1), kind))
+        return Fail(ERROR_INVALID_NAME);
     std::string leaf = text.substr(kindEnd + 1);
-    if (leaf.empty() || leaf == "." || leaf == ".." || leaf.size() > 256 || leaf.find('/') != std::string::npos ||
-        leaf.find('\0') != std::string::npos)
+    if (leaf.empty() || leaf == "." || leaf == ".." || leaf.size() > 256 ||
+        leaf.find('/') != std::string::npos || leaf.find('\0') != std::string::npos)
         return Fail(ERROR_INVALID_NAME);
     for (char& c : leaf)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
@@ -91,7 +93,8 @@ bool ChannelClaim::Claim(const std::string& folder, const std::string& note) {
         // our lock: then the lock guards nothing and we start again.
         if (!IsSameFile(lock.Get(), LockPathIn(folder))) continue;
         unlink(SocketPathIn(folder).c_str()); // left by an owner that died
-        if (ftruncate(lock.Get(), 0) != 0 || !WriteAll(lock.Get(), note.data(), note.size())) return FailWithErrno();
+        if (ftruncate(lock.Get(), 0) != 0 || !WriteAll(lock.Get(), note.data(), note.size()))
+            return FailWithErrno();
         m_folder = folder;
         m_lock = std::move(lock);
         return true;
@@ -128,7 +131,8 @@ int ConnectUnixSocket(const std::string& path, int type) {
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     UniqueFd fd(socket(AF_UNIX, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!fd.IsOpen() || connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return -1;
+    if (!fd.IsOpen() || connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return -1;
     return fd.Release();
 }
 
@@ -234,11 +238,18 @@ void SetLastErrorInvalidHandle() { SetLastError(ERROR_INVALID_HANDLE); }
 void SetLastErrorFromSocket(int err) {
     switch (err) {
     case EPIPE:
-    case ECONNRESET: SetLastError(ERROR_NO_DATA); break;
-    case ENOTCONN: SetLastError(ERROR_PIPE_NOT_CONNECTED); break;
+    case ECONNRESET:
+        SetLastError(ERROR_NO_DATA);
+        break;
+    case ENOTCONN:
+        SetLastError(ERROR_PIPE_NOT_CONNECTED);
+        break;
     case ENOENT:
-    case ECONNREFUSED: SetLastError(ERROR_FILE_NOT_FOUND); break;
-    default: SetLastError(ZEP3ErrorFromErrno(err));
+    case ECONNREFUSED:
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        break;
+    default:
+        SetLastError(ZEP3ErrorFromErrno(err));
     }
 }
 

@@ -90,8 +90,7 @@ HANDLE AddChannel(std::shared_ptr<Channel> channel);
 void SetLastErrorInvalidHandle();
 // The channel of an open handle; null (last error ERROR_INVALID_HANDLE) otherwise.
 std::shared_ptr<Channel> FindChannel(HANDLE handle);
-template <class T>
-std::shared_ptr<T> FindChannelAs(HANDLE handle) {
+template <class T> std::shared_ptr<T> FindChannelAs(HANDLE handle) {
     auto found = std::dynamic_pointer_cast<T>(FindChannel(handle));
     if (!found) SetLastErrorInvalidHandle();
     return found;

@@ -151,36 +151,39 @@ TEST(FtpClient, VsftpdRefusedPassiveConnectionAndAnonymousOnly) {
 
 // The server dies while data moves (slowed down so that it is surely in the
 // middle): the copy stops and the missing final reply is a network error.
-TEST_F(FtpFailures, ServerThatDiesMidTransfer) {
+class FtpServerDies : public FtpFailures {
+protected:
+    // Kills the server once the file being written has 64 KB (20 s at most).
+    void KillWhenWritten(const std::string& path) {
+        killer = std::thread([this, path] {
+            struct stat st = {};
+            for (int i = 0; i < 2000 && (stat(path.c_str(), &st) != 0 || st.st_size < 65536); ++i)
+                usleep(10000);
+            server.process().Kill();
+        });
+    }
+    void TearDown() override {
+        if (killer.joinable()) killer.join();
+    }
+    std::thread killer;
+};
+
+TEST_F(FtpServerDies, InTheMiddleOfADownload) {
     LogOn({"--throttle", "262144"});
     const std::string big = Pattern(8 << 20, 3);
     ASSERT_TRUE(writeFile(dir.file("root/big.bin"), big));
-    std::thread killer([&] {
-        struct stat st = {};
-        for (int i = 0; i < 3000 && (stat(local.file("big.bin").c_str(), &st) != 0 || st.st_size < 65536);
-             ++i)
-            usleep(10000);
-        server.process().Kill();
-    });
+    KillWhenWritten(local.file("big.bin"));
     EXPECT_EQ(ftp.MoveFile("big.bin", local.file("big.bin").c_str(), 1, 1), 0);
-    killer.join();
     EXPECT_EQ(ftp.m_strReply, CString("Network error"));
     const std::string partial = readFile(local.file("big.bin"));
     EXPECT_LT(partial.size(), big.size());
     EXPECT_EQ(partial, big.substr(0, partial.size()));
 }
 
-TEST_F(FtpFailures, ServerThatDiesMidUpload) {
+TEST_F(FtpServerDies, InTheMiddleOfAnUpload) {
     LogOn({"--throttle", "262144"});
     ASSERT_TRUE(writeFile(local.file("big.bin"), Pattern(8 << 20, 4)));
-    std::thread killer([&] {
-        struct stat st = {};
-        for (int i = 0; i < 3000 && (stat(dir.file("root/big.bin").c_str(), &st) != 0 || st.st_size < 65536);
-             ++i)
-            usleep(10000);
-        server.process().Kill();
-    });
+    KillWhenWritten(dir.file("root/big.bin"));
     EXPECT_EQ(ftp.MoveFile("big.bin", local.file("big.bin").c_str(), 0, 0), 0);
-    killer.join();
     EXPECT_EQ(ftp.m_strReply, CString("Network error"));
 }

@@ -15,11 +15,6 @@ namespace zep3::detail {
 
 namespace {
 
-bool Fail(DWORD error) {
-    SetLastError(error);
-    return false;
-}
-
 // How long a writer waits for room in a full mailslot.
 const DWORD kWriteWait = 10000;
 
@@ -58,38 +53,38 @@ bool MailslotEnd::Bind(const std::string& folder) {
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     fd.Reset(socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     return (fd.IsOpen() && bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) ||
-           Fail(ZEP3ErrorFromErrno(errno));
+           FailChannelCall(ZEP3ErrorFromErrno(errno));
 }
 
 bool MailslotEnd::NextSize(unsigned long* nextSize) {
-    if (!reader) return Fail(ERROR_ACCESS_DENIED);
+    if (!reader) return FailChannelCall(ERROR_ACCESS_DENIED);
     const ssize_t length = recv(fd.Get(), nullptr, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
-    if (length < 0 && errno != EAGAIN) return Fail(ZEP3ErrorFromErrno(errno));
+    if (length < 0 && errno != EAGAIN) return FailChannelCall(ZEP3ErrorFromErrno(errno));
     if (nextSize) *nextSize = length < 0 ? MAILSLOT_NO_MESSAGE : (unsigned long)length;
     return true;
 }
 
 bool MailslotEnd::Read(void* data, size_t size, unsigned long* done) {
-    if (!reader) return Fail(ERROR_ACCESS_DENIED);
+    if (!reader) return FailChannelCall(ERROR_ACCESS_DENIED);
     std::lock_guard<std::mutex> hold(m_readLock);
     const Deadline deadline = Deadline::After(readTimeout);
     unsigned long length;
     while (NextSize(&length) && length == MAILSLOT_NO_MESSAGE) {
         const int ready = Wait(fd.Get(), POLLIN, deadline);
-        if (ready == 0) return Fail(ERROR_SEM_TIMEOUT);
+        if (ready == 0) return FailChannelCall(ERROR_SEM_TIMEOUT);
         if (ready < 0) return false;
     }
     if (length == MAILSLOT_NO_MESSAGE) return false; // NextSize failed
-    if (length > size) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    if (length > size) return FailChannelCall(ERROR_INSUFFICIENT_BUFFER);
     const ssize_t n = recv(fd.Get(), data, size, MSG_DONTWAIT);
-    if (n < 0) return Fail(ZEP3ErrorFromErrno(errno));
+    if (n < 0) return FailChannelCall(ZEP3ErrorFromErrno(errno));
     if (done) *done = (unsigned long)n;
     return true;
 }
 
 bool MailslotEnd::Write(const void* data, size_t size, unsigned long* done) {
-    if (reader) return Fail(ERROR_ACCESS_DENIED);
-    if (maxSize && size > maxSize) return Fail(ERROR_INVALID_PARAMETER);
+    if (reader) return FailChannelCall(ERROR_ACCESS_DENIED);
+    if (maxSize && size > maxSize) return FailChannelCall(ERROR_INVALID_PARAMETER);
     const Deadline deadline = Deadline::After(kWriteWait);
     bool roomMade = false;
     for (;;) {
@@ -109,13 +104,14 @@ bool MailslotEnd::Write(const void* data, size_t size, unsigned long* done) {
             return false;
         }
         const int ready = Wait(fd.Get(), POLLOUT, deadline); // the reader's queue is full
-        if (ready == 0) return Fail(ERROR_SEM_TIMEOUT);
+        if (ready == 0) return FailChannelCall(ERROR_SEM_TIMEOUT);
         if (ready < 0) return false;
     }
 }
 
 } // namespace zep3::detail
 
+using zep3::detail::FailChannelCall;
 using zep3::detail::FindChannelAs;
 using zep3::detail::MailslotEnd;
 

@@ -16,11 +16,6 @@ namespace zep3::detail {
 
 namespace {
 
-bool Fail(DWORD error) {
-    SetLastError(error);
-    return false;
-}
-
 bool FailFromSocket() {
     SetLastErrorFromSocket(errno);
     return false;
@@ -108,7 +103,8 @@ bool PipeName::UpdateListener() {
     }
     // The queue may hold m_free connections: Linux admits one more than the backlog.
     const int backlog = int(m_free) - 1;
-    if (m_listener) return listen(m_listener->Get(), backlog) == 0 || Fail(ZEP3ErrorFromErrno(errno));
+    if (m_listener)
+        return listen(m_listener->Get(), backlog) == 0 || FailChannelCall(ZEP3ErrorFromErrno(errno));
     auto fd = std::make_shared<UniqueFd>(socket(AF_UNIX, m_type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     sockaddr_un address = {};
     address.sun_family = AF_UNIX;
@@ -117,7 +113,7 @@ bool PipeName::UpdateListener() {
     unlink(path.c_str());
     if (!fd->IsOpen() || bind(fd->Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(fd->Get(), backlog) != 0)
-        return Fail(ZEP3ErrorFromErrno(errno));
+        return FailChannelCall(ZEP3ErrorFromErrno(errno));
     m_listener = fd;
     return true;
 }
@@ -190,12 +186,12 @@ void PipeEnd::Shutdown() {
 }
 
 bool PipeEnd::WaitForConnection() {
-    if (!name) return Fail(ERROR_INVALID_FUNCTION); // a client end
+    if (!name) return FailChannelCall(ERROR_INVALID_FUNCTION); // a client end
     for (;;) {
         std::shared_ptr<UniqueFd> listener;
         {
             std::lock_guard<std::mutex> hold(PipesLock());
-            if (IsClosing()) return Fail(ERROR_OPERATION_ABORTED);
+            if (IsClosing()) return FailChannelCall(ERROR_OPERATION_ABORTED);
             if (m_fd >= 0) return true; // ERROR_PIPE_CONNECTED on Windows: still a success
             const int fd = name->Accept();
             if (fd >= 0) {
@@ -205,19 +201,19 @@ bool PipeEnd::WaitForConnection() {
             if (errno != EAGAIN && errno != EINTR && errno != ECONNABORTED) return FailFromSocket();
             listener = name->Listener();
         }
-        if (!listener) return Fail(ERROR_PIPE_BUSY);
+        if (!listener) return FailChannelCall(ERROR_PIPE_BUSY);
         if (Wait(listener->Get(), POLLIN, Deadline::Never()) < 0) return false;
     }
 }
 
-bool PipeEnd::Ended() { return Fail(IsClosing() ? ERROR_OPERATION_ABORTED : ERROR_BROKEN_PIPE); }
+bool PipeEnd::Ended() { return FailChannelCall(IsClosing() ? ERROR_OPERATION_ABORTED : ERROR_BROKEN_PIPE); }
 
 bool PipeEnd::TakeRest(void* data, size_t size, unsigned long* done) {
     const size_t n = std::min(size, m_rest.size() - m_restAt);
     std::memcpy(data, m_rest.data() + m_restAt, n);
     m_restAt += n;
     if (done) *done = (unsigned long)n;
-    if (m_restAt < m_rest.size()) return !messageRead || Fail(ERROR_MORE_DATA);
+    if (m_restAt < m_rest.size()) return !messageRead || FailChannelCall(ERROR_MORE_DATA);
     m_rest.clear();
     m_restAt = 0;
     return true;
@@ -244,9 +240,9 @@ bool PipeEnd::ReadMessage(int fd, void* data, size_t size, unsigned long* done) 
 }
 
 bool PipeEnd::Read(void* data, size_t size, unsigned long* done) {
-    if (!canRead) return Fail(ERROR_ACCESS_DENIED);
+    if (!canRead) return FailChannelCall(ERROR_ACCESS_DENIED);
     const int fd = m_fd;
-    if (fd < 0) return Fail(ERROR_PIPE_LISTENING);
+    if (fd < 0) return FailChannelCall(ERROR_PIPE_LISTENING);
     if (size == 0) return true;
     std::lock_guard<std::mutex> hold(m_readLock);
     if (!m_rest.empty()) return TakeRest(data, size, done);
@@ -258,9 +254,9 @@ bool PipeEnd::Read(void* data, size_t size, unsigned long* done) {
 }
 
 bool PipeEnd::Write(const void* data, size_t size, unsigned long* done) {
-    if (!canWrite) return Fail(ERROR_ACCESS_DENIED);
+    if (!canWrite) return FailChannelCall(ERROR_ACCESS_DENIED);
     const int fd = m_fd;
-    if (fd < 0) return Fail(ERROR_PIPE_LISTENING);
+    if (fd < 0) return FailChannelCall(ERROR_PIPE_LISTENING);
     if (size == 0) return true; // nothing to send (an empty message would read as the end)
     std::lock_guard<std::mutex> hold(m_writeLock);
     size_t sent = 0;
@@ -273,12 +269,12 @@ bool PipeEnd::Write(const void* data, size_t size, unsigned long* done) {
     }
     if (done) *done = (unsigned long)sent;
     if (ok) return true;
-    return IsClosing() ? Fail(ERROR_OPERATION_ABORTED) : FailFromSocket();
+    return IsClosing() ? FailChannelCall(ERROR_OPERATION_ABORTED) : FailFromSocket();
 }
 
 bool PipeEnd::DataAvailable(unsigned long* bytes) {
     const int fd = m_fd;
-    if (fd < 0) return Fail(ERROR_PIPE_LISTENING);
+    if (fd < 0) return FailChannelCall(ERROR_PIPE_LISTENING);
     int waiting = 0;
     if (ioctl(fd, FIONREAD, &waiting) != 0) return FailFromSocket();
     std::lock_guard<std::mutex> hold(m_readLock);
@@ -291,15 +287,11 @@ bool PipeEnd::DataAvailable(unsigned long* bytes) {
 
 } // namespace zep3::detail
 
+using zep3::detail::FailChannelCall;
 using zep3::detail::FindChannelAs;
 using zep3::detail::PipeEnd;
 
 namespace {
-
-bool Fail(DWORD error) {
-    SetLastError(error);
-    return false;
-}
 
 // The access of a client handle.
 bool AccessReads(unsigned long access) { return access & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA); }
@@ -347,7 +339,7 @@ bool CNamedPipe::Create(CString const& name, unsigned long, unsigned long, unsig
     const bool messageType = pipeMode & PIPE_TYPE_MESSAGE, messageRead = pipeMode & PIPE_READMODE_MESSAGE;
     if (maxInstances < 1 || maxInstances > PIPE_UNLIMITED_INSTANCES || access == 0 ||
         (messageRead && !messageType))
-        return Fail(ERROR_INVALID_PARAMETER);
+        return FailChannelCall(ERROR_INVALID_PARAMETER);
     std::string folder;
     if (!zep3::detail::ChannelFolder(name, "pipe", folder)) return false;
     auto end = std::make_shared<PipeEnd>();
@@ -380,13 +372,14 @@ bool CNamedPipe::Connect(CString const& name, unsigned long readMode, unsigned l
     const zep3::detail::Deadline deadline = zep3::detail::Deadline::After(10000);
     for (DWORD pause = 1; (result = TryConnect(folder, fd, type)) == 0;
          pause = std::min<DWORD>(pause * 2, 20)) {
-        if (deadline.HasPassed()) return Fail(ERROR_PIPE_BUSY);
+        if (deadline.HasPassed()) return FailChannelCall(ERROR_PIPE_BUSY);
         zep3::detail::SleepMilliseconds(pause); // until an instance is free
     }
     if (result < 0) return false;
     zep3::detail::UniqueFd connection(fd);
-    if ((readMode & PIPE_READMODE_MESSAGE) && type != SOCK_SEQPACKET) return Fail(ERROR_INVALID_PARAMETER);
-    if (!zep3::detail::SetNonBlocking(fd, false)) return Fail(ZEP3ErrorFromErrno(errno));
+    if ((readMode & PIPE_READMODE_MESSAGE) && type != SOCK_SEQPACKET)
+        return FailChannelCall(ERROR_INVALID_PARAMETER);
+    if (!zep3::detail::SetNonBlocking(fd, false)) return FailChannelCall(ZEP3ErrorFromErrno(errno));
     auto end = std::make_shared<PipeEnd>();
     end->m_fd = connection.Release();
     end->canRead = AccessReads(access);

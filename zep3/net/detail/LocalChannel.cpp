@@ -18,12 +18,7 @@ namespace zep3::detail {
 
 namespace {
 
-bool Fail(DWORD error) {
-    SetLastError(error);
-    return false;
-}
-
-bool FailWithErrno() { return Fail(ZEP3ErrorFromErrno(errno)); }
+bool FailWithErrno() { return FailChannelCall(ZEP3ErrorFromErrno(errno)); }
 
 // A folder that must be ours alone: made when missing, refused when it is a
 // link, another user's or open to others.
@@ -32,7 +27,7 @@ bool OwnFolder(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) return FailWithErrno();
     if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & 022))
-        return Fail(ERROR_ACCESS_DENIED);
+        return FailChannelCall(ERROR_ACCESS_DENIED);
     return true;
 }
 
@@ -57,21 +52,23 @@ flock WholeFileLock(short type) {
 
 bool ChannelFolder(const char* name, const char* kind, std::string& folder) {
     const std::string text = name ? name : "";
-    if (text.compare(0, 2, "\\\\") != 0) return Fail(ERROR_INVALID_NAME);
+    if (text.compare(0, 2, "\\\\") != 0) return FailChannelCall(ERROR_INVALID_NAME);
     const size_t serverEnd = text.find('\\', 2), kindEnd = text.find('\\', serverEnd + 1);
-    if (serverEnd == std::string::npos || kindEnd == std::string::npos) return Fail(ERROR_INVALID_NAME);
-    if (text.compare(2, serverEnd - 2, ".") != 0) return Fail(ERROR_BAD_NETPATH);
+    if (serverEnd == std::string::npos || kindEnd == std::string::npos)
+        return FailChannelCall(ERROR_INVALID_NAME);
+    if (text.compare(2, serverEnd - 2, ".") != 0) return FailChannelCall(ERROR_BAD_NETPATH);
     if (!EqualsNoCase(text.substr(serverEnd + 1, kindEnd - serverEnd - 1), kind))
-        return Fail(ERROR_INVALID_NAME);
+        return FailChannelCall(ERROR_INVALID_NAME);
     std::string leaf = text.substr(kindEnd + 1);
     if (leaf.empty() || leaf == "." || leaf == ".." || leaf.size() > 256 ||
         leaf.find('/') != std::string::npos || leaf.find('\0') != std::string::npos)
-        return Fail(ERROR_INVALID_NAME);
+        return FailChannelCall(ERROR_INVALID_NAME);
     for (char& c : leaf)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
     const std::string base = BaseFolder(), kindFolder = base + "/" + kind;
     folder = kindFolder + "/" + leaf;
-    if (SocketPathIn(folder).size() >= sizeof(sockaddr_un::sun_path)) return Fail(ERROR_FILENAME_EXCED_RANGE);
+    if (SocketPathIn(folder).size() >= sizeof(sockaddr_un::sun_path))
+        return FailChannelCall(ERROR_FILENAME_EXCED_RANGE);
     return OwnFolder(base) && OwnFolder(kindFolder);
 }
 
@@ -86,7 +83,7 @@ bool ChannelClaim::Claim(const std::string& folder, const std::string& note) {
         }
         flock whole = WholeFileLock(F_WRLCK);
         if (fcntl(lock.Get(), F_OFD_SETLK, &whole) != 0) {
-            if (errno == EAGAIN || errno == EACCES) return Fail(ERROR_ALREADY_EXISTS);
+            if (errno == EAGAIN || errno == EACCES) return FailChannelCall(ERROR_ALREADY_EXISTS);
             return FailWithErrno();
         }
         // The previous owner may have removed the file between our open and
@@ -99,7 +96,7 @@ bool ChannelClaim::Claim(const std::string& folder, const std::string& note) {
         m_lock = std::move(lock);
         return true;
     }
-    return Fail(ERROR_ACCESS_DENIED);
+    return FailChannelCall(ERROR_ACCESS_DENIED);
 }
 
 void ChannelClaim::Release() {
@@ -225,7 +222,7 @@ bool CloseChannel(HANDLE handle) {
         HandleTable& table = Handles();
         std::lock_guard<std::mutex> hold(table.lock);
         auto it = table.entries.find(reinterpret_cast<uintptr_t>(handle));
-        if (it == table.entries.end()) return Fail(ERROR_INVALID_HANDLE);
+        if (it == table.entries.end()) return FailChannelCall(ERROR_INVALID_HANDLE);
         closed = std::move(it->second.channel);
         table.entries.erase(it);
     }
@@ -234,6 +231,11 @@ bool CloseChannel(HANDLE handle) {
 }
 
 void SetLastErrorInvalidHandle() { SetLastError(ERROR_INVALID_HANDLE); }
+
+bool FailChannelCall(DWORD error) {
+    SetLastError(error);
+    return false;
+}
 
 void SetLastErrorFromSocket(int err) {
     switch (err) {

@@ -101,5 +101,7 @@ bool CloseChannel(HANDLE handle);
 
 // Sets the last error from errno, mapping the socket errors to the pipe ones.
 void SetLastErrorFromSocket(int err);
+// Sets the last error and returns false, for the failure paths.
+bool FailChannelCall(DWORD error);
 
 } // namespace zep3::detail

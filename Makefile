@@ -3,7 +3,7 @@ JOBS    ?= $(shell nproc)
 CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 CTEST   := ctest --output-on-failure -j$(JOBS) --timeout 600
 
-.PHONY: all build run test bench fuzz sanitize tsan install-deps format lint clean
+.PHONY: all build run test bench fuzz sanitize tsan tsan-build stress install-deps format lint clean
 
 all: build
 
@@ -42,11 +42,19 @@ sanitize: install-deps
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST)
 
-tsan: install-deps
+tsan: tsan-build
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST)
+
+tsan-build: install-deps
 	$(CMAKE) -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEP3_SANITIZE=thread \
 	    -DZEP3_BUILD_EXAMPLES=OFF
 	cmake --build build-tsan -j$(JOBS)
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST)
+
+# The whole suite and the ThreadSanitizer build's, STRESS_ROUNDS times each
+# (default 3), with a busy loop on every core beside them.
+STRESS_ROUNDS ?= 3
+stress: build tsan-build
+	STRESS_ROUNDS=$(STRESS_ROUNDS) JOBS=$(JOBS) scripts/stress build build-tsan
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

@@ -1,5 +1,5 @@
-zep3_add_bench(drawing SOURCES DrawingBench.cpp)
-# CLogFile::Add against a plain write(2) of the same bytes to an open file.
-zep3_add_bench(logfile SOURCES LogFileBench.cpp)
-# Posting and dispatching one million messages between two threads.
-zep3_add_bench(messages SOURCES MessagesBench.cpp)
+# The software device context's bulk paths against plain memory operations.
+zep3_add_bench(drawing SOURCES platform/DrawingBench.cpp)
+# Posting and dispatching messages between two threads against a bare
+# mutex + condition variable + deque hand-over.
+zep3_add_bench(messages SOURCES platform/MessagesBench.cpp)

@@ -1,16 +1,14 @@
 // SHA-1, RC4 and Base64 against OpenSSL, and the block CRC-16 against a plain
-// one-table loop, all measured in the same run. Each benchmark is named
-// "<what>/<who>/<bytes>"; the closing summary prints zep3's throughput over
-// the peer's for every pair.
+// one-table loop, all measured in the same run (CPU time).
 #include <zep3/zep3.h>
 
-#include <benchmark/benchmark.h>
+#include "support/BenchSupport.h"
+
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -155,82 +153,27 @@ void crcOneTable(benchmark::State& state, size_t n) {
     setBytes(state, n);
 }
 
-// Shows the median of the repetitions and keeps each benchmark's best
-// throughput for the summary: the machine is shared, and the best run is the
-// one least disturbed.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        std::vector<Run> shown;
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate) {
-                if (run.aggregate_name == "median") shown.push_back(run);
-                continue;
-            }
-            if (run.repetitions <= 1) shown.push_back(run);
-            auto it = run.counters.find("bytes_per_second");
-            if (!run.error_occurred && it != run.counters.end()) {
-                double& best = rates[run.run_name.function_name];
-                best = std::max(best, double(it->second));
-            }
-        }
-        if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
-    }
-    std::map<std::string, double> rates;
-};
-
-struct Pair {
-    const char* what;
-    size_t bytes;
-    void (*ours)(benchmark::State&, size_t);
-    const char* peer;
-    void (*theirs)(benchmark::State&, size_t);
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
     OSSL_PROVIDER* base = OSSL_PROVIDER_load(nullptr, "default");
-    const Pair pairs[] = {
-        {"sha1", 1024, sha1Zep3, "openssl", sha1OpenSsl},
-        {"sha1", 65536, sha1Zep3, "openssl", sha1OpenSsl},
-        {"rc4", 65536, rc4Zep3, "openssl", rc4OpenSsl},
-        {"base64-encode", 65536, base64EncodeZep3, "openssl", base64EncodeOpenSsl},
-        {"base64-decode", 65536, base64DecodeZep3, "openssl", base64DecodeOpenSsl},
-        {"crc16", 64 << 20, crcZep3, "one-table", crcOneTable},
+    using Body = void (*)(benchmark::State&, size_t);
+    auto pair = [](const char* what, size_t bytes, Body ours, const char* peer, Body theirs) {
+        const std::string size =
+            bytes >= (1u << 20) ? std::to_string(bytes >> 20) + " MiB" : std::to_string(bytes >> 10) + " KiB";
+        return benchsupport::Pair{std::string(what) + " " + size,
+                                  [=](benchmark::State& s) { ours(s, bytes); }, peer,
+                                  [=](benchmark::State& s) { theirs(s, bytes); }};
     };
-    auto name = [](const Pair& p, const char* who) {
-        return std::string(p.what) + "/" + who + "/" + std::to_string(p.bytes);
-    };
-    for (const Pair& p : pairs) {
-        benchmark::RegisterBenchmark(name(p, "zep3").c_str(), p.ours, p.bytes);
-        benchmark::RegisterBenchmark(name(p, p.peer).c_str(), p.theirs, p.bytes);
-    }
-    // Five repetitions in random order unless the command line says otherwise.
-    std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=5",
-                interleave = "--benchmark_enable_random_interleaving=true";
-    bool given = false;
-    for (char* a : args) given = given || std::string(a).rfind("--benchmark_repetitions", 0) == 0;
-    if (!given) {
-        args.push_back(repetitions.data());
-        args.push_back(interleave.data());
-    }
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-
-    std::printf("\nzep3 throughput / peer throughput (best run of each)\n");
-    for (const Pair& p : pairs) {
-        auto ours = reporter.rates.find(name(p, "zep3")), theirs = reporter.rates.find(name(p, p.peer));
-        if (ours != reporter.rates.end() && theirs != reporter.rates.end() && theirs->second > 0)
-            std::printf("  %-22s vs %-10s %6.2fx  (%.0f vs %.0f MB/s)\n",
-                        (std::string(p.what) + "/" + std::to_string(p.bytes)).c_str(), p.peer,
-                        ours->second / theirs->second, ours->second / 1e6, theirs->second / 1e6);
-    }
-    benchmark::Shutdown();
+    benchsupport::RunPairs(
+        argc, argv,
+        {pair("SHA-1", 1024, sha1Zep3, "OpenSSL EVP SHA-1", sha1OpenSsl),
+         pair("SHA-1", 65536, sha1Zep3, "OpenSSL EVP SHA-1", sha1OpenSsl),
+         pair("RC4", 65536, rc4Zep3, "OpenSSL EVP RC4 (legacy provider)", rc4OpenSsl),
+         pair("Base64 encode", 65536, base64EncodeZep3, "EVP_EncodeBlock", base64EncodeOpenSsl),
+         pair("Base64 decode", 65536, base64DecodeZep3, "EVP_DecodeBlock", base64DecodeOpenSsl),
+         pair("CRC-16 block form", 64 << 20, crcZep3, "one-table byte loop", crcOneTable)});
     OSSL_PROVIDER_unload(base);
     OSSL_PROVIDER_unload(legacy);
     return 0;

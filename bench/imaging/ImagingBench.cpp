@@ -1,10 +1,10 @@
 // Image conversions and JPEG coding of a 1920 × 1080 camera frame, each
 // measured next to a peer in the same run: OpenCV (one thread) for the
 // conversions, a memcpy of the output bytes for ScaleDown, TurboJPEG with the
-// same settings (quality 75, 2×2 chroma subsampling, BGR) for the codecs.
-// After the table, one line per pair gives the speed ratio peer time / our
-// time (above 1: ours is faster), in CPU time, which a machine shared with
-// other work disturbs less than wall time.
+// same settings (quality 75, 2×2 chroma subsampling, BGR, the accurate
+// integer DCT that libjpeg uses by default) for the codecs; before timing,
+// the program checks that both codecs make the same bytes. CPU time, which a
+// machine shared with other work disturbs less than wall time.
 #include <zep3/zep3.h>
 
 #include "support/BenchSupport.h"
@@ -115,13 +115,19 @@ const std::vector<BYTE>& bitmap() {
     static const std::vector<BYTE> b = [] {
         std::vector<BYTE> out(size_t(W) * H * 3);
         for (int y = 0; y < H; ++y)
-            std::memcpy(&out[size_t(H - 1 - y) * W * 3], frame().GetPixelBuffer() + size_t(y) * W * 3, size_t(W) * 3);
+            std::memcpy(&out[size_t(H - 1 - y) * W * 3], frame().GetPixelBuffer() + size_t(y) * W * 3,
+                        size_t(W) * 3);
         return out;
     }();
     return b;
 }
 
+// TurboJPEG picks its fast, less exact DCT unless told otherwise; libjpeg's
+// default (ours) is the accurate one.
+const int kAccurate = TJFLAG_ACCURATEDCT;
+
 std::vector<BYTE> turboCompress(int flags) {
+    flags |= kAccurate;
     tjhandle tj = tjInitCompress();
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;
@@ -138,7 +144,8 @@ void oursJpegFileCompress(benchmark::State& state) {
     for (auto _ : state) {
         void* data = nullptr;
         int size = 0;
-        if (!jpeg.Compress(&data, size, frame().GetPixelBuffer(), CSize(W, H), true, nullptr, Q)) fail(state, "Compress");
+        if (!jpeg.Compress(&data, size, frame().GetPixelBuffer(), CSize(W, H), true, nullptr, Q))
+            fail(state, "Compress");
         std::free(data);
     }
 }
@@ -174,12 +181,14 @@ void oursJpegDecompress(benchmark::State& state) {
 
 // The peers allocate like ours: a fresh output block per frame.
 void turboCompressBench(benchmark::State& state, int flags) {
+    flags |= kAccurate;
     tjhandle tj = tjInitCompress();
     const BYTE* src = flags & TJFLAG_BOTTOMUP ? bitmap().data() : frame().GetPixelBuffer();
     for (auto _ : state) {
         unsigned char* jpeg = nullptr;
         unsigned long size = 0;
-        if (tjCompress2(tj, src, W, 0, H, TJPF_BGR, &jpeg, &size, TJSAMP_420, Q, flags) != 0) fail(state, "tj");
+        if (tjCompress2(tj, src, W, 0, H, TJPF_BGR, &jpeg, &size, TJSAMP_420, Q, flags) != 0)
+            fail(state, "tj");
         tjFree(jpeg);
     }
     tjDestroy(tj);
@@ -187,6 +196,7 @@ void turboCompressBench(benchmark::State& state, int flags) {
 
 void turboDecompressBench(benchmark::State& state, int flags) {
     std::vector<BYTE> data = turboCompress(flags);
+    flags |= kAccurate;
     tjhandle tj = tjInitDecompress();
     for (auto _ : state) {
         std::unique_ptr<BYTE[]> pixels(new BYTE[size_t(W) * H * 3]);
@@ -197,6 +207,41 @@ void turboDecompressBench(benchmark::State& state, int flags) {
     tjDestroy(tj);
 }
 
+// Whether ours and TurboJPEG make the same bytes: the compressed stream of
+// CJpegFile, and the decoded pixels of both classes.
+bool sameOutput() {
+    const std::vector<BYTE> peer = turboCompress(0);
+    void* data = nullptr;
+    int size = 0;
+    CJpegFile jpeg;
+    bool same = jpeg.Compress(&data, size, frame().GetPixelBuffer(), CSize(W, H), true, nullptr, Q) &&
+                size_t(size) == peer.size() && std::memcmp(data, peer.data(), peer.size()) == 0;
+    std::free(data);
+    std::printf("CJpegFile::Compress and tjCompress2 make the same stream: %s\n", same ? "yes" : "NO");
+
+    tjhandle tj = tjInitDecompress();
+    std::vector<BYTE> pixels(size_t(W) * H * 3);
+    unsigned char* ours = nullptr;
+    CSize decoded;
+    bool sameDecoded =
+        jpeg.Decompress(const_cast<BYTE*>(peer.data()), int(peer.size()), &ours, decoded) &&
+        tjDecompress2(tj, peer.data(), peer.size(), pixels.data(), W, 0, H, TJPF_BGR, kAccurate) == 0 &&
+        decoded == CSize(W, H) && std::memcmp(ours, pixels.data(), pixels.size()) == 0;
+    const std::vector<BYTE> bottomUp = turboCompress(TJFLAG_BOTTOMUP);
+    int w = W, h = H, c = 3;
+    auto* bitmapOurs =
+        static_cast<unsigned char*>(CJpeg::Decompress(w, h, c, bottomUp.data(), int(bottomUp.size()), true));
+    sameDecoded = sameDecoded && bitmapOurs &&
+                  tjDecompress2(tj, bottomUp.data(), bottomUp.size(), pixels.data(), W, 0, H, TJPF_BGR,
+                                kAccurate | TJFLAG_BOTTOMUP) == 0 &&
+                  std::memcmp(bitmapOurs, pixels.data(), pixels.size()) == 0;
+    delete[] bitmapOurs;
+    tjDestroy(tj);
+    std::printf("CJpegFile and CJpeg decode to the same pixels as tjDecompress2: %s\n",
+                sameDecoded ? "yes" : "NO");
+    return same && sameDecoded;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -204,18 +249,21 @@ int main(int argc, char** argv) {
     frame();
     frame555();
     bitmap();
-    benchsupport::RunPairs(argc, argv, {
-        {"ConvertImageBuffer 24->8", oursBgrToGrey, "OpenCV cvtColor BGR2GRAY", opencvBgrToGrey},
-        {"ConvertImageBuffer 16->24", oursRgb555ToBgr, "OpenCV cvtColor BGR5552BGR", opencvRgb555ToBgr},
-        {"ScaleDown skip 1", oursScaleDown, "memcpy of the output", memcpyHalf},
-        {"CJpegFile::Compress", oursJpegFileCompress, "tjCompress2",
-         [](benchmark::State& s) { turboCompressBench(s, 0); }},
-        {"CJpegFile::Decompress", oursJpegFileDecompress, "tjDecompress2",
-         [](benchmark::State& s) { turboDecompressBench(s, 0); }},
-        {"CJpeg::Compress", oursJpegCompress, "tjCompress2 bottom-up",
-         [](benchmark::State& s) { turboCompressBench(s, TJFLAG_BOTTOMUP); }},
-        {"CJpeg::Decompress", oursJpegDecompress, "tjDecompress2 bottom-up",
-         [](benchmark::State& s) { turboDecompressBench(s, TJFLAG_BOTTOMUP); }},
-    });
+    if (!sameOutput()) return 1;
+    benchsupport::RunPairs(
+        argc, argv,
+        {
+            {"ConvertImageBuffer 24->8", oursBgrToGrey, "OpenCV cvtColor BGR2GRAY", opencvBgrToGrey},
+            {"ConvertImageBuffer 16->24", oursRgb555ToBgr, "OpenCV cvtColor BGR5552BGR", opencvRgb555ToBgr},
+            {"ScaleDown skip 1", oursScaleDown, "memcpy of the output", memcpyHalf},
+            {"CJpegFile::Compress", oursJpegFileCompress, "tjCompress2",
+             [](benchmark::State& s) { turboCompressBench(s, 0); }},
+            {"CJpegFile::Decompress", oursJpegFileDecompress, "tjDecompress2",
+             [](benchmark::State& s) { turboDecompressBench(s, 0); }},
+            {"CJpeg::Compress", oursJpegCompress, "tjCompress2 bottom-up",
+             [](benchmark::State& s) { turboCompressBench(s, TJFLAG_BOTTOMUP); }},
+            {"CJpeg::Decompress", oursJpegDecompress, "tjDecompress2 bottom-up",
+             [](benchmark::State& s) { turboDecompressBench(s, TJFLAG_BOTTOMUP); }},
+        });
     return 0;
 }

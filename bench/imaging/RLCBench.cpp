@@ -1,21 +1,23 @@
-// Thresholding and labelling a 1920 × 1080 grey frame with thousands of
-// blobs of both colours (bright discs, some with dark holes), measured next
-// to OpenCV (one thread) in the same run:
+// Thresholding and labelling a 1920 × 1080 grey frame, measured next to
+// OpenCV (one thread) in the same run:
 //   CRLC::Make + Segment + ObjectExtraction (both colours, with mass, box and
 //   centre per component) against cv::threshold + connectedComponentsWithStats
-//   (4-connectivity) on the mask and on its inverse;
-//   CRLC::Make alone against cv::threshold.
-// After the table, one line per pair gives peer time / our time in CPU time
-// (above 1: ours is faster), and the component counts of both sides.
+//   (4-connectivity) on the mask and on its inverse, on three frames:
+//     discs  thousands of bright discs, some with dark holes, light noise
+//     noise  a camera picture with sensor noise strong enough around the
+//            threshold to break it into about 30 000 components
+//     plain  one colour: a single component
+//   CRLC::Make alone against cv::threshold, on the discs and the noise.
+// Both sides' component counts are printed after the table; they must agree.
 #include <zep3/zep3.h>
 
 #include "support/BenchSupport.h"
 
-#include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -25,11 +27,16 @@ namespace {
 
 constexpr int W = 1920, H = 1080, kThreshold = 128;
 
-const CImageBuffer& frame() {
+CImageBuffer blank(BYTE value) {
+    CImageBuffer f(CSize(W, H), 8);
+    std::fill_n(f.GetPixelBuffer(), size_t(W) * H, value);
+    return f;
+}
+
+const CImageBuffer& discs() {
     static const CImageBuffer image = [] {
-        CImageBuffer f(CSize(W, H), 8);
+        CImageBuffer f = blank(60);
         BYTE* p = f.GetPixelBuffer();
-        std::fill_n(p, size_t(W) * H, BYTE(60));
         std::mt19937 rng(1);
         auto disc = [&](int r0, int r1, BYTE value) {
             const int r = r0 + int(rng() % unsigned(r1 - r0)), cx = int(rng() % W), cy = int(rng() % H);
@@ -46,55 +53,93 @@ const CImageBuffer& frame() {
     return image;
 }
 
-cv::Mat frameMat() { return cv::Mat(H, W, CV_8UC1, frame().GetPixelBuffer()); }
+// Smooth shading that crosses the threshold along long bands, with noise
+// that splits the bands' edges into many small pieces.
+const CImageBuffer& noisy() {
+    static const CImageBuffer image = [] {
+        CImageBuffer f = blank(0);
+        BYTE* p = f.GetPixelBuffer();
+        std::mt19937 rng(2);
+        std::normal_distribution<double> noise(0, 4);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const double shade =
+                    128 + 60 * std::sin(x / 97.0) * std::cos(y / 61.0) + 20 * std::sin((x + 2 * y) / 23.0);
+                p[size_t(y) * W + x] = BYTE(std::clamp(int(shade + noise(rng)), 0, 255));
+            }
+        return f;
+    }();
+    return image;
+}
 
-int oursCount = 0, peerCount = 0;
+const CImageBuffer& plain() {
+    static const CImageBuffer image = blank(60);
+    return image;
+}
 
-void oursSegmentation(benchmark::State& state) {
+cv::Mat matOf(const CImageBuffer& image) { return cv::Mat(H, W, CV_8UC1, image.GetPixelBuffer()); }
+
+struct Counts {
+    int ours = 0, peer = 0;
+};
+Counts discCount, noiseCount, plainCount;
+
+void oursSegmentation(benchmark::State& state, const CImageBuffer& image, int& count) {
     CRLC rlc;
     CArrayEx<CSegObject, const CSegObject&> objects;
-    CImageBuffer& image = const_cast<CImageBuffer&>(frame());
     for (auto _ : state) {
-        rlc.Make(&image, kThreshold, CRect(0, 0, W, H), false);
+        rlc.Make(const_cast<CImageBuffer*>(&image), kThreshold, CRect(0, 0, W, H), false);
         rlc.Segment();
-        oursCount = rlc.ObjectExtraction(objects, 0);
+        count = rlc.ObjectExtraction(objects, 0);
     }
 }
 
-void opencvSegmentation(benchmark::State& state) {
-    const cv::Mat grey = frameMat();
+void opencvSegmentation(benchmark::State& state, const CImageBuffer& image, int& count) {
+    const cv::Mat grey = matOf(image);
     cv::Mat mask, inverse, labels, stats, centroids;
     for (auto _ : state) {
         cv::threshold(grey, mask, kThreshold, 255, cv::THRESH_BINARY);
         cv::bitwise_not(mask, inverse);
         const int bright = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 4, CV_32S);
         const int dark = cv::connectedComponentsWithStats(inverse, labels, stats, centroids, 4, CV_32S);
-        peerCount = bright - 1 + dark - 1; // label 0 is the other colour each time
+        count = bright - 1 + dark - 1; // label 0 is the other colour each time
     }
 }
 
-void oursMake(benchmark::State& state) {
+void oursMake(benchmark::State& state, const CImageBuffer& image) {
     CRLC rlc;
-    CImageBuffer& image = const_cast<CImageBuffer&>(frame());
-    for (auto _ : state) rlc.Make(&image, kThreshold, CRect(0, 0, W, H), false);
+    for (auto _ : state) rlc.Make(const_cast<CImageBuffer*>(&image), kThreshold, CRect(0, 0, W, H), false);
 }
 
-void opencvThreshold(benchmark::State& state) {
-    const cv::Mat grey = frameMat();
+void opencvThreshold(benchmark::State& state, const CImageBuffer& image) {
+    const cv::Mat grey = matOf(image);
     cv::Mat mask;
     for (auto _ : state) cv::threshold(grey, mask, kThreshold, 255, cv::THRESH_BINARY);
+}
+
+benchsupport::Pair segmentation(const std::string& frame, const CImageBuffer& image, Counts& counts) {
+    return {"Make+Segment+ObjectExtraction, " + frame,
+            [&](benchmark::State& s) { oursSegmentation(s, image, counts.ours); },
+            "threshold + 2x connectedComponentsWithStats",
+            [&](benchmark::State& s) { opencvSegmentation(s, image, counts.peer); }};
+}
+
+benchsupport::Pair make(const std::string& frame, const CImageBuffer& image) {
+    return {"Make, " + frame, [&](benchmark::State& s) { oursMake(s, image); }, "cv::threshold",
+            [&](benchmark::State& s) { opencvThreshold(s, image); }};
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     cv::setNumThreads(1);
-    frame();
-    benchsupport::RunPairs(argc, argv, {
-        {"Make+Segment+ObjectExtraction", oursSegmentation, "threshold+2x connectedComponentsWithStats",
-         opencvSegmentation},
-        {"Make", oursMake, "cv::threshold", opencvThreshold},
-    });
-    std::printf("Components of both colours: ours %d, OpenCV %d\n", oursCount, peerCount);
+    discs(), noisy(), plain();
+    benchsupport::RunPairs(
+        argc, argv,
+        {segmentation("discs", discs(), discCount), segmentation("noise", noisy(), noiseCount),
+         segmentation("one colour", plain(), plainCount), make("discs", discs()), make("noise", noisy())});
+    std::printf(
+        "Components of both colours, ours / OpenCV: discs %d / %d, noise %d / %d, one colour %d / %d\n",
+        discCount.ours, discCount.peer, noiseCount.ours, noiseCount.peer, plainCount.ours, plainCount.peer);
     return 0;
 }

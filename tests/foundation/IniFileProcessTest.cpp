@@ -118,8 +118,7 @@ TEST(CIniFileProcesses, SaverKilledAtAnyMomentLeavesOneCompleteContent) {
     std::mt19937 random(12345);
     // lastSaved: the newest save known to be complete.
     int lastSaved = 0, nextSave = 1, inFlightDone = 0, kills = 0;
-    const auto deadline = Clock::now() + std::chrono::seconds(45);
-    for (; kills < 200 && Clock::now() < deadline; ++kills) {
+    for (; kills < 200; ++kills) {
         const int first = nextSave;
         Child saver([&](int fd) {
             // Each saver starts by reading, so kills also land in reads.
@@ -147,7 +146,6 @@ TEST(CIniFileProcesses, SaverKilledAtAnyMomentLeavesOneCompleteContent) {
         lastSaved = c.s;
         nextSave = inFlight + 1;
     }
-    EXPECT_EQ(kills, 200) << "ran out of time";
     std::printf("[ info ] %d kills, %d saves, the save in flight found complete %d times\n", kills, nextSave - 1,
                 inFlightDone);
 }

@@ -207,6 +207,12 @@ TEST(CLogFile, MissingFoldersAndDamagedHeaders) {
     file = readFile(path);
     EXPECT_EQ(file.size(), 100u);
     EXPECT_TRUE(NewestEntryIs(file, 9, "abc"));
+    // Deleted between two entries: made again at full size.
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    log.Add("def", "", -1);
+    file = readFile(path);
+    EXPECT_EQ(file.size(), 100u);
+    EXPECT_TRUE(NewestEntryIs(file, 9, "def"));
 }
 
 TEST(CLogFile, EightThreadsLoseNoLineAndInterleaveNoBytes) {

@@ -280,7 +280,7 @@ TEST(Thread, ThreadsStartedElsewhereCanBeOpenedByIdOnceKnown) {
     std::thread other([&] {
         id = GetCurrentThreadId();
         known.SetEvent();
-        WaitForSingleObject(leave, 5000);
+        WaitForSingleObject(leave, 60000); // however slow the test's own thread is
     });
     ASSERT_TRUE(known.Lock(5000));
     Handle handle(OpenThread(THREAD_ALL_ACCESS, FALSE, id));

@@ -1,8 +1,11 @@
 // Windows that paint: erase before paint, children in their place and
-// clipped, partial repaints, window DCs; and the same windows shown in a real
-// X server (Xvfb), grabbed back, and clicked through XTest.
+// clipped, partial repaints, window DCs; the same windows shown through the
+// headless display back end and fed input by it, and shown in a real X
+// server (Xvfb), grabbed back, and clicked through XTest.
 #include "LoopTestSupport.h"
 #include "XvfbServer.h"
+
+#include <zep3/platform/detail/HeadlessDisplay.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +17,7 @@
 #include <vector>
 
 using looptest::DrainMessages;
+using zep3::detail::DisplayEvent;
 
 namespace {
 
@@ -105,10 +109,48 @@ int CountWrong(const CPixelSurface& s) {
     return wrong;
 }
 
+// The headless display, installed for the windows of one test.
+struct InstalledDisplay : zep3::detail::HeadlessDisplay {
+    InstalledDisplay() { zep3::detail::SetDisplayBackend(this); }
+    ~InstalledDisplay() override { zep3::detail::SetDisplayBackend(nullptr); }
+    // The frame the only shown window shows; empty when not exactly one is shown.
+    CPixelSurface Frame() const {
+        std::vector<Shown> shown = Windows();
+        return shown.size() == 1 ? shown[0].frame : CPixelSurface();
+    }
+};
+
+// What a user does to a shown Tree, whatever the display.
+struct User {
+    std::function<void(int x, int y, int clicks)> click; // the left button, top-window client coordinates
+    std::function<void(int width, int height)> resize;
+    std::function<void()> close;
+};
+
+void CheckUserInput(Tree& tree, const User& user) {
+    // A press and release on the child, then a double click on the parent.
+    user.click(25, 12, 1);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return tree.child.clicks.size() >= 2; }, 5000));
+    EXPECT_EQ(tree.child.clicks[0], std::make_pair(UINT(WM_LBUTTONDOWN | MK_LBUTTON << 16), CPoint(5, 2)));
+    EXPECT_EQ(tree.child.clicks[1], std::make_pair(UINT(WM_LBUTTONUP), CPoint(5, 2)));
+    user.click(6, 70, 2);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return tree.top.clicks.size() >= 4; }, 5000));
+    EXPECT_EQ(tree.top.clicks[2], std::make_pair(UINT(WM_LBUTTONDBLCLK | MK_LBUTTON << 16), CPoint(6, 70)))
+        << "the parent's class has CS_DBLCLKS";
+
+    // The display resizes the window (WM_SIZE) and asks it to close (WM_CLOSE).
+    user.resize(150, 90);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return tree.top.size == CSize(150, 90); }, 5000));
+    DrainMessages();
+    EXPECT_EQ(tree.Pixels().GetWidth(), 150);
+    user.close();
+    EXPECT_TRUE(PumpMessagesUntil([&] { return tree.top.closed; }, 5000));
+}
+
 } // namespace
 
-TEST(WindowPaint, HierarchyPaintsHeadlessWithEraseClippingAndPartialRepaints) {
-    xvfbtest::ScopedEnv headless("ZEP3_HEADLESS", "1");
+TEST(WindowPaint, HierarchyPaintsWithEraseClippingAndPartialRepaints) {
+    InstalledDisplay display;
     Tree tree;
     DrainMessages();
     EXPECT_EQ(tree.log, (std::vector<std::string>{"top:erase", "top:paint", "child:erase", "child:paint",
@@ -118,6 +160,7 @@ TEST(WindowPaint, HierarchyPaintsHeadlessWithEraseClippingAndPartialRepaints) {
     ASSERT_EQ(GetWindowSurface(tree.grandchild.m_hWnd, &origin), &tree.Pixels()) << "one surface per top-level window";
     EXPECT_EQ(origin, CPoint(60, 40));
     EXPECT_EQ(CountWrong(tree.Pixels()), 0);
+    EXPECT_TRUE(display.Frame().IsEqual(tree.Pixels())) << "the display shows what was painted";
 
     // Only the invalid part is painted again: the new ink shows there alone.
     tree.log.clear();
@@ -131,6 +174,7 @@ TEST(WindowPaint, HierarchyPaintsHeadlessWithEraseClippingAndPartialRepaints) {
         EXPECT_EQ(tree.Pixels().GetPixel(x, 75), x < 30 ? RGB(0, 0, 0) : RGB(255, 0, 0)) << x;
         EXPECT_EQ(tree.Pixels().GetPixel(x, 65), RGB(255, 0, 0)) << x;
     }
+    EXPECT_TRUE(display.Frame().IsEqual(tree.Pixels()));
 
     // A part over a child repaints the child over its parent.
     tree.log.clear();
@@ -146,10 +190,11 @@ TEST(WindowPaint, HierarchyPaintsHeadlessWithEraseClippingAndPartialRepaints) {
     tree.top.RedrawWindow();
     for (int y = 10; y < 50; ++y) EXPECT_EQ(tree.Pixels().GetPixel(30, y), kParentBack) << y;
     EXPECT_EQ(DrainMessages(), 0);
+    EXPECT_TRUE(display.Frame().IsEqual(tree.Pixels()));
 }
 
 TEST(WindowPaint, WindowDCsDrawInTheWindowOnly) {
-    xvfbtest::ScopedEnv headless("ZEP3_HEADLESS", "1");
+    InstalledDisplay display;
     Tree tree;
     DrainMessages();
     {
@@ -166,6 +211,7 @@ TEST(WindowPaint, WindowDCsDrawInTheWindowOnly) {
             const bool childArea = x >= 20 && x < 70 && y >= 10 && y < 50;
             EXPECT_EQ(tree.Pixels().GetPixel(x, y) == RGB(1, 2, 3), childArea) << x << "," << y;
         }
+    EXPECT_TRUE(display.Frame().IsEqual(tree.Pixels())) << "a window DC's drawing is shown when it is released";
 
     CDC* dc = tree.grandchild.GetDC();
     ASSERT_NE(dc, nullptr);
@@ -183,6 +229,57 @@ TEST(WindowPaint, WindowDCsDrawInTheWindowOnly) {
     EXPECT_EQ(CDC::FromHandle(screen)->GetDeviceCaps(VERTRES), 768);
     EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
     EXPECT_EQ(GetDC(reinterpret_cast<HWND>(0x4)), nullptr);
+}
+
+TEST(WindowPaint, ShownThroughTheDisplayAndFedByIt) {
+    InstalledDisplay display;
+    Tree tree(0);
+    DrainMessages();
+    EXPECT_TRUE(display.Windows().empty()) << "hidden windows are not shown";
+    tree.top.ShowWindow(SW_SHOW);
+    DrainMessages();
+    std::vector<InstalledDisplay::Shown> shown = display.Windows();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, "Okno \xB9");
+    EXPECT_EQ(CountWrong(shown[0].frame), 0);
+
+    DWORD time = 1000;
+    auto button = [&](DisplayEvent::Type type, int x, int y) {
+        DisplayEvent e;
+        e.type = type;
+        e.x = x;
+        e.y = y;
+        e.button = 1;
+        e.keys = type == DisplayEvent::ButtonDown ? MK_LBUTTON : 0;
+        e.time = time += 10;
+        display.Feed(0, e);
+    };
+    User user;
+    user.click = [&](int x, int y, int clicks) {
+        time += 1000; // apart from any earlier click
+        for (int i = 0; i < clicks; ++i) {
+            button(DisplayEvent::ButtonDown, x, y);
+            button(DisplayEvent::ButtonUp, x, y);
+        }
+    };
+    user.resize = [&](int width, int height) {
+        DisplayEvent e;
+        e.type = DisplayEvent::Resized;
+        e.width = width;
+        e.height = height;
+        display.Feed(0, e);
+    };
+    user.close = [&] {
+        DisplayEvent e;
+        e.type = DisplayEvent::CloseRequest;
+        display.Feed(0, e);
+    };
+    CheckUserInput(tree, user);
+    EXPECT_TRUE(display.Frame().IsEqual(tree.Pixels())) << "the resized window is shown at its new size";
+
+    tree.top.ShowWindow(SW_HIDE);
+    DrainMessages();
+    EXPECT_TRUE(display.Windows().empty()) << "hiding closes the display window";
 }
 
 TEST(WindowPaint, ShownInXLikeHeadlessAndFedByItsEvents) {
@@ -211,44 +308,42 @@ TEST(WindowPaint, ShownInXLikeHeadlessAndFedByItsEvents) {
     const Window xw = windows[0];
 
     // The server shows exactly what the window painted, as it paints headless.
-    const CPixelSurface grabbed = xvfbtest::Grab(server.Name(), xw, 120, 80);
-    EXPECT_TRUE(grabbed.IsEqual(tree.Pixels()));
-    EXPECT_EQ(CountWrong(grabbed), 0);
+    auto grabbed = [&] { return xvfbtest::Grab(server.Name(), xw, 120, 80); };
+    EXPECT_EQ(CountWrong(grabbed()), 0);
 
-    // A real button press and release on the child, then a double click.
-    XTestFakeMotionEvent(x, -1, 25, 12, CurrentTime);
-    XTestFakeButtonEvent(x, 1, True, CurrentTime);
-    XTestFakeButtonEvent(x, 1, False, CurrentTime);
+    // Pixels another client spoiled come back once the server reports them exposed.
+    GC gc = XCreateGC(x, xw, 0, nullptr);
+    XFillRectangle(x, xw, gc, 10, 10, 80, 50);
+    XFreeGC(x, gc);
+    XClearArea(x, xw, 10, 10, 80, 50, True);
     XFlush(x);
-    ASSERT_TRUE(PumpMessagesUntil([&] { return tree.child.clicks.size() >= 2; }, 5000));
-    EXPECT_EQ(tree.child.clicks[0], std::make_pair(UINT(WM_LBUTTONDOWN | MK_LBUTTON << 16), CPoint(5, 2)));
-    EXPECT_EQ(tree.child.clicks[1], std::make_pair(UINT(WM_LBUTTONUP), CPoint(5, 2)));
-    tree.child.clicks.clear();
-    XTestFakeMotionEvent(x, -1, 6, 70, CurrentTime);
-    for (int i = 0; i < 2; ++i) {
-        XTestFakeButtonEvent(x, 1, True, CurrentTime);
-        XTestFakeButtonEvent(x, 1, False, CurrentTime);
-    }
-    XFlush(x);
-    ASSERT_TRUE(PumpMessagesUntil([&] { return tree.top.clicks.size() >= 4; }, 5000));
-    EXPECT_EQ(tree.top.clicks[2], std::make_pair(UINT(WM_LBUTTONDBLCLK | MK_LBUTTON << 16), CPoint(6, 70)))
-        << "the parent's class has CS_DBLCLKS";
+    EXPECT_TRUE(PumpMessagesUntil([&] { return CountWrong(grabbed()) == 0; }, 5000));
 
-    // The server resizes the window (WM_SIZE) and asks it to close (WM_CLOSE).
-    XResizeWindow(x, xw, 150, 90);
-    XFlush(x);
-    EXPECT_TRUE(PumpMessagesUntil([&] { return tree.top.size == CSize(150, 90); }, 5000));
-    DrainMessages();
-    EXPECT_EQ(tree.Pixels().GetWidth(), 150);
-    XEvent close = {};
-    close.xclient.type = ClientMessage;
-    close.xclient.window = xw;
-    close.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
-    close.xclient.format = 32;
-    close.xclient.data.l[0] = long(XInternAtom(x, "WM_DELETE_WINDOW", False));
-    XSendEvent(x, xw, False, NoEventMask, &close);
-    XFlush(x);
-    EXPECT_TRUE(PumpMessagesUntil([&] { return tree.top.closed; }, 5000));
+    // Real button presses through XTest, a resize and a close request from the server.
+    User user;
+    user.click = [&](int px, int py, int clicks) {
+        XTestFakeMotionEvent(x, -1, px, py, CurrentTime);
+        for (int i = 0; i < clicks; ++i) {
+            XTestFakeButtonEvent(x, 1, True, CurrentTime);
+            XTestFakeButtonEvent(x, 1, False, CurrentTime);
+        }
+        XFlush(x);
+    };
+    user.resize = [&](int width, int height) {
+        XResizeWindow(x, xw, unsigned(width), unsigned(height));
+        XFlush(x);
+    };
+    user.close = [&] {
+        XEvent close = {};
+        close.xclient.type = ClientMessage;
+        close.xclient.window = xw;
+        close.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
+        close.xclient.format = 32;
+        close.xclient.data.l[0] = long(XInternAtom(x, "WM_DELETE_WINDOW", False));
+        XSendEvent(x, xw, False, NoEventMask, &close);
+        XFlush(x);
+    };
+    CheckUserInput(tree, user);
 
     tree.top.ShowWindow(SW_HIDE);
     DrainMessages();

@@ -53,6 +53,10 @@ protected:
     int m_nMaxLogFileSize;            // length of every file in bytes
 
 private:
+    // The file that the last Add left at exactly the maximum size (-1: none
+    // known), so that Add need not ask for its length again.
+    int m_nSizedFile = -1;
+
     // Fills the file list for Init (may throw when memory runs out).
-    void addRingNames(const CString& name, int count);
+    void AddRingNames(const CString& name, int count);
 };

@@ -3,13 +3,16 @@ zep3_sources(
   ColorValueHSV.cpp
   Contour.cpp
   DIB.cpp
+  Divider.cpp
   DravolinBitmap.cpp
   HandleTracker.cpp
   ImageBuffer.cpp
   ImageConvert.cpp
   Jpeg.cpp
   JpegFile.cpp
+  LineDDA.cpp
   LineTracker.cpp
+  Neuron.cpp
   ParallelTracker.cpp
   PerspectiveCorrection.cpp
   PerspectiveTracker.cpp
@@ -17,6 +20,7 @@ zep3_sources(
   RectangleTracker.cpp
   RLC.cpp
   RLCAnalysis.cpp
+  RobustAverage.cpp
   SegObject.cpp
   SystemTime.cpp
   detail/JpegCodec.cpp

@@ -1,10 +1,10 @@
 #include <zep3/platform/Clock.h>
 #include <zep3/platform/FdNotifier.h>
 #include <zep3/platform/Thread.h>
+#include <zep3/platform/detail/Posix.h>
 #include <zep3/platform/detail/WindowTable.h>
 
 #include <algorithm>
-#include <ctime>
 
 namespace zep3::detail {
 namespace {
@@ -34,11 +34,14 @@ thread_local DWORD tlsLastMessageTime = 0;
 std::atomic<uint64_t> g_mousePosition{0};
 
 void ServeSent(ThreadQueue& q) {
-    for (;;) {
+    while (q.hasSent.load(std::memory_order_acquire)) {
         std::shared_ptr<SentMessage> sm;
         {
             std::lock_guard<std::mutex> hold(q.lock);
-            if (q.sent.empty()) return;
+            if (q.sent.empty()) {
+                q.hasSent.store(false, std::memory_order_relaxed);
+                return;
+            }
             sm = std::move(q.sent.front());
             q.sent.pop_front();
         }
@@ -58,20 +61,45 @@ bool WindowPasses(HWND hwnd, HWND filter) {
     return hwnd == filter;
 }
 
+// Posted messages reach the owner in batches: one lock moves all that were
+// posted so far behind the owner's own list, which it then reads unlocked.
+// The two vectors trade places and keep their room, so a steady stream of
+// posts allocates nothing; the room of a burst beyond kKeptRoom is given back.
+const size_t kKeptRoom = 65536;
+
 bool TakePosted(ThreadQueue& q, MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remove) {
-    std::lock_guard<std::mutex> hold(q.lock);
-    for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
-        if (!WindowPasses(it->hwnd, filter) || !InRange(it->message, filterMin, filterMax)) continue;
-        *msg = *it;
-        if (remove) q.posted.erase(it);
-        return true;
+    std::vector<MSG>& taken = q.taken;
+    auto takeFrom = [&](size_t first) {
+        for (size_t i = first; i < taken.size(); ++i) {
+            if (!WindowPasses(taken[i].hwnd, filter) || !InRange(taken[i].message, filterMin, filterMax)) continue;
+            *msg = taken[i];
+            if (!remove) return true;
+            if (i == q.takenHead) ++q.takenHead; // the common case: no shifting
+            else taken.erase(taken.begin() + std::ptrdiff_t(i));
+            return true;
+        }
+        return false;
+    };
+    if (takeFrom(q.takenHead)) return true;
+    if (q.takenHead == taken.size()) { // all read: make room for the next batch
+        taken.clear();
+        if (taken.capacity() > kKeptRoom) std::vector<MSG>().swap(taken);
+        q.takenHead = 0;
     }
-    return false;
+    const size_t seen = taken.size();
+    {
+        std::lock_guard<std::mutex> hold(q.lock);
+        if (q.posted.empty()) return false;
+        if (taken.empty()) taken.swap(q.posted);
+        else taken.insert(taken.end(), q.posted.begin(), q.posted.end());
+        q.posted.clear();
+    }
+    return takeFrom(seen);
 }
 
 bool TakeTimer(ThreadQueue& q, MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remove) {
-    if (!InRange(WM_TIMER, filterMin, filterMax)) return false;
-    int64_t now = MonotonicMs();
+    if (q.timers.empty() || !InRange(WM_TIMER, filterMin, filterMax)) return false;
+    int64_t now = MonotonicMilliseconds();
     Timer* next = nullptr;
     for (Timer& t : q.timers)
         if (t.due <= now && WindowPasses(t.hwnd, filter) && (!next || t.due < next->due)) next = &t;
@@ -86,25 +114,48 @@ int MsUntilNextTimer(const ThreadQueue& q) {
     if (q.timers.empty()) return -1;
     int64_t due = q.timers.front().due;
     for (const Timer& t : q.timers) due = std::min(due, t.due);
-    return static_cast<int>(std::max<int64_t>(0, due - MonotonicMs()));
+    return static_cast<int>(std::max<int64_t>(0, due - MonotonicMilliseconds()));
 }
 
-bool PollDescriptors(ThreadQueue& q) { return q.Sleep(0, true); }
+// Runs the callbacks of ready descriptors without waiting; true when one ran.
+bool PollDescriptors(ThreadQueue& q) { return q.HasNotifiers() && q.Sleep(0, true); }
 
 } // namespace
 
 ThreadQueue::ThreadQueue(DWORD tid) : threadId(tid), backend(CreateLoopBackend()) {}
 
+// A wake costs a write to the backend only when the owner sleeps, or is
+// about to: the owner announces its sleep and then looks at the pending
+// flag, a waker raises the flag and then looks at the announcement; with
+// both in one total order (seq_cst), at least one of them sees the other.
+// A busy owner, which looks at its queue again anyway, costs its posters
+// no system call.
 void ThreadQueue::Wake() {
-    if (!m_wakePending.exchange(true, std::memory_order_acq_rel)) backend->Wake();
+    // A wake already pending stands for this one too; looking first spares
+    // the posters of a burst a write to the shared flag each.
+    if (m_wakePending.load(std::memory_order_seq_cst) || m_wakePending.exchange(true, std::memory_order_seq_cst))
+        return;
+    if (m_sleeping.load(std::memory_order_seq_cst)) backend->Wake();
 }
 
 bool ThreadQueue::Sleep(int timeoutMs, bool watchFds) {
     std::vector<ReadyFd> ready;
+    if (timeoutMs != 0) {
+        m_sleeping.store(true, std::memory_order_seq_cst);
+        if (m_wakePending.load(std::memory_order_seq_cst)) { // woken before the announcement
+            timeoutMs = 0;
+            if (!watchFds || !HasNotifiers()) { // nothing to poll: no need to ask the backend
+                m_sleeping.store(false, std::memory_order_relaxed);
+                m_wakePending.store(false, std::memory_order_seq_cst);
+                return false;
+            }
+        }
+    }
     backend->Wait(timeoutMs, watchFds, ready);
+    m_sleeping.store(false, std::memory_order_relaxed);
     // Cleared after the wait: anything posted from here on is seen by the
     // caller's next look at the queue, or wakes the next wait.
-    m_wakePending.store(false, std::memory_order_release);
+    m_wakePending.store(false, std::memory_order_seq_cst);
     bool called = false;
     for (const ReadyFd& r : ready) {
         std::shared_ptr<NotifierEntry> entry;
@@ -123,12 +174,6 @@ bool ThreadQueue::Sleep(int timeoutMs, bool watchFds) {
     return called;
 }
 
-int64_t MonotonicMs() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 POINT LastMousePosition() {
     uint64_t v = g_mousePosition.load(std::memory_order_relaxed);
     return POINT{static_cast<LONG>(static_cast<uint32_t>(v)), static_cast<LONG>(static_cast<uint32_t>(v >> 32))};
@@ -139,6 +184,11 @@ void SetLastMousePosition(POINT p) {
 }
 
 std::shared_ptr<ThreadQueue> CurrentQueue() {
+    OwnQueue();
+    return tlsQueue.queue;
+}
+
+ThreadQueue* OwnQueue() {
     if (tlsQueueGone) return nullptr;
     if (!tlsQueue.queue) {
         auto q = std::make_shared<ThreadQueue>(GetCurrentThreadId());
@@ -148,10 +198,10 @@ std::shared_ptr<ThreadQueue> CurrentQueue() {
         std::lock_guard<std::mutex> hold(r.lock);
         r.byThread[q->threadId] = q;
     }
-    return tlsQueue.queue;
+    return tlsQueue.queue.get();
 }
 
-void EnsureThreadQueue() { CurrentQueue(); }
+void EnsureThreadQueue() { OwnQueue(); }
 
 std::shared_ptr<ThreadQueue> QueueOfThread(DWORD threadId) {
     QueueRegistry& r = Registry();
@@ -166,11 +216,14 @@ void ReleaseThreadQueue() {
     if (q) DestroyThreadWindows(*q);
     tlsQueueGone = true;
     if (!q) return;
+    q->taken.clear();
+    q->takenHead = 0;
     std::deque<std::shared_ptr<SentMessage>> unanswered;
     {
         std::lock_guard<std::mutex> hold(q->lock);
         q->alive = false;
         unanswered.swap(q->sent);
+        q->hasSent.store(false, std::memory_order_relaxed);
         q->posted.clear();
         for (auto& n : q->notifiers) q->backend->Unwatch(n.second->fd);
         q->notifiers.clear();
@@ -214,6 +267,7 @@ LRESULT SendToQueue(const std::shared_ptr<ThreadQueue>& target, HWND window, UIN
         std::lock_guard<std::mutex> hold(target->lock);
         if (!target->alive) return 0;
         target->sent.push_back(sm);
+        target->hasSent.store(true, std::memory_order_release);
     }
     target->Wake();
     while (!sm->done.load(std::memory_order_acquire)) {
@@ -226,10 +280,9 @@ LRESULT SendToQueue(const std::shared_ptr<ThreadQueue>& target, HWND window, UIN
 
 bool FetchMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool remove, DWORD timeoutMs,
                   bool returnAfterCallbacks) {
-    std::shared_ptr<ThreadQueue> q = CurrentQueue();
+    ThreadQueue* q = OwnQueue();
     if (!q || !msg) return false;
-    const bool timed = timeoutMs != INFINITE;
-    const int64_t deadline = MonotonicMs() + (timed ? timeoutMs : 0);
+    const Deadline deadline = Deadline::After(timeoutMs);
     for (int pass = 0;; ++pass) {
         ServeSent(*q);
         if (TakePosted(*q, msg, window, filterMin, filterMax, remove)) {
@@ -246,7 +299,7 @@ bool FetchMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool re
             break;
         }
         // A descriptor that stays ready must not keep a timed call here for ever.
-        const bool expired = timed && pass > 0 && MonotonicMs() >= deadline;
+        const bool expired = pass > 0 && deadline.HasPassed();
         if (!expired && PollDescriptors(*q)) {
             if (returnAfterCallbacks) return false;
             continue;
@@ -261,10 +314,10 @@ bool FetchMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool re
         if (expired) return false;
 
         int wait = MsUntilNextTimer(*q);
-        if (timed) {
-            int64_t left = deadline - MonotonicMs();
-            if (left <= 0) return false;
-            wait = wait < 0 ? static_cast<int>(left) : std::min<int>(wait, static_cast<int>(left));
+        if (!deadline.IsInfinite()) {
+            const int left = deadline.RemainingMilliseconds();
+            if (left == 0) return false;
+            wait = wait < 0 ? left : std::min(wait, left);
         }
         if (q->Sleep(wait, true) && returnAfterCallbacks) return false;
     }
@@ -348,7 +401,7 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc) {
         do id = nextId++;
         while (id == 0 || find(id) != q->timers.end());
     }
-    Timer timer{window, id, elapse, MonotonicMs() + elapse, proc};
+    Timer timer{window, id, elapse, MonotonicMilliseconds() + elapse, proc};
     auto it = find(id);
     if (it != q->timers.end()) *it = timer;
     else q->timers.push_back(timer);

@@ -1,6 +1,7 @@
 // Window pixels: the surfaces of top-level windows, the window DCs, the
-// default background erase, and the X display of visible top-level windows.
-// It joins the windows through the observer of detail/WindowSurface.h.
+// default background erase, and showing visible top-level windows through
+// the display back end (detail/DisplayBackend.h). It joins the windows
+// through the observer of detail/WindowSurface.h.
 //
 // A top-level window owns one surface of its client size; a child window
 // paints into its part of that surface through a DC whose device origin is
@@ -14,14 +15,13 @@
 #include <zep3/platform/GdiFunctions.h>
 #include <zep3/platform/MessagePump.h>
 #include <zep3/platform/PaintDC.h>
-#include <zep3/platform/SurfacePresenter.h>
 #include <zep3/platform/Thread.h>
 #include <zep3/platform/Wnd.h>
 #include <zep3/platform/detail/DCImpl.h>
+#include <zep3/platform/detail/DisplayBackend.h>
 #include <zep3/platform/detail/WindowSurface.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -37,12 +37,12 @@ struct TopLevel {
     CPixelSurface surface;
     CRect dirty;          // drawn, not yet sent to the display
     // Used on the window's thread only:
-    std::unique_ptr<CSurfacePresenter> presenter;
-    CFdNotifier notifier; // declared after the presenter: unregistered before it closes
+    std::unique_ptr<DisplayWindow> shown;
+    CFdNotifier notifier; // declared after `shown`: unregistered before it closes
     int shownWidth = 0, shownHeight = 0;
     struct {
         bool armed = false;
-        unsigned long time = 0;
+        DWORD time = 0;
         POINT point{0, 0};
         int button = 0;
         HWND target = nullptr;
@@ -53,49 +53,30 @@ std::shared_ptr<TopLevel> TopLevelOf(HWND h) { return std::static_pointer_cast<T
 
 bool OnOwnThread(HWND h) { return GetWindowThreadProcessId(h, nullptr) == GetCurrentThreadId(); }
 
-// Windows go to the X display unless ZEP3_HEADLESS asks not to, and only
-// while that display answers: a display that failed to open is not asked
-// again until DISPLAY changes.
-std::mutex g_displayLock;
-std::string g_failedDisplay;
-
-bool DisplayWanted() {
-    const char* headless = std::getenv("ZEP3_HEADLESS");
-    if (headless && *headless && std::strcmp(headless, "0") != 0) return false;
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return false;
-    std::lock_guard<std::mutex> hold(g_displayLock);
-    return g_failedDisplay != display;
-}
-
-void DisplayFailed() {
-    const char* display = std::getenv("DISPLAY");
-    std::lock_guard<std::mutex> hold(g_displayLock);
-    g_failedDisplay = display ? display : "";
-}
-
 // --- the display of a top-level window (its own thread) ---------------------------
 
 void OnDisplayEvents(HWND h);
 
 void Flush(TopLevel& d) {
     std::lock_guard<std::mutex> hold(d.lock);
-    if (d.presenter && !d.dirty.IsRectEmpty()) d.presenter->Present(d.surface, &d.dirty);
+    if (d.shown && !d.dirty.IsRectEmpty()) d.shown->Present(d.surface, &d.dirty);
     d.dirty.SetRectEmpty();
 }
 
 void CloseDisplay(TopLevel& d) {
     d.notifier.Unregister();
-    d.presenter.reset();
+    d.shown.reset();
 }
 
-// Brings the X window in line with the window: opened while the window is
-// visible, closed when hidden, of the same size, showing what was drawn.
+// Brings the display window in line with the window: opened while the
+// window is visible, closed when hidden, of the same size, showing what was
+// drawn.
 void Sync(HWND h) {
     std::shared_ptr<TopLevel> d = TopLevelOf(h);
     if (!d) return;
     CWnd* wnd = CWnd::FromHandle(h);
-    if (!wnd || !wnd->IsWindowVisible() || (!d->presenter && !DisplayWanted())) {
+    DisplayBackend* display = d->shown ? nullptr : CurrentDisplay();
+    if (!wnd || !wnd->IsWindowVisible() || (!d->shown && !display)) {
         CloseDisplay(*d);
         std::lock_guard<std::mutex> hold(d->lock);
         d->dirty.SetRectEmpty();
@@ -107,23 +88,19 @@ void Sync(HWND h) {
         width = d->surface.GetWidth();
         height = d->surface.GetHeight();
     }
-    if (!d->presenter) {
+    if (!d->shown) {
         if (width <= 0 || height <= 0) return;
-        auto presenter = std::make_unique<CSurfacePresenter>();
         CString title;
         wnd->GetWindowText(title);
-        if (!presenter->Open(width, height, title)) {
-            DisplayFailed();
-            return;
-        }
-        d->presenter = std::move(presenter);
+        d->shown = display->OpenWindow(width, height, title);
+        if (!d->shown) return;
         d->shownWidth = width;
         d->shownHeight = height;
-        d->notifier.Register(d->presenter->GetConnectionFd(), CFdNotifier::Read, [h](DWORD) { OnDisplayEvents(h); });
+        d->notifier.Register(d->shown->EventDescriptor(), CFdNotifier::Read, [h](DWORD) { OnDisplayEvents(h); });
         std::lock_guard<std::mutex> hold(d->lock);
         d->dirty = CRect(0, 0, width, height);
     } else if (width != d->shownWidth || height != d->shownHeight) {
-        d->presenter->Resize(width, height);
+        d->shown->Resize(width, height);
         d->shownWidth = width;
         d->shownHeight = height;
     }
@@ -136,19 +113,6 @@ void SyncSoon(HWND h) {
     else ::PostMessage(h, WM_ZEP3_SYNCDISPLAY, 0, 0);
 }
 
-// X's modifier and button masks.
-constexpr unsigned kShift = 1u << 0, kControl = 1u << 2, kButton1 = 1u << 8, kButton2 = 1u << 9, kButton3 = 1u << 10;
-
-UINT KeyFlags(unsigned state) {
-    UINT keys = 0;
-    if (state & kButton1) keys |= MK_LBUTTON;
-    if (state & kButton2) keys |= MK_MBUTTON;
-    if (state & kButton3) keys |= MK_RBUTTON;
-    if (state & kShift) keys |= MK_SHIFT;
-    if (state & kControl) keys |= MK_CONTROL;
-    return keys;
-}
-
 bool ClassWantsDoubleClicks(HWND h) {
     char name[256];
     WNDCLASS wc;
@@ -158,19 +122,18 @@ bool ClassWantsDoubleClicks(HWND h) {
 // A button press or release. As on Windows, a second press of the same
 // button on the same window within the double-click time and 4 x 4 pixels
 // of the first is a double click when the window's class asks for them.
-void Button(HWND h, TopLevel& d, const PresenterEvent& e) {
+void Button(HWND h, TopLevel& d, const DisplayEvent& e) {
     struct Kind {
         UINT flag, down, up, dbl;
     };
     static const Kind kinds[] = {{MK_LBUTTON, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK},
                                  {MK_MBUTTON, WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK},
                                  {MK_RBUTTON, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK}};
-    if (e.button < 1 || e.button > 3) return; // the wheel and extra buttons are not passed on
+    if (e.button < 1 || e.button > 3) return;
     const Kind& k = kinds[e.button - 1];
     const POINT point{e.x, e.y};
-    const UINT keys = KeyFlags(e.state);
-    if (e.type == PresenterEvent::ButtonUp) {
-        PostMouseInput(h, k.up, keys & ~k.flag, point);
+    if (e.type == DisplayEvent::ButtonUp) {
+        PostMouseInput(h, k.up, e.keys, point);
         return;
     }
     const HWND target = MouseTarget(h, point);
@@ -187,20 +150,20 @@ void Button(HWND h, TopLevel& d, const PresenterEvent& e) {
         c.button = e.button;
         c.target = target;
     }
-    PostMouseInput(h, message, keys | k.flag, point);
+    PostMouseInput(h, message, e.keys, point);
 }
 
-// The X connection is readable: turn its events into window messages.
+// The display window has events: turn them into window messages.
 void OnDisplayEvents(HWND h) {
     std::shared_ptr<TopLevel> d = TopLevelOf(h); // kept while handlers run
     if (!d) return;
-    PresenterEvent e;
-    while (d->presenter && d->presenter->PollEvent(&e)) {
+    DisplayEvent e;
+    while (d->shown && d->shown->NextEvent(&e)) {
         switch (e.type) {
-        case PresenterEvent::ButtonDown:
-        case PresenterEvent::ButtonUp: Button(h, *d, e); break;
-        case PresenterEvent::Motion: PostMouseInput(h, WM_MOUSEMOVE, KeyFlags(e.state), POINT{e.x, e.y}); break;
-        case PresenterEvent::Resized:
+        case DisplayEvent::ButtonDown:
+        case DisplayEvent::ButtonUp: Button(h, *d, e); break;
+        case DisplayEvent::Motion: PostMouseInput(h, WM_MOUSEMOVE, e.keys, POINT{e.x, e.y}); break;
+        case DisplayEvent::Resized:
             if (CWnd* wnd = CWnd::FromHandle(h)) {
                 d->shownWidth = e.width;
                 d->shownHeight = e.height;
@@ -209,8 +172,8 @@ void OnDisplayEvents(HWND h) {
                 wnd->MoveWindow(r.left, r.top, e.width, e.height);
             }
             break;
-        case PresenterEvent::CloseRequest: ::PostMessage(h, WM_CLOSE, 0, 0); break;
-        default: break; // exposures are repainted by the presenter; no keyboard here
+        case DisplayEvent::CloseRequest: ::PostMessage(h, WM_CLOSE, 0, 0); break;
+        default: break;
         }
     }
 }
@@ -316,7 +279,7 @@ void CloseWindowDC(HWND top, TopLevel& d, const CRect& bounds) {
 CPixelSurface& ScreenSurface() {
     static CPixelSurface* screen = [] {
         int width = 1024, height = 768;
-        if (DisplayWanted()) CSurfacePresenter::GetScreenSize(&width, &height);
+        if (DisplayBackend* display = CurrentDisplay()) display->GetScreenSize(&width, &height);
         return new CPixelSurface(width, height);
     }();
     return *screen;

@@ -10,11 +10,10 @@
 //
 // Pixels: a top-level window owns a 32-bit surface of its size; its child
 // windows paint into their part of it (CPaintDC, CClientDC), parents under
-// their children. Headless, that is all. When an X display is there (DISPLAY
-// set and answering, and ZEP3_HEADLESS not set to 1), a visible top-level
-// window is also shown in an X window: what each paint changed is sent there,
-// and the X window's mouse, resize and close events arrive as WM_ messages
-// through the owning thread's loop (see docs/platform-runtime.md).
+// their children. Headless, that is all. When a display is there, a visible
+// top-level window is also shown on it: what each paint changed is sent
+// there, and the display's mouse, resize and close input arrives as WM_
+// messages through the owning thread's loop (see docs/platform-drawing.md).
 //
 // The framework's message maps are replaced by virtual functions: WindowProc
 // decodes the messages below and calls the matching On... handler, whose base

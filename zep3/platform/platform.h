@@ -57,7 +57,6 @@
 #include <zep3/platform/StdioFile.h>
 #include <zep3/platform/String.h>
 #include <zep3/platform/StringArray.h>
-#include <zep3/platform/SurfacePresenter.h>
 #include <zep3/platform/SyncObject.h>
 #include <zep3/platform/Thread.h>
 #include <zep3/platform/Time.h>

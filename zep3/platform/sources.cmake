@@ -35,7 +35,6 @@ zep3_sources(
   Resource.cpp
   StdioFile.cpp
   String.cpp
-  SurfacePresenter.cpp
   Thread.cpp
   Time.cpp
   WinThread.cpp
@@ -44,15 +43,19 @@ zep3_sources(
   WindowClasses.cpp
   WindowFunctions.cpp
   Wnd.cpp
+  detail/DisplayBackend.cpp
+  detail/DisplayX11.cpp
   detail/FontEngine.cpp
+  detail/HeadlessDisplay.cpp
   detail/Posix.cpp
+  detail/Random.cpp
   detail/Raster.cpp
   detail/Wildcard.cpp
   detail/WindowTable.cpp
 )
 
-# Text: FreeType over the fonts fontconfig finds. The presenter: Xlib, linked
-# privately; without a display it is simply never opened.
+# Text: FreeType over the fonts fontconfig finds. The X11 display back end:
+# Xlib, linked privately; without a display it is simply never opened.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(ZEP3_FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(ZEP3_FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)

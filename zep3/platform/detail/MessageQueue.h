@@ -14,6 +14,7 @@
 #include <functional>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace zep3::detail {
 
@@ -42,7 +43,7 @@ struct Timer {
     HWND hwnd;
     UINT_PTR id;
     UINT interval;
-    int64_t due; // monotonic milliseconds
+    int64_t due; // MonotonicMilliseconds()
     TIMERPROC proc;
 };
 
@@ -56,16 +57,24 @@ public:
     // timeoutMs passes; the ready descriptors' callbacks are then called.
     // True when a callback ran.
     bool Sleep(int timeoutMs, bool watchFds);
+    // Owner: whether any descriptor notifier is registered.
+    bool HasNotifiers() {
+        std::lock_guard<std::mutex> hold(lock);
+        return !notifiers.empty();
+    }
 
     const DWORD threadId;
     std::mutex lock;
     bool alive = true;                                       // lock
-    std::deque<MSG> posted;                                  // lock
+    std::vector<MSG> posted;                                 // lock: not yet taken over by the owner
     std::deque<std::shared_ptr<SentMessage>> sent;           // lock
+    std::atomic<bool> hasSent{false};                        // written under lock: sent is not empty
     std::unordered_map<uint64_t, std::shared_ptr<NotifierEntry>> notifiers; // lock
     uint64_t nextKey = 1;                                    // lock
     std::unique_ptr<LoopBackend> backend;                    // Watch/Unwatch under lock
 
+    std::vector<MSG> taken; // owner: posted messages moved over in one go, older than those in posted
+    size_t takenHead = 0;   // owner: taken[0 .. takenHead) have been read
     bool quit = false; // owner
     int quitCode = 0;  // owner
     int postedRun = 0; // owner: posted messages returned since descriptors were last polled
@@ -75,12 +84,15 @@ public:
     std::atomic<bool> paintHint{false}; // some window of this thread may need painting
 
 private:
-    std::atomic<bool> m_wakePending{false};
+    std::atomic<bool> m_wakePending{false}; // a wake since the owner's last wait
+    std::atomic<bool> m_sleeping{false};    // the owner waits, or is about to
 };
 
 // The calling thread's queue, made on first use; null once the thread has
 // released it on its way out.
 std::shared_ptr<ThreadQueue> CurrentQueue();
+// The same without taking a reference, for the owner's own use.
+ThreadQueue* OwnQueue();
 // The queue of the thread with that id, if it has a live one.
 std::shared_ptr<ThreadQueue> QueueOfThread(DWORD threadId);
 void EnsureThreadQueue();
@@ -99,7 +111,6 @@ bool FetchMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool re
 // Removes the timers of a window of the calling thread.
 void KillWindowTimers(ThreadQueue& queue, HWND window);
 
-int64_t MonotonicMs();
 POINT LastMousePosition();
 void SetLastMousePosition(POINT screenPoint);
 

@@ -1,0 +1,171 @@
+#include "DevicesTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace devicestest {
+
+PtyPair::PtyPair() {
+    char name[256] = {};
+    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+        ADD_FAILURE() << "openpty: " << errno;
+        return;
+    }
+    m_path = name;
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    fcntl(m_slave, F_SETFD, FD_CLOEXEC);
+}
+
+PtyPair::~PtyPair() {
+    if (m_master >= 0) close(m_master);
+    if (m_slave >= 0) close(m_slave);
+}
+
+void PtyPair::Send(const std::string& bytes) const {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    size_t sent = 0;
+    while (sent < bytes.size() && std::chrono::steady_clock::now() < limit) {
+        const ssize_t n = write(m_master, bytes.data() + sent, bytes.size() - sent);
+        if (n > 0) sent += size_t(n);
+        pollfd fd{m_master, POLLOUT, 0};
+        if (n <= 0) poll(&fd, 1, 100);
+    }
+    ASSERT_EQ(sent, bytes.size());
+}
+
+std::string PtyPair::Receive(size_t size) const {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string got;
+    char buffer[4096];
+    while (got.size() < size && std::chrono::steady_clock::now() < limit) {
+        pollfd fd{m_master, POLLIN, 0};
+        poll(&fd, 1, 100);
+        const ssize_t n = read(m_master, buffer, std::min(sizeof buffer, size - got.size()));
+        if (n > 0) got.append(buffer, size_t(n));
+    }
+    return got;
+}
+
+int PtyPair::Queued() const {
+    int queued = 0;
+    ioctl(m_slave, FIONREAD, &queued);
+    return queued;
+}
+
+void PtyPair::HangUp() {
+    close(m_master);
+    m_master = -1;
+}
+
+ComAlias::ComAlias(int n, const std::string& path) : m_n(n) {
+    setenv(("ZEP3_COM" + std::to_string(n)).c_str(), path.c_str(), 1);
+}
+
+ComAlias::~ComAlias() { unsetenv(("ZEP3_COM" + std::to_string(m_n)).c_str()); }
+
+bool WaitFor(const std::function<bool()>& cond) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > limit) return cond();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+std::string RegisteredThreadNames() {
+    CSingleLock lock(&CThreadManager::m_CriticalSection, true);
+    std::string names;
+    POSITION pos = CThreadManager::m_ThreadInfoMap.GetStartPosition();
+    while (pos) {
+        unsigned int id = 0;
+        SThreadInfo* info = nullptr;
+        CThreadManager::m_ThreadInfoMap.GetNextAssoc(pos, id, info);
+        names += std::string(info->m_Name) + ";";
+    }
+    return names;
+}
+
+class FakeLines::Lines : public zep3::detail::ModemLines {
+public:
+    explicit Lines(FakeLines& owner) : m_owner(owner) {}
+    bool GetStatus(DWORD& status) override {
+        std::lock_guard<std::mutex> hold(m_owner.m_lock);
+        status = m_owner.m_status;
+        return !m_owner.m_broken;
+    }
+    bool Escape(DWORD code) override {
+        std::lock_guard<std::mutex> hold(m_owner.m_lock);
+        m_owner.m_escapes += std::to_string(code) + " ";
+        if (code == SETDTR || code == CLRDTR) m_owner.m_dtr = code == SETDTR;
+        if (code == SETRTS || code == CLRRTS) m_owner.m_rts = code == SETRTS;
+        return !m_owner.m_broken;
+    }
+    bool GetCounts(zep3::detail::LineCounts& counts) override {
+        std::lock_guard<std::mutex> hold(m_owner.m_lock);
+        counts = m_owner.m_counts;
+        return !m_owner.m_broken;
+    }
+
+private:
+    FakeLines& m_owner;
+};
+
+FakeLines::FakeLines() {
+    zep3::detail::SetModemLinesFactory([this](int) { return std::make_unique<Lines>(*this); });
+}
+
+FakeLines::~FakeLines() { zep3::detail::SetModemLinesFactory(nullptr); }
+
+void FakeLines::Set(DWORD line, bool on) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (bool(m_status & line) == on) return;
+    m_status ^= line;
+    if (line == MS_CTS_ON) ++m_counts.cts;
+    if (line == MS_DSR_ON) ++m_counts.dsr;
+    if (line == MS_RLSD_ON) ++m_counts.rlsd;
+}
+
+void FakeLines::Ring() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    ++m_counts.ring;
+}
+
+void FakeLines::Break() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    ++m_counts.breaks;
+}
+
+std::string FakeLines::Escapes() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_escapes;
+}
+
+bool FakeLines::Dtr() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_dtr;
+}
+
+bool FakeLines::Rts() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_rts;
+}
+
+void FakeLines::SetBroken(bool broken) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_broken = broken;
+}
+
+std::string PluginFolder() { return ZEP3_DEVICES_PLUGIN_DIR "/"; }
+
+} // namespace devicestest

@@ -1,0 +1,290 @@
+// CSerialPort over pseudo-terminals: the slave is the port, the test plays
+// the far end on the master.
+#include "DevicesTestSupport.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <dirent.h>
+#include <future>
+#include <poll.h>
+#include <random>
+#include <regex>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace devicestest;
+using zep3::detail::SerialDevicePath;
+
+namespace {
+
+bool OpenPort(CSerialPort& port, const CString& name, CSerialPort::ReceiveProc onReceive = nullptr,
+              void* user = nullptr) {
+    return port.Open(name, onReceive, user, CBR_115200, 0, false, false, 8, NOPARITY, ONESTOPBIT);
+}
+
+std::string RandomBytes(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+}
+
+// The system names of the process's threads, each followed by ";".
+std::string SystemThreadNames() {
+    std::string names;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(dir))
+            if (e->d_name[0] != '.')
+                names += zep3test::readFile(std::string("/proc/self/task/") + e->d_name + "/comm") + ";";
+        closedir(dir);
+    }
+    return names;
+}
+
+// Everything ReadStr gives until `size` bytes came (10 s at most).
+std::string ReadAll(CSerialPort& port, size_t size) {
+    std::string got;
+    WaitFor([&] {
+        CString text;
+        if (port.ReadStr(text)) got += text.str();
+        return got.size() >= size;
+    });
+    return got;
+}
+
+} // namespace
+
+TEST(SerialPort, PortNames) {
+    EXPECT_EQ(CSerialPort::GetComStr(3), "COM3");
+    EXPECT_EQ(CSerialPortLine::GetComStr(12), "COM12");
+    unsetenv("ZEP3_COM3");
+    EXPECT_EQ(SerialDevicePath("COM3"), "/dev/ttyS2");
+    EXPECT_EQ(SerialDevicePath("com1"), "/dev/ttyS0");
+    EXPECT_EQ(SerialDevicePath("\\\\.\\COM12"), "/dev/ttyS11");
+    EXPECT_EQ(SerialDevicePath("/dev/ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(SerialDevicePath("COM0"), "COM0");
+    EXPECT_EQ(SerialDevicePath("COM3x"), "COM3x");
+    ComAlias alias(3, "/dev/ttyACM1");
+    EXPECT_EQ(SerialDevicePath("COM3"), "/dev/ttyACM1");
+}
+
+TEST(SerialPort, TextsKeepZeroBytesAndOrder) {
+    PtyPair pty;
+    ComAlias com(21, pty.Path());
+    CSerialPort port;
+    ASSERT_TRUE(OpenPort(port, com.Name()));
+    EXPECT_TRUE(port.IsOpen());
+
+    CString untouched("keep");
+    EXPECT_FALSE(port.ReadStr(untouched));
+    EXPECT_EQ(untouched, "keep");
+
+    EXPECT_TRUE(port.WriteStr(CString("a\0b", 3)));
+    EXPECT_TRUE(port.WriteStr(CString("\0\0c\0", 4)));
+    EXPECT_EQ(pty.Receive(7), std::string("a\0b\0\0c\0", 7));
+    EXPECT_TRUE(WaitFor([&] { return port.IsWriteDone(); }));
+
+    pty.Send(std::string("\0x\0\0", 4));
+    EXPECT_EQ(ReadAll(port, 4), std::string("\0x\0\0", 4));
+}
+
+TEST(SerialPort, MegabyteEachWayWithACallbackPerChunk) {
+    PtyPair pty;
+    struct Sink {
+        std::mutex lock;
+        std::string data;
+        int calls = 0;
+        size_t largest = 0;
+    } sink;
+    CSerialPort port;
+    ASSERT_TRUE(OpenPort(port, pty.Path().c_str(), [](CString const& chunk, void* user) {
+        Sink& s = *static_cast<Sink*>(user);
+        std::lock_guard<std::mutex> hold(s.lock);
+        s.data += chunk.str();
+        ++s.calls;
+        s.largest = std::max(s.largest, size_t(chunk.GetLength()));
+    }, &sink));
+
+    const std::string out = RandomBytes(1 << 20, 1), in = RandomBytes(1 << 20, 2);
+    // The far end sends and receives at once, as fast as the terminal goes.
+    std::future<std::string> farEnd = std::async(std::launch::async, [&] {
+        std::string got;
+        size_t sent = 0;
+        char buffer[65536];
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while ((got.size() < out.size() || sent < in.size()) && std::chrono::steady_clock::now() < limit) {
+            pollfd fd{pty.Master(), short(POLLIN | (sent < in.size() ? POLLOUT : 0)), 0};
+            poll(&fd, 1, 100);
+            const ssize_t n = read(pty.Master(), buffer, sizeof buffer);
+            if (n > 0) got.append(buffer, size_t(n));
+            if (sent < in.size()) {
+                const ssize_t w = write(pty.Master(), in.data() + sent, std::min<size_t>(4096, in.size() - sent));
+                if (w > 0) sent += size_t(w);
+            }
+        }
+        return got;
+    });
+    EXPECT_TRUE(port.WriteStr(CString(out.data(), int(out.size()))));
+    const std::string received = ReadAll(port, in.size());
+    const std::string sentByPort = farEnd.get();
+    EXPECT_EQ(sentByPort.size(), out.size());
+    EXPECT_TRUE(sentByPort == out) << "the far end received other bytes";
+    EXPECT_EQ(received.size(), in.size());
+    EXPECT_TRUE(received == in) << "the port received other bytes";
+    std::lock_guard<std::mutex> hold(sink.lock);
+    EXPECT_TRUE(sink.data == in) << "the chunks do not add up to the input";
+    EXPECT_GE(sink.calls, int(in.size() / 1024));
+    EXPECT_LE(sink.largest, 1024u);
+}
+
+TEST(SerialPort, SettingsAsTermios) {
+    termios t{};
+    ASSERT_TRUE(zep3::detail::MakeTermios({CBR_19200, 0, true, true, 7, EVENPARITY, TWOSTOPBITS}, t));
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B19200));
+    EXPECT_EQ(cfgetispeed(&t), speed_t(B19200));
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CLOCAL | CREAD),
+              tcflag_t(CS7 | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD));
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK), tcflag_t(IXON | IXOFF));
+    EXPECT_EQ(t.c_cc[VSTART], 0x11);
+    EXPECT_EQ(t.c_cc[VSTOP], 0x13);
+    ASSERT_TRUE(zep3::detail::MakeTermios({CBR_115200, 0, false, false, 5, MARKPARITY, ONE5STOPBITS}, t));
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS),
+              tcflag_t(CS5 | PARENB | PARODD | CMSPAR | CSTOPB));
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+    ASSERT_TRUE(zep3::detail::MakeTermios({CBR_9600, 0, false, false, 9, SPACEPARITY, ONESTOPBIT}, t));
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB), tcflag_t(CS8 | PARENB | CMSPAR));
+    EXPECT_FALSE(zep3::detail::MakeTermios({250000, 0, false, false, 8, ODDPARITY, ONESTOPBIT}, t));
+}
+
+// A pseudo-terminal keeps all but the byte size and parity enable, which it
+// forces to 8 bits without parity.
+TEST(SerialPort, SettingsReachTheTerminal) {
+    PtyPair pty;
+    CSerialPort port;
+    ASSERT_TRUE(port.Open(pty.Path().c_str(), nullptr, nullptr, CBR_19200, 0, true, true, 7, ODDPARITY, TWOSTOPBITS));
+    termios t;
+    ASSERT_EQ(tcgetattr(pty.Slave(), &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B19200));
+    EXPECT_EQ(t.c_cflag & (PARODD | CMSPAR | CSTOPB | CRTSCTS | CLOCAL | CREAD),
+              tcflag_t(PARODD | CSTOPB | CRTSCTS | CLOCAL | CREAD));
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK), tcflag_t(IXON | IXOFF));
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(t.c_cc[VSTART], 0x11);
+    EXPECT_EQ(t.c_cc[VSTOP], 0x13);
+
+    ASSERT_TRUE(port.Open(pty.Path().c_str(), nullptr, nullptr, CBR_115200, 0, false, false, 8, NOPARITY,
+                          ONESTOPBIT));
+    ASSERT_EQ(tcgetattr(pty.Slave(), &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B115200));
+    EXPECT_EQ(t.c_cflag & (PARODD | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+
+    // A rate without a constant of its own goes through termios2.
+    ASSERT_TRUE(port.Open(pty.Path().c_str(), nullptr, nullptr, 250000, 0, false, false, 8, NOPARITY, ONESTOPBIT));
+    ASSERT_EQ(tcgetattr(pty.Slave(), &t), 0);
+    EXPECT_EQ(t.c_cflag & CBAUD, tcflag_t(0010000)); // BOTHER
+}
+
+TEST(SerialPort, OpensAreExclusiveForEveryProcess) {
+    PtyPair pty;
+    ComAlias com(22, pty.Path());
+    CSerialPort first;
+    ASSERT_TRUE(OpenPort(first, com.Name()));
+
+    CSerialPort second;
+    SetLastError(0);
+    EXPECT_FALSE(OpenPort(second, com.Name()));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(second.IsOpen());
+    CSerialPortLine line;
+    EXPECT_FALSE(line.Open(pty.Path().c_str(), nullptr, nullptr, CBR_9600, 0, false, false, 8, 0, 0));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+
+    // Another process, root or not, is refused the same way.
+    const pid_t child = fork();
+    if (child == 0) {
+        CSerialPortLine other;
+        _exit(other.Open(com.Name(), nullptr, nullptr, CBR_9600, 0, false, false, 8, 0, 0) ? 100
+                                                                                          : int(GetLastError()));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(WEXITSTATUS(status), int(ERROR_ACCESS_DENIED));
+
+    first.Close();
+    EXPECT_TRUE(OpenPort(second, com.Name()));
+}
+
+TEST(SerialPort, OpenFailures) {
+    CSerialPort port;
+    EXPECT_FALSE(OpenPort(port, "/dev/zep3-no-such-port"));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(OpenPort(port, "/dev/null")); // no terminal
+    EXPECT_FALSE(port.IsOpen());
+    port.Close(); // never opened: harmless
+    EXPECT_FALSE(port.SetDtr(true));
+    EXPECT_FALSE(port.IsCts());
+}
+
+TEST(SerialPort, CloseEndsWaitingThreads) {
+    {
+        PtyPair pty;
+        CSerialPort port;
+        ASSERT_TRUE(OpenPort(port, pty.Path().c_str()));
+        const std::string names = RegisteredThreadNames();
+        EXPECT_NE(names.find(":SerialRead;"), std::string::npos) << names;
+        EXPECT_NE(names.find(":SerialWrite;"), std::string::npos) << names;
+        EXPECT_NE(SystemThreadNames().find("SerialRead"), std::string::npos);
+        // A read waiting for bytes, a write the far end never takes.
+        EXPECT_TRUE(port.WriteStr(CString(std::string(1 << 20, 'w'))));
+        std::future<void> closed = std::async(std::launch::async, [&] { port.Close(); });
+        ASSERT_EQ(closed.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        EXPECT_FALSE(port.IsOpen());
+        const std::string after = RegisteredThreadNames();
+        EXPECT_EQ(after.find(":Serial"), std::string::npos) << after;
+
+        // The far end hangs up: the read thread retries until Close.
+        ASSERT_TRUE(OpenPort(port, pty.Path().c_str()));
+        pty.HangUp();
+    }
+    // Gone from the process, not only from the registry.
+    EXPECT_TRUE(WaitFor([] { return SystemThreadNames().find("Serial") == std::string::npos; }))
+        << SystemThreadNames();
+}
+
+TEST(SerialPort, ModemLinesThroughTheDevice) {
+    FakeLines lines;
+    PtyPair pty;
+    CSerialPort port;
+    ASSERT_TRUE(OpenPort(port, pty.Path().c_str()));
+    EXPECT_EQ(lines.Escapes(), "6 4 "); // DTR and RTS dropped by the settings
+    EXPECT_TRUE(port.SetDtr(true));
+    EXPECT_TRUE(port.SetRts(true));
+    EXPECT_TRUE(lines.Dtr() && lines.Rts());
+    EXPECT_TRUE(port.SetRts(false));
+    EXPECT_FALSE(lines.Rts());
+    EXPECT_FALSE(port.IsCts());
+    lines.Set(MS_CTS_ON, true);
+    lines.Set(MS_DSR_ON, true);
+    EXPECT_TRUE(port.IsCts());
+    EXPECT_TRUE(port.IsDsr());
+    lines.SetBroken(true);
+    EXPECT_FALSE(port.IsCts());
+    EXPECT_FALSE(port.SetDtr(true));
+    lines.SetBroken(false);
+    port.Close();
+    EXPECT_FALSE(port.IsDsr());
+    EXPECT_FALSE(port.SetDtr(true));
+}
+
+TEST(SerialPort, GetTimeStrStampsToTheMillisecond) {
+    CSerialPort port;
+    const std::regex stamp("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\\.[0-9]{3}");
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(std::regex_match(port.GetTimeStr().GetString(), stamp));
+}

@@ -1,0 +1,4 @@
+#pragma once
+// Database client: MySQL/MariaDB connections and their stored results.
+#include <zep3/db/MySQLConnection.h>
+#include <zep3/db/MySQLResult.h>

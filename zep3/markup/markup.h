@@ -1,0 +1,3 @@
+#pragma once
+// Structured text: the XML document.
+#include <zep3/markup/Markup.h>

@@ -1,0 +1,3 @@
+zep3_sources(
+  Markup.cpp
+)

@@ -160,6 +160,33 @@ TEST(FtpLogon, ServerThatStopsAnsweringTimesOut) {
     release.set_value();
 }
 
+// The server announces an active transfer but never connects: the wait for
+// its connection is bounded too, and the file that would have been fetched
+// is not left behind.
+TEST(FtpLogon, ActiveConnectionThatNeverComesTimesOut) {
+    std::promise<void> release;
+    ScriptedPeer server([&](ScriptedPeer::Session& s) {
+        s.Send("220 ready\r\n");
+        s.Answer("230 In");
+        s.Answer("200 Binary");
+        s.Answer("200 PORT ok");
+        s.Answer("150 Opening data connection");
+        release.get_future().wait_for(std::chrono::seconds(20));
+    });
+    zep3test::TempDir local;
+    CFTPClient ftp;
+    ftp.SetTimeOut(200);
+    ASSERT_EQ(ftp.LogOnToServer("127.0.0.1", int(server.port()), "u", "", "", "", "", "", 0, 0), 1);
+    EXPECT_EQ(ftp.MoveFile("f", local.file("f").c_str(), 0, 1), 0);
+    EXPECT_EQ(ftp.m_strReply, CString("Network error"));
+    EXPECT_NE(access(local.file("f").c_str(), F_OK), 0);
+    release.set_value();
+    server.Finish();
+    ASSERT_EQ(server.received.size(), 4u);
+    EXPECT_EQ(server.received[2].compare(0, 15, "PORT 127,0,0,1,"), 0) << server.received[2];
+    EXPECT_EQ(server.received[3], "RETR f");
+}
+
 // A transfer that the server cuts short is judged by its final reply, and a
 // copy of the client shares the connection.
 TEST(FtpLogon, ShortTransferIsJudgedByTheFinalReply) {

@@ -29,7 +29,7 @@ class Passive(PassiveDTP):
 
 
 class Handler(FTPHandler):
-    pass
+    auth_failed_timeout = 0  # answer a wrong password at once
 
 
 Handler.authorizer = authorizer

@@ -110,13 +110,15 @@ TEST(FtpLogon, HostTextCarriesThePortOnlyWhenItIsNot21) {
     EXPECT_EQ(proxy.received, std::vector<std::string>{"USER u@files.example.org"});
 }
 
-TEST(FtpLogon, MultiLineRepliesAreReadWhole) {
+TEST(FtpLogon, MultiLineRepliesThenLogOff) {
     ScriptedPeer server([](ScriptedPeer::Session& s) {
         s.Send("220-Welcome\r\n230-x\r\n 220 indented\r\n220-still\r\n220 Ready\r\n");
         s.Read();
         s.Send("230-Welcome\r\n230-x inside\r\n230x\r\n230 Ready\r\n");
         s.Answer("211-Features\r\n MDTM\n211 End");
         s.Answer("200 NOOP ok");
+        s.Read(); // QUIT, answered by nothing
+        s.Read(); // the end of the connection
     });
     CFTPClient ftp;
     ASSERT_EQ(ftp.LogOnToServer("127.0.0.1", int(server.port()), "anonymous", "", "", "", "", "", 0, 0), 1);
@@ -125,6 +127,11 @@ TEST(FtpLogon, MultiLineRepliesAreReadWhole) {
     EXPECT_EQ(ftp.m_strReply, CString("211 End"));
     EXPECT_EQ(ftp.FTPcommand("NOOP"), 1); // the replies stayed in step
     EXPECT_EQ(ftp.m_strReply, CString("200 NOOP ok"));
+    ftp.LogOffServer();
+    server.Finish();
+    EXPECT_EQ(server.received, (std::vector<std::string>{"USER anonymous", "FEAT", "NOOP", "QUIT", ""}));
+    EXPECT_EQ(ftp.FTPcommand("NOOP"), 0);
+    EXPECT_EQ(ftp.m_strReply, CString("Network error"));
 }
 
 TEST(FtpLogon, LocalFailuresGiveTheFixedTexts) {

@@ -1,38 +1,20 @@
 // CMailslot between threads and processes: the waiting-size query, read
 // time-outs, short buffers, the maximum message size, and names that collide
 // or do not exist.
-#include "NetTestSupport.h"
-#include "support/TestSupport.h"
-
-#include <gtest/gtest.h>
+#include "PipeTestSupport.h"
 
 #include <sys/wait.h>
 
 using nettest::Pattern;
+using pipetest::WriteText;
 
 namespace {
 
-class Mailslots : public ::testing::Test {
-protected:
-    void SetUp() override { setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1); }
-    void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
-    zep3test::TempDir dir;
-};
+using Mailslots = pipetest::ScratchNames;
 
 const char kName[] = "\\\\.\\mailslot\\zep3\\alarms";
 
-bool Send(CMailslot& slot, const std::string& text) {
-    unsigned long done = 0;
-    return slot.Write(const_cast<char*>(text.data()), (unsigned long)text.size(), &done) &&
-           done == text.size();
-}
-
-std::string Take(CMailslot& slot, unsigned long size = 70000) {
-    std::string buffer(size, '\0');
-    unsigned long done = 0;
-    if (!slot.Read(&buffer[0], size, &done)) return "error " + std::to_string(GetLastError());
-    return buffer.substr(0, done);
-}
+std::string Take(CMailslot& slot, unsigned long size = 70000) { return pipetest::ReadOnce(slot, size); }
 
 unsigned long NextSize(CMailslot& slot) {
     unsigned long size = 12345;
@@ -47,9 +29,9 @@ TEST_F(Mailslots, MessagesWithTheWaitingSize) {
     EXPECT_EQ(NextSize(reader), MAILSLOT_NO_MESSAGE);
     EXPECT_EQ(Take(reader), "error 121"); // no wait: the time-out is 0
     ASSERT_TRUE(writer.Connect("\\\\.\\MailSlot\\ZEP3\\Alarms"));
-    ASSERT_TRUE(Send(writer, "first"));
-    ASSERT_TRUE(Send(writer, Pattern(60000, 1)));
-    ASSERT_TRUE(Send(writer, ""));
+    ASSERT_TRUE(WriteText(writer, "first"));
+    ASSERT_TRUE(WriteText(writer, Pattern(60000, 1)));
+    ASSERT_TRUE(WriteText(writer, ""));
     EXPECT_EQ(NextSize(reader), 5u);
     EXPECT_EQ(Take(reader, 4), "error 122"); // too short: the message stays
     EXPECT_EQ(Take(reader), "first");
@@ -75,10 +57,10 @@ TEST_F(Mailslots, NamesThatCollideOrDoNotExist) {
         EXPECT_EQ(GetLastError(), DWORD(ERROR_BAD_NETPATH));
     }
     ASSERT_TRUE(writer.Connect(kName));
-    EXPECT_FALSE(Send(writer, Pattern(17, 1))); // above the maximum size
+    EXPECT_FALSE(WriteText(writer, Pattern(17, 1))); // above the maximum size
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     a.Close();
-    EXPECT_FALSE(Send(writer, "gone"));
+    EXPECT_FALSE(WriteText(writer, "gone"));
     EXPECT_TRUE(b.Create(kName, 0, 0)); // the name is free again
 }
 
@@ -90,7 +72,7 @@ TEST_F(Mailslots, WaitingReaderAndWritersInOtherProcesses) {
         const pid_t child = fork();
         if (child == 0) {
             CMailslot writer;
-            _exit(writer.Connect(kName) && Send(writer, "from " + std::to_string(i)) ? 0 : 1);
+            _exit(writer.Connect(kName) && WriteText(writer, "from " + std::to_string(i)) ? 0 : 1);
         }
         children.push_back(child);
     }

@@ -1,40 +1,20 @@
 // CNamedPipe between threads and between processes: byte and message pipes,
 // message boundaries, waiting for clients and for a free instance, names
 // that collide or do not exist, and handles shared and closed.
-#include "NetTestSupport.h"
-#include "support/TestSupport.h"
-
-#include <gtest/gtest.h>
+#include "PipeTestSupport.h"
 
 #include <sys/wait.h>
 
 using nettest::Pattern;
+using pipetest::WriteText;
 
 namespace {
 
-// Every test gets its own folder for the names.
-class Pipes : public ::testing::Test {
-protected:
-    void SetUp() override { setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1); }
-    void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
-    zep3test::TempDir dir;
-};
+using Pipes = pipetest::ScratchNames;
 
 const char kName[] = "\\\\.\\pipe\\Zep3Test";
 
-bool WriteText(CNamedPipe& pipe, const std::string& text) {
-    unsigned long done = 0;
-    return pipe.Write(const_cast<char*>(text.data()), (unsigned long)text.size(), &done) &&
-           done == text.size();
-}
-
-// One read: its bytes, or "error N".
-std::string ReadOnce(CNamedPipe& pipe, unsigned long size = 100000) {
-    std::string buffer(size, '\0');
-    unsigned long done = 0;
-    if (!pipe.Read(&buffer[0], size, &done)) return "error " + std::to_string(GetLastError());
-    return buffer.substr(0, done);
-}
+std::string ReadOnce(CNamedPipe& pipe, unsigned long size = 100000) { return pipetest::ReadOnce(pipe, size); }
 
 // Reads until `size` bytes have come.
 std::string ReadBytes(CNamedPipe& pipe, size_t size) {

@@ -1,6 +1,7 @@
 #pragma once
 // Networking: the packet stream between the applications and its
-// remote-control records; the web server and its pages.
+// remote-control records; the web server and its pages; the FTP client,
+// multicast datagrams, named pipes and mailslots.
 #include <zep3/net/ArchiveLogMessage.h>
 #include <zep3/net/CameraLogMessage.h>
 #include <zep3/net/CameraStatus.h>
@@ -9,6 +10,7 @@
 #include <zep3/net/ClientSocket.h>
 #include <zep3/net/DayLogMessage.h>
 #include <zep3/net/EventLogMessage.h>
+#include <zep3/net/FTPClient.h>
 #include <zep3/net/GeneralStatusMessage.h>
 #include <zep3/net/HTMLErrorPage.h>
 #include <zep3/net/HTMLInput.h>
@@ -31,6 +33,9 @@
 #include <zep3/net/IOLineStatus.h>
 #include <zep3/net/ImageMessage.h>
 #include <zep3/net/LoginMessage.h>
+#include <zep3/net/Mailslot.h>
+#include <zep3/net/MulticastSocket.h>
+#include <zep3/net/NamedPipe.h>
 #include <zep3/net/OnEventMessage.h>
 #include <zep3/net/OwnIP.h>
 #include <zep3/net/PacketHeader.h>

@@ -116,6 +116,10 @@ BOOL AddressText(AddressCall call, SOCKET socket, CString& text, UINT& port) {
            AddressText(address, text, port);
 }
 
+bool IsTimeOutOption(int level, int optionName) {
+    return level == SOL_SOCKET && (optionName == SO_RCVTIMEO || optionName == SO_SNDTIMEO);
+}
+
 int PendingError(int fd) {
     int error = 0;
     socklen_t length = sizeof error;
@@ -123,13 +127,27 @@ int PendingError(int fd) {
     return ZEP3SocketErrorFromErrno(error);
 }
 
+// The time a blocking call may wait for `event`: SO_RCVTIMEO for reading
+// (receive, accept), SO_SNDTIMEO for writing (send, connect); none set: no
+// limit, as on Windows.
+Deadline BlockingDeadline(int fd, DWORD event) {
+    timeval limit = {};
+    socklen_t length = sizeof limit;
+    if (getsockopt(fd, SOL_SOCKET, event == CFdNotifier::Read ? SO_RCVTIMEO : SO_SNDTIMEO, &limit, &length) != 0 ||
+        (limit.tv_sec == 0 && limit.tv_usec == 0))
+        return Deadline::Never();
+    const int64_t ms = int64_t(limit.tv_sec) * 1000 + (limit.tv_usec + 999) / 1000;
+    return Deadline::After(DWORD(std::min<int64_t>(ms, INFINITE - 1)));
+}
+
 // Waits on the descriptor alone, for threads that have no message queue.
-bool PollAlone(int fd, DWORD event) {
+bool PollAlone(int fd, DWORD event, const Deadline& deadline) {
     pollfd p = {fd, static_cast<short>(event == CFdNotifier::Read ? POLLIN : POLLOUT), 0};
     for (;;) {
-        int n = poll(&p, 1, -1);
+        int n = poll(&p, 1, deadline.RemainingMilliseconds());
         if (n > 0) return true;
-        if (n < 0 && errno != EINTR) return RefuseWithErrno();
+        if (n == 0) return Refuse(WSAETIMEDOUT);
+        if (errno != EINTR) return RefuseWithErrno();
     }
 }
 
@@ -395,23 +413,26 @@ bool SocketCore::Connect(const sockaddr* address, socklen_t length) {
 
 bool SocketCore::WaitFor(DWORD event) {
     waitDone = cancelled = false;
+    const Deadline deadline = BlockingDeadline(Fd(), event);
     CFdNotifier own;
     const bool onThisThread = notifier.IsRegistered() && notifier.GetThreadId() == GetCurrentThreadId();
     if (onThisThread) {
         waitingFor = event;
         Update();
     } else if (!own.Register(Fd(), event, [this](DWORD) { waitDone = true; })) {
-        return PollAlone(Fd(), event);
+        return PollAlone(Fd(), event, deadline);
     }
-    while (!waitDone && !cancelled) {
-        PumpMessagesUntil([this] { return waitDone || cancelled; }, 1000);
+    bool expired = false;
+    while (!waitDone && !cancelled && !(expired = deadline.HasPassed())) {
+        const int left = deadline.RemainingMilliseconds();
+        PumpMessagesUntil([this] { return waitDone || cancelled; }, left < 0 || left > 1000 ? 1000 : DWORD(left));
         MSG quit;
         if (!waitDone && PeekMessage(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) break;
     }
     waitingFor = 0;
     if (onThisThread) Update();
     ResumeDeferred();
-    return waitDone || Refuse(WSAEINTR);
+    return waitDone || Refuse(expired ? WSAETIMEDOUT : WSAEINTR);
 }
 
 } // namespace zep3::detail
@@ -585,6 +606,15 @@ BOOL CAsyncSocket::GetSockName(SOCKADDR* address, int* addressLength) {
 }
 
 BOOL CAsyncSocket::SetSockOpt(int optionName, const void* optionValue, int optionLength, int level) {
+    timeval limit;
+    if (zep3::detail::IsTimeOutOption(level, optionName) && optionValue && optionLength == int(sizeof(DWORD))) {
+        DWORD ms; // Winsock's form: a DWORD of milliseconds
+        std::memcpy(&ms, optionValue, sizeof ms);
+        limit.tv_sec = time_t(ms / 1000);
+        limit.tv_usec = suseconds_t(ms % 1000) * 1000;
+        optionValue = &limit;
+        optionLength = sizeof limit;
+    }
     if (setsockopt(static_cast<int>(m_hSocket), level, optionName, optionValue, socklen_t(optionLength)) != 0)
         return RefuseWithErrno();
     return TRUE;
@@ -592,6 +622,15 @@ BOOL CAsyncSocket::SetSockOpt(int optionName, const void* optionValue, int optio
 
 BOOL CAsyncSocket::GetSockOpt(int optionName, void* optionValue, int* optionLength, int level) {
     if (!optionLength) return Refuse(WSAEFAULT);
+    if (zep3::detail::IsTimeOutOption(level, optionName) && optionValue && *optionLength == int(sizeof(DWORD))) {
+        timeval limit = {};
+        socklen_t length = sizeof limit;
+        if (getsockopt(static_cast<int>(m_hSocket), level, optionName, &limit, &length) != 0)
+            return RefuseWithErrno();
+        const DWORD ms = DWORD(limit.tv_sec * 1000 + limit.tv_usec / 1000);
+        std::memcpy(optionValue, &ms, sizeof ms);
+        return TRUE;
+    }
     socklen_t length = socklen_t(*optionLength);
     if (getsockopt(static_cast<int>(m_hSocket), level, optionName, optionValue, &length) != 0)
         return RefuseWithErrno();

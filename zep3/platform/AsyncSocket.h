@@ -86,6 +86,8 @@ public:
     BOOL GetPeerName(SOCKADDR* address, int* addressLength);
     BOOL GetSockName(CString& socketAddress, UINT& socketPort);
     BOOL GetSockName(SOCKADDR* address, int* addressLength);
+    // SO_RCVTIMEO and SO_SNDTIMEO may be given as Winsock does, a DWORD of
+    // milliseconds (0: none), or as the system's timeval.
     BOOL SetSockOpt(int optionName, const void* optionValue, int optionLength, int level = SOL_SOCKET);
     BOOL GetSockOpt(int optionName, void* optionValue, int* optionLength, int level = SOL_SOCKET);
     // FIONBIO (*argument non-zero: non-blocking) and FIONREAD (bytes waiting).

@@ -8,7 +8,10 @@
 // completion is not reported as an event (a blocked Send is followed by no
 // OnSend). When not blocked, a CSocket delivers its events like a CAsyncSocket.
 //
-// A wait ends early, failing with WSAEINTR, when CancelBlockingCall is called
+// A wait is bounded by the socket's time-outs when they are set: a Receive
+// or Accept waits at most SO_RCVTIMEO, a Send or Connect at most SO_SNDTIMEO,
+// and then fails with WSAETIMEDOUT (without them it waits as long as it
+// takes, as on Windows). A wait ends early, failing with WSAEINTR, when CancelBlockingCall is called
 // (from a handler that runs during the wait) or when the thread is told to
 // quit (the WM_QUIT stays queued). One blocking call at a time per thread: a
 // second one fails with WSAEINPROGRESS. A thread without a message queue

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,6 +86,17 @@ ssize_t TransferAll(size_t size, bool stopAtZero, Transfer transfer) {
 bool WriteAll(int fd, const void* data, size_t size) {
     const char* p = static_cast<const char*>(data);
     return TransferAll(size, false, [&](size_t done) { return ::write(fd, p + done, size - done); }) >= 0;
+}
+
+bool SendAll(int fd, const void* data, size_t size, size_t* sent) {
+    const char* p = static_cast<const char*>(data);
+    size_t before = 0; // bytes sent before the call that failed
+    const bool ok = TransferAll(size, false, [&](size_t done) {
+                        before = done;
+                        return ::send(fd, p + done, size - done, MSG_NOSIGNAL);
+                    }) >= 0;
+    if (sent) *sent = ok ? size : before;
+    return ok;
 }
 
 bool WriteAllAt(int fd, const void* data, size_t size, off_t offset) {

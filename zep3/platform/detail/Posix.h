@@ -52,6 +52,9 @@ ZEP3_TEST_API bool SetCloseOnExec(int fd);
 // takes nothing.
 ZEP3_TEST_API bool WriteAll(int fd, const void* data, size_t size);
 ZEP3_TEST_API bool WriteAllAt(int fd, const void* data, size_t size, off_t offset);
+// WriteAll for a blocking socket: MSG_NOSIGNAL, so that a closed peer gives
+// EPIPE instead of SIGPIPE. sent, when given, receives the bytes that went.
+ZEP3_TEST_API bool SendAll(int fd, const void* data, size_t size, size_t* sent = nullptr);
 // Reads until size bytes or the end of the file; the count read, -1 on an
 // error (errno set).
 ZEP3_TEST_API ssize_t ReadAll(int fd, void* data, size_t size);

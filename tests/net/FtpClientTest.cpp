@@ -1,0 +1,189 @@
+// CFTPClient against real servers started on 127.0.0.1: vsftpd (anonymous,
+// uploads into pub/) and pyftpdlib (user alice). Files go up and come down
+// in both modes and are compared byte for byte with what the server holds;
+// failures give the server's reply or the fixed texts, and never hang.
+#include "FtpTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using ftptest::PyFtpServer;
+using ftptest::Vsftpd;
+using nettest::Pattern;
+using zep3test::readFile;
+using zep3test::TempDir;
+using zep3test::writeFile;
+
+namespace {
+
+struct Server {
+    std::string name;
+    UINT port;
+    std::string user, password;
+    std::string remoteDir;   // as the client names it
+    std::string serverFiles; // the same folder on disk
+};
+
+// Uploads and downloads each size in both modes, checking the bytes on both sides.
+void MoveFilesBothWays(const Server& server, const std::vector<size_t>& sizes, const std::string& local) {
+    CFTPClient ftp;
+    ASSERT_EQ(ftp.LogOnToServer("127.0.0.1", int(server.port), server.user.c_str(), server.password.c_str(),
+                                "", "", "", "", 21, 0),
+              1)
+        << ftp.m_strReply;
+    for (size_t size : sizes) {
+        for (int passive = 0; passive <= 1; ++passive) {
+            SCOPED_TRACE(server.name + " size " + std::to_string(size) + (passive ? " passive" : " active"));
+            const std::string up = Pattern(size, unsigned(size) + passive),
+                              down = Pattern(size, unsigned(size) * 7);
+            const std::string name = "f" + std::to_string(size) + "-" + std::to_string(passive);
+            ASSERT_TRUE(writeFile(local + "/up", up));
+            ASSERT_EQ(
+                ftp.MoveFile((server.remoteDir + name + ".up").c_str(), (local + "/up").c_str(), passive, 0),
+                1)
+                << ftp.m_strReply;
+            EXPECT_TRUE(readFile(server.serverFiles + "/" + name + ".up") == up);
+            ASSERT_TRUE(writeFile(server.serverFiles + "/" + name + ".down", down));
+            ASSERT_EQ(ftp.MoveFile((server.remoteDir + name + ".down").c_str(), (local + "/down").c_str(),
+                                   passive, 1),
+                      1)
+                << ftp.m_strReply;
+            EXPECT_TRUE(readFile(local + "/down") == down);
+            EXPECT_EQ(ftp.m_nReplyClass, 2);
+        }
+    }
+    ftp.LogOffServer();
+}
+
+const std::vector<size_t> kSizes = {0, 1, 4095, 4096, 4097, 1 << 20};
+
+} // namespace
+
+TEST(FtpClient, VsftpdTransfersInBothModes) {
+    if (!ftptest::IsRoot()) GTEST_SKIP() << "vsftpd serves anonymous users only when started as root";
+    TempDir dir, local;
+    Vsftpd vsftpd;
+    ASSERT_TRUE(vsftpd.Start(dir.path()));
+    MoveFilesBothWays(
+        {"vsftpd", vsftpd.port, "anonymous", "zep3@example.org", "pub/", dir.path() + "/root/pub"}, kSizes,
+        local.path());
+}
+
+TEST(FtpClient, PyftpdlibTransfersInBothModesUpTo50MB) {
+    TempDir dir, local;
+    const std::string root = dir.file("root");
+    ASSERT_EQ(mkdir(root.c_str(), 0755), 0);
+    PyFtpServer server;
+    ASSERT_TRUE(server.Start(root));
+    std::vector<size_t> sizes = kSizes;
+    sizes.push_back(50u << 20);
+    MoveFilesBothWays({"pyftpdlib", server.port, "alice", "secret", "", root}, sizes, local.path());
+}
+
+class FtpFailures : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = dir.file("root");
+        ASSERT_EQ(mkdir(root.c_str(), 0755), 0);
+    }
+    // Logs on to pyftpdlib started with the options.
+    void LogOn(const std::vector<std::string>& options = {}) {
+        ASSERT_TRUE(server.Start(root, options));
+        ASSERT_EQ(ftp.LogOnToServer("127.0.0.1", int(server.port), "alice", "secret", "", "", "", "", 21, 0),
+                  1)
+            << ftp.m_strReply;
+    }
+    TempDir dir, local;
+    std::string root;
+    PyFtpServer server;
+    CFTPClient ftp;
+};
+
+TEST_F(FtpFailures, WrongPasswordGivesTheServersReply) {
+    ASSERT_TRUE(server.Start(root));
+    EXPECT_EQ(ftp.LogOnToServer("127.0.0.1", int(server.port), "alice", "wrong", "", "", "", "", 21, 0), 0);
+    EXPECT_EQ(ftp.m_strReply, CString("530 Authentication failed."));
+    EXPECT_EQ(ftp.m_nReplyClass, 5);
+}
+
+TEST_F(FtpFailures, MissingFilesOnEitherSide) {
+    LogOn();
+    // A refused download leaves the local file as it was, and creates none.
+    ASSERT_TRUE(writeFile(local.file("kept"), "precious"));
+    for (int passive = 0; passive <= 1; ++passive) {
+        EXPECT_EQ(ftp.MoveFile("missing.bin", local.file("kept").c_str(), passive, 1), 0);
+        EXPECT_EQ(ftp.m_strReply.Left(4), CString("550 ")) << ftp.m_strReply;
+        EXPECT_EQ(readFile(local.file("kept")), "precious");
+        EXPECT_EQ(ftp.MoveFile("missing.bin", local.file("new").c_str(), passive, 1), 0);
+        EXPECT_NE(access(local.file("new").c_str(), F_OK), 0);
+    }
+    EXPECT_EQ(ftp.MoveFile("x.bin", local.file("absent").c_str(), 1, 0), 0);
+    EXPECT_EQ(ftp.m_strReply, CString("Unable to open file on local machine"));
+    EXPECT_EQ(ftp.MoveFile("x.bin", local.file("no/such/folder").c_str(), 1, 1), 0);
+    EXPECT_EQ(ftp.m_strReply, CString("Unable to open file on local machine"));
+    // The connection still serves after the failures.
+    EXPECT_EQ(ftp.FTPcommand("NOOP"), 1) << ftp.m_strReply;
+}
+
+TEST_F(FtpFailures, RefusedPassiveConnectionEndsWithTheServersReply) {
+    // PASV announces an address where nothing listens; pyftpdlib gives up
+    // on the data connection after a second.
+    LogOn({"--masquerade", "127.0.0.2", "--data-timeout", "1"});
+    ASSERT_TRUE(writeFile(dir.file("root/a.bin"), Pattern(5000, 1)));
+    EXPECT_EQ(ftp.MoveFile("a.bin", local.file("a.bin").c_str(), 1, 1), 0);
+    EXPECT_EQ(ftp.m_strReply.Left(4), CString("421 ")) << ftp.m_strReply;
+}
+
+TEST(FtpClient, VsftpdRefusedPassiveConnectionAndAnonymousOnly) {
+    if (!ftptest::IsRoot()) GTEST_SKIP() << "vsftpd serves anonymous users only when started as root";
+    TempDir dir, local;
+    Vsftpd vsftpd;
+    ASSERT_TRUE(vsftpd.Start(dir.path(), {"pasv_address=127.0.0.2", "accept_timeout=1"}));
+    CFTPClient ftp;
+    EXPECT_EQ(ftp.LogOnToServer("127.0.0.1", int(vsftpd.port), "bob", "secret", "", "", "", "", 21, 0), 0);
+    EXPECT_EQ(ftp.m_strReply, CString("530 This FTP server is anonymous only."));
+    ASSERT_EQ(ftp.LogOnToServer("127.0.0.1", int(vsftpd.port), "anonymous", "x", "", "", "", "", 21, 0), 1);
+    ASSERT_TRUE(writeFile(local.file("up"), "data"));
+    EXPECT_EQ(ftp.MoveFile("pub/up", local.file("up").c_str(), 1, 0), 0);
+    EXPECT_EQ(ftp.m_strReply, CString("425 Failed to establish connection."));
+    EXPECT_EQ(ftp.MoveFile("pub/nothing", local.file("down").c_str(), 0, 1), 0);
+    EXPECT_EQ(ftp.m_strReply, CString("550 Failed to open file."));
+}
+
+// The server dies while data moves (slowed down so that it is surely in the
+// middle): the copy stops and the missing final reply is a network error.
+class FtpServerDies : public FtpFailures {
+protected:
+    // Kills the server once the file being written has 64 KB (20 s at most).
+    void KillWhenWritten(const std::string& path) {
+        killer = std::thread([this, path] {
+            struct stat st = {};
+            for (int i = 0; i < 2000 && (stat(path.c_str(), &st) != 0 || st.st_size < 65536); ++i)
+                usleep(10000);
+            server.process().Kill();
+        });
+    }
+    void TearDown() override {
+        if (killer.joinable()) killer.join();
+    }
+    std::thread killer;
+};
+
+TEST_F(FtpServerDies, InTheMiddleOfADownload) {
+    LogOn({"--throttle", "262144"});
+    const std::string big = Pattern(8 << 20, 3);
+    ASSERT_TRUE(writeFile(dir.file("root/big.bin"), big));
+    KillWhenWritten(local.file("big.bin"));
+    EXPECT_EQ(ftp.MoveFile("big.bin", local.file("big.bin").c_str(), 1, 1), 0);
+    EXPECT_EQ(ftp.m_strReply, CString("Network error"));
+    const std::string partial = readFile(local.file("big.bin"));
+    EXPECT_LT(partial.size(), big.size());
+    EXPECT_EQ(partial, big.substr(0, partial.size()));
+}
+
+TEST_F(FtpServerDies, InTheMiddleOfAnUpload) {
+    LogOn({"--throttle", "262144"});
+    ASSERT_TRUE(writeFile(local.file("big.bin"), Pattern(8 << 20, 4)));
+    KillWhenWritten(dir.file("root/big.bin"));
+    EXPECT_EQ(ftp.MoveFile("big.bin", local.file("big.bin").c_str(), 0, 0), 0);
+    EXPECT_EQ(ftp.m_strReply, CString("Network error"));
+}

@@ -93,7 +93,9 @@ TEST(HttpRobustness, OversizedRequestClosesTheConnectionAndMemoryStaysFlat) {
     }
     EXPECT_EQ(Get(runner.port(), "small"), kSmallAnswer);
     EXPECT_TRUE(runner.WaitIdle());
-    if (kResidentMemoryTells) EXPECT_LT(ResidentKiB() - before, 8 * 1024) << "resident memory grew";
+    if (kResidentMemoryTells) {
+        EXPECT_LT(ResidentKiB() - before, 8 * 1024) << "resident memory grew";
+    }
 
     // Just below the limit is still served.
     const std::string fits = header + std::string(64 * 1024 - header.size() - 4, 'f') + "\r\n\r\n";
@@ -133,6 +135,8 @@ TEST(HttpRobustness, ThousandConnectionsLeaveTheServerAnsweringWithFlatMemory) {
     }
     EXPECT_GT(answered, 0);
     EXPECT_EQ(site.small.served, answered);
-    if (kResidentMemoryTells) EXPECT_LT(ResidentKiB() - before, 8 * 1024) << "resident memory grew";
+    if (kResidentMemoryTells) {
+        EXPECT_LT(ResidentKiB() - before, 8 * 1024) << "resident memory grew";
+    }
     EXPECT_EQ(Get(runner.port(), "small"), kSmallAnswer);
 }

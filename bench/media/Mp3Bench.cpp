@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     MakeSamples();
     if (!WriteWave(g_folder + "/in.wav")) return 1;
     benchsupport::RunPairs(argc, argv,
-                           {{"MP3 encode 10 min stereo", Ours, "lame command line", LameCommand, /*realTime=*/true}});
+                           {{"MP3 encode 10 min stereo", Ours, "lame command line", LameCommand, benchsupport::Timing::Real}});
     for (const char* name : {"in.wav", "ours.mp3", "peer.mp3"}) unlink((g_folder + "/" + name).c_str());
     rmdir(g_folder.c_str());
     return 0;

@@ -132,9 +132,9 @@ int main(int argc, char** argv) {
         const std::string size = body == 1024 ? "1 KB" : "64 KB";
         const auto floor = [body](benchmark::State& s) { Floor(s, body); };
         pairs.push_back({"CClientSocket " + size, [body](benchmark::State& s) { Ours<CClientSocket>(s, body); },
-                         "writev/recv " + size, floor, true});
+                         "writev/recv " + size, floor, benchsupport::Timing::Real});
         pairs.push_back({"CClientASocket " + size, [body](benchmark::State& s) { Ours<CClientASocket>(s, body); },
-                         "writev/recv " + size, floor, true});
+                         "writev/recv " + size, floor, benchsupport::Timing::Real});
     }
     benchsupport::RunPairs(argc, argv, pairs);
 }

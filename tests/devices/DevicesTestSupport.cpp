@@ -74,15 +74,6 @@ ComAlias::ComAlias(int n, const std::string& path) : m_n(n) {
 
 ComAlias::~ComAlias() { unsetenv(("ZEP3_COM" + std::to_string(m_n)).c_str()); }
 
-bool WaitFor(const std::function<bool()>& cond) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > limit) return cond();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 std::string RegisteredThreadNames() {
     CSingleLock lock(&CThreadManager::m_CriticalSection, true);
     std::string names;

@@ -1,7 +1,9 @@
 #pragma once
 // What the device tests share: pseudo-terminal pairs whose slave stands in
-// for a serial port, the test double of the modem lines, bounded waits, and
+// for a serial port, the test double of the modem lines, and
 // the paths of the plug-in modules the suite builds.
+#include "support/TestSupport.h"
+
 #include <zep3/devices/detail/SerialDevice.h>
 #include <zep3/zep3.h>
 
@@ -49,9 +51,6 @@ public:
 private:
     int m_n;
 };
-
-// Waits (pumping nothing) until cond holds or 10 s passed; its last answer.
-bool WaitFor(const std::function<bool()>& cond);
 
 // Names of the registered threads, "App:Name" as the registry keeps them.
 std::string RegisteredThreadNames();

@@ -17,7 +17,7 @@ using AnalogPtr = std::unique_ptr<CAnalogIO, AnalogDeleter>;
 // Sends the bytes and waits until the port holds all that is unread.
 void Deliver(const PtyPair& pty, const std::string& bytes, int unread) {
     pty.Send(bytes);
-    ASSERT_TRUE(WaitFor([&] { return pty.Queued() == unread; }));
+    ASSERT_TRUE(zep3test::waitFor([&] { return pty.Queued() == unread; }));
 }
 
 } // namespace

@@ -64,7 +64,7 @@ TEST(SerialPortLine, ReadsAndWritesWhatIsThere) {
     EXPECT_EQ(text, "x");
 
     pty.Send(std::string("ab\0c", 4));
-    ASSERT_TRUE(WaitFor([&] { return pty.Queued() == 4; }));
+    ASSERT_TRUE(zep3test::waitFor([&] { return pty.Queued() == 4; }));
     EXPECT_EQ(line.Read(buffer, 1), 1);
     EXPECT_TRUE(line.ReadStr(text));
     EXPECT_EQ(text, CString("xb\0c", 4));
@@ -155,7 +155,7 @@ TEST(SerialPortLine, WaitThreadReportsToWindowAndCallback) {
 
     lines.Set(MS_CTS_ON, true);
     EXPECT_TRUE(PumpMessagesUntil([&] { return window.Saw(EV_CTS); }, 10000));
-    EXPECT_TRUE(WaitFor([] { return CallbackSaw(EV_CTS); }));
+    EXPECT_TRUE(zep3test::waitFor([] { return CallbackSaw(EV_CTS); }));
     pty.Send("a");
     EXPECT_TRUE(PumpMessagesUntil([&] { return window.Saw(EV_RXCHAR); }, 10000));
 
@@ -167,7 +167,7 @@ TEST(SerialPortLine, WaitThreadReportsToWindowAndCallback) {
     // Again, ended this time by Close.
     ASSERT_TRUE(line.RunWaitThread(nullptr, 0, OnEvent));
     lines.Set(MS_DSR_ON, true);
-    EXPECT_TRUE(WaitFor([] { return CallbackSaw(EV_DSR); }));
+    EXPECT_TRUE(zep3test::waitFor([] { return CallbackSaw(EV_DSR); }));
     line.Close();
     EXPECT_EQ(RegisteredThreadNames().find(":SerialPortLine;"), std::string::npos);
     window.DestroyWindow();

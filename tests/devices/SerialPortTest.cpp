@@ -49,7 +49,7 @@ std::string SystemThreadNames() {
 // Everything ReadStr gives until `size` bytes came (10 s at most).
 std::string ReadAll(CSerialPort& port, size_t size) {
     std::string got;
-    WaitFor([&] {
+    zep3test::waitFor([&] {
         CString text;
         if (port.ReadStr(text)) got += text.str();
         return got.size() >= size;
@@ -87,7 +87,7 @@ TEST(SerialPort, TextsKeepZeroBytesAndOrder) {
     EXPECT_TRUE(port.WriteStr(CString("a\0b", 3)));
     EXPECT_TRUE(port.WriteStr(CString("\0\0c\0", 4)));
     EXPECT_EQ(pty.Receive(7), std::string("a\0b\0\0c\0", 7));
-    EXPECT_TRUE(WaitFor([&] { return port.IsWriteDone(); }));
+    EXPECT_TRUE(zep3test::waitFor([&] { return port.IsWriteDone(); }));
 
     pty.Send(std::string("\0x\0\0", 4));
     EXPECT_EQ(ReadAll(port, 4), std::string("\0x\0\0", 4));
@@ -254,7 +254,7 @@ TEST(SerialPort, CloseEndsWaitingThreads) {
         pty.HangUp();
     }
     // Gone from the process, not only from the registry.
-    EXPECT_TRUE(WaitFor([] { return SystemThreadNames().find("Serial") == std::string::npos; }))
+    EXPECT_TRUE(zep3test::waitFor([] { return SystemThreadNames().find("Serial") == std::string::npos; }))
         << SystemThreadNames();
 }
 

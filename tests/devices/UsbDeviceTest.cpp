@@ -46,12 +46,12 @@ protected:
 
     void Open() {
         ASSERT_TRUE(m_device.OpenDeviceBulk(kDevicePath));
-        ASSERT_TRUE(WaitFor([this] { return m_double.PendingReads() == 200; })) << m_double.PendingReads();
+        ASSERT_TRUE(zep3test::waitFor([this] { return m_double.PendingReads() == 200; })) << m_double.PendingReads();
     }
     bool WorkerRuns() { return RegisteredThreadNames().find(Case::kThread) != std::string::npos; }
     // Waits until `size` bytes are unread, then reads them.
     std::string Read(int size) {
-        EXPECT_TRUE(WaitFor([&] { return m_device.GetAvailableRead() >= size; }))
+        EXPECT_TRUE(zep3test::waitFor([&] { return m_device.GetAvailableRead() >= size; }))
             << m_device.GetAvailableRead();
         std::string bytes(size_t(size), '\0');
         bool overflow = true;
@@ -61,7 +61,7 @@ protected:
     }
     // Waits until a ReadPipe reports the overflow flag.
     bool OverflowReported() {
-        return WaitFor([this] {
+        return zep3test::waitFor([this] {
             bool overflow = false;
             m_device.ReadPipe(nullptr, 0, &overflow, nullptr);
             return overflow;
@@ -112,7 +112,7 @@ TYPED_TEST(UsbDeviceTest, DeliversTheStreamInOrderAcrossTheEndOfTheRing) {
     this->Open();
     // Two segments, 3192 bytes read: 5000 unread, of which 4096 are taken.
     this->m_double.Feed(Pattern(0, 2 * kSegment));
-    ASSERT_TRUE(WaitFor([this] { return this->m_device.GetAvailableRead() == 2 * kSegment; }));
+    ASSERT_TRUE(zep3test::waitFor([this] { return this->m_device.GetAvailableRead() == 2 * kSegment; }));
     EXPECT_EQ(this->Read(3192), Pattern(0, 3192));
     EXPECT_EQ(this->m_device.GetAvailableRead(), 5000);
     EXPECT_EQ(this->Read(4096), Pattern(3192, 4096));
@@ -144,7 +144,7 @@ TYPED_TEST(UsbDeviceTest, ReportsTheOverflowOnceWhenTheWorkerCatchesUpWithTheRea
     this->m_double.Feed(Pattern(0, kSegment));
     EXPECT_EQ(this->Read(100), Pattern(0, 100));
     this->m_double.Feed(Pattern(kSegment, 199 * kSegment));
-    ASSERT_TRUE(WaitFor([this] { return this->m_device.GetAvailableRead() == kRing - 100; }));
+    ASSERT_TRUE(zep3test::waitFor([this] { return this->m_device.GetAvailableRead() == kRing - 100; }));
     bool overflow = true;
     this->m_device.ReadPipe(nullptr, 0, &overflow, nullptr);
     EXPECT_FALSE(overflow); // full, but nothing overwritten yet
@@ -161,7 +161,7 @@ TYPED_TEST(UsbDeviceTest, ReportsTheOverflowOnceWhenTheWorkerCatchesUpWithTheRea
     ASSERT_TRUE(this->m_device.CloseDevice());
     this->Open();
     this->m_double.Feed(Pattern(0, 199 * kSegment));
-    ASSERT_TRUE(WaitFor([this] { return this->m_device.GetAvailableRead() == kRing - kSegment; }));
+    ASSERT_TRUE(zep3test::waitFor([this] { return this->m_device.GetAvailableRead() == kRing - kSegment; }));
     this->m_double.Feed(Pattern(0, kSegment));
     EXPECT_TRUE(this->OverflowReported());
     EXPECT_EQ(this->m_device.GetAvailableRead(), 0);
@@ -173,7 +173,7 @@ TYPED_TEST(UsbDeviceTest, WritesReachTheOutputPipeAndTimeOutWhenTheDeviceTakesNo
     this->Open();
     char first[] = "first", second[] = "second", third[] = "third";
     EXPECT_EQ(this->m_device.WritePipe(first, 5), 1);
-    EXPECT_TRUE(WaitFor([this] { return this->m_double.Written() == "first"; }));
+    EXPECT_TRUE(zep3test::waitFor([this] { return this->m_double.Written() == "first"; }));
 
     this->m_double.HoldWrites(true);
     CCounter waited;
@@ -195,17 +195,17 @@ TYPED_TEST(UsbDeviceTest, WritesReachTheOutputPipeAndTimeOutWhenTheDeviceTakesNo
     this->m_double.HoldWrites(false);
     EXPECT_EQ(this->m_device.WritePipe(third, 5), 1);
     const std::string expected = TestFixture::kBulk ? "firstsecondthird" : "firstthird";
-    EXPECT_TRUE(WaitFor([&] { return this->m_double.Written() == expected; })) << this->m_double.Written();
+    EXPECT_TRUE(zep3test::waitFor([&] { return this->m_double.Written() == expected; })) << this->m_double.Written();
 }
 
 TYPED_TEST(UsbDeviceTest, RemovalDuringAReadEndsTheWorkerWithAStatedFailure) {
     this->Open();
     this->m_double.Feed(Pattern(0, 2 * kSegment));
-    ASSERT_TRUE(WaitFor([this] { return this->m_device.GetAvailableRead() == 2 * kSegment; }));
+    ASSERT_TRUE(zep3test::waitFor([this] { return this->m_device.GetAvailableRead() == 2 * kSegment; }));
     this->m_double.Unplug();
     // The bulk device sees the removal at once, the libusb device after more
     // than 3 seconds without a transfer.
-    EXPECT_TRUE(WaitFor([this] { return !this->WorkerRuns(); }));
+    EXPECT_TRUE(zep3test::waitFor([this] { return !this->WorkerRuns(); }));
     EXPECT_EQ(this->Read(2 * kSegment), Pattern(0, 2 * kSegment)); // what came before stays
     char buffer[16];
     SetLastError(0);
@@ -227,9 +227,9 @@ TEST(BulkUSBDevice, FreeRequestsTellTheLargestBacklogSinceThePreviousRead) {
     FakeUsbfs usbfs;
     CBulkUSBDevice device;
     ASSERT_TRUE(device.OpenDeviceBulk(kDevicePath));
-    ASSERT_TRUE(WaitFor([&] { return usbfs.PendingReads() == 200; }));
+    ASSERT_TRUE(zep3test::waitFor([&] { return usbfs.PendingReads() == 200; }));
     usbfs.Feed(Pattern(0, 5 * kSegment)); // five reads complete together
-    ASSERT_TRUE(WaitFor([&] { return device.GetAvailableRead() == 5 * kSegment; }));
+    ASSERT_TRUE(zep3test::waitFor([&] { return device.GetAvailableRead() == 5 * kSegment; }));
     char buffer[kSegment];
     int freeRequests = 0;
     EXPECT_EQ(device.ReadPipe(buffer, kSegment, nullptr, &freeRequests), kSegment);
@@ -243,7 +243,7 @@ TEST(LibUSBDevice, ReadPipeOffersNoFreeRequests) {
     CLibUSBDevice device;
     ASSERT_TRUE(device.OpenDeviceBulk(kDevicePath));
     module.Feed(Pattern(0, kSegment));
-    ASSERT_TRUE(WaitFor([&] { return device.GetAvailableRead() == kSegment; }));
+    ASSERT_TRUE(zep3test::waitFor([&] { return device.GetAvailableRead() == kSegment; }));
     char buffer[kSegment];
     int freeRequests = -1;
     EXPECT_EQ(device.ReadPipe(buffer, kSegment, nullptr, &freeRequests), kSegment);

@@ -66,7 +66,7 @@ TEST(UsbModule, AMissingEntryPointAnswersMinus99) {
     CLibUSBDevice device;
     ASSERT_TRUE(device.OpenDeviceBulk("/dev/bus/usb/001/004"));
     module.Feed(std::string(4096, 'z'));
-    ASSERT_TRUE(WaitFor([&] { return device.GetAvailableRead() == 4096; }));
+    ASSERT_TRUE(zep3test::waitFor([&] { return device.GetAvailableRead() == 4096; }));
     EXPECT_EQ(device.WritePipe(&byte, 1), 0);
 }
 

@@ -88,7 +88,7 @@ TEST(VfWGrabber, ReadsFramesBackFromALoopbackDevice) {
     if (inited) {
         EXPECT_EQ(grabber->GetFrameSize(0), CSize(width, height));
         unsigned char flag;
-        seen = WaitFor([&] {
+        seen = zep3test::waitFor([&] {
             return grabber->Grab(0, &flag, 0) && std::memcmp(grabber->GetFrameBuffer(0), frame.data(), 3) == 0;
         });
         if (seen) {

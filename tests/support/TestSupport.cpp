@@ -1,3 +1,5 @@
+#include <chrono>
+#include <thread>
 #include "support/TestSupport.h"
 
 #include <cstdio>
@@ -46,6 +48,15 @@ int runCommand(const std::string& command, std::string* out) {
         if (out) out->append(buf, n);
     int status = pclose(p);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool waitFor(const std::function<bool()>& condition) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > limit) return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 } // namespace zep3test

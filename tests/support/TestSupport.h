@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the test suites: scratch folders and reference data.
+#include <functional>
 #include <string>
 
 namespace zep3test {
@@ -26,5 +27,7 @@ std::string readFile(const std::string& path);
 bool writeFile(const std::string& path, const std::string& bytes);
 // Runs a shell command and returns its exit status; its standard output goes to *out.
 int runCommand(const std::string& command, std::string* out = nullptr);
+// Polls `condition` until it holds or 10 s passed; its last answer.
+bool waitFor(const std::function<bool()>& condition);
 
 } // namespace zep3test

@@ -22,15 +22,6 @@ const char* const kPhonebook = "[device]\nname=USB Modem\ntype=modem\n\n"
                                "country=48\npassword=secret\nfreeafter=3\n\n"
                                "[entry Busy]\nphone=0229999999\nresult=676\n";
 
-bool WaitFor(const std::function<bool()>& condition) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > limit) return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 std::vector<std::string> Names(const CStringArray& names) {
     std::vector<std::string> out;
     for (INT_PTR i = 0; i < names.GetSize(); ++i) out.push_back(std::string(names[i]));
@@ -96,7 +87,7 @@ TEST_F(RasDouble, AsyncDialReportsEachStateOnTheDiallersThreadAndHangUpWaitsForT
     Progress progress;
     HRASCONN connection = CRas::AsyncDial("Office", "jan", "secret", Progress::Callback, &progress, 7);
     ASSERT_NE(connection, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return progress.Last() == RASCS_Connected; }));
+    ASSERT_TRUE(zep3test::waitFor([&] { return progress.Last() == RASCS_Connected; }));
     {
         std::lock_guard<std::mutex> hold(progress.lock);
         EXPECT_EQ(progress.states,
@@ -121,14 +112,14 @@ TEST_F(RasDouble, FailuresReachTheCallbackAsNegatedErrors) {
     Progress busy;
     HRASCONN connection = CRas::AsyncDial("Busy", "", "", Progress::Callback, &busy, 1);
     ASSERT_NE(connection, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return busy.Last() < 0; }));
+    ASSERT_TRUE(zep3test::waitFor([&] { return busy.Last() < 0; }));
     EXPECT_EQ(busy.Last(), -ERROR_LINE_BUSY);
     CRas::HangUp(connection);
     EXPECT_TRUE(Free(connection));
 
     Progress refused;
     connection = CRas::AsyncDial("Office", "jan", "wrong", Progress::Callback, &refused, 2);
-    ASSERT_TRUE(WaitFor([&] { return refused.Last() < 0; }));
+    ASSERT_TRUE(zep3test::waitFor([&] { return refused.Last() < 0; }));
     EXPECT_EQ(refused.Last(), -ERROR_AUTHENTICATION_FAILURE);
     CRas::HangUp(connection);
 

@@ -24,9 +24,6 @@ std::vector<int> Draw(int n) {
 const std::vector<int> kSeedOne = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
 
 TEST(Random, SequencesOfTheRuntime) {
-    std::vector<int> fresh;
-    std::thread([&] { fresh = Draw(10); }).join();
-    EXPECT_EQ(fresh, kSeedOne) << "a new thread starts from seed 1";
     SRand(1);
     EXPECT_EQ(Draw(10), kSeedOne);
     SRand(0);
@@ -61,7 +58,7 @@ TEST(Random, EachThreadHasItsOwnSequenceAndGlibcKeepsItsOwn) {
     });
     ta.join();
     tb.join();
-    EXPECT_EQ(a, kSeedOne);
+    EXPECT_EQ(a, kSeedOne) << "a new thread starts from seed 1";
     EXPECT_EQ(b, kSeedOne);
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 using looptest::ExitCode;
@@ -100,43 +101,32 @@ TEST(Wait, AllTakesEverythingAtOnceOrNothing) {
 
 // Each failure says why through GetLastError, as applications read it.
 TEST(Wait, BadHandlesFailWithTheirReason) {
-    auto failsWith = [](bool failed, DWORD error) { return failed && GetLastError() == error; };
+    // The call fails and says why; the error is cleared before each call.
+    auto failsWith = [](const std::function<bool()>& failed, DWORD error) {
+        SetLastError(0);
+        return failed() && GetLastError() == error;
+    };
     CEvent a;
     HANDLE twice[] = {a, a};
-    SetLastError(0);
-    EXPECT_TRUE(failsWith(WaitForMultipleObjects(2, twice, TRUE, 0) == WAIT_FAILED, ERROR_INVALID_PARAMETER));
-    SetLastError(0);
-    EXPECT_TRUE(failsWith(WaitForMultipleObjects(0, twice, FALSE, 0) == WAIT_FAILED, ERROR_INVALID_PARAMETER));
-    SetLastError(0);
-    EXPECT_TRUE(failsWith(WaitForSingleObject(nullptr, 0) == WAIT_FAILED, ERROR_INVALID_HANDLE));
-    HANDLE e = CreateEvent(nullptr, TRUE, TRUE, nullptr);
+    EXPECT_TRUE(failsWith([&] { return WaitForMultipleObjects(2, twice, TRUE, 0) == WAIT_FAILED; }, ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(failsWith([&] { return WaitForMultipleObjects(0, twice, FALSE, 0) == WAIT_FAILED; }, ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(failsWith([] { return WaitForSingleObject(nullptr, 0) == WAIT_FAILED; }, ERROR_INVALID_HANDLE));
+    HANDLE e = CreateEvent(nullptr, TRUE, TRUE, nullptr), mixed[] = {a, e};
     EXPECT_TRUE(CloseHandle(e));
-    SetLastError(0);
-    EXPECT_TRUE(failsWith(!CloseHandle(e), ERROR_INVALID_HANDLE));
-    SetLastError(0);
-    EXPECT_TRUE(failsWith(WaitForSingleObject(e, 0) == WAIT_FAILED, ERROR_INVALID_HANDLE));
-    SetLastError(0);
-    EXPECT_TRUE(failsWith(!SetEvent(e), ERROR_INVALID_HANDLE));
-    SetLastError(0);
-    HANDLE mixed[] = {a, e};
-    EXPECT_TRUE(failsWith(WaitForMultipleObjects(2, mixed, FALSE, 0) == WAIT_FAILED, ERROR_INVALID_HANDLE));
+    EXPECT_TRUE(failsWith([&] { return !CloseHandle(e); }, ERROR_INVALID_HANDLE));
+    EXPECT_TRUE(failsWith([&] { return WaitForSingleObject(e, 0) == WAIT_FAILED; }, ERROR_INVALID_HANDLE));
+    EXPECT_TRUE(failsWith([&] { return !SetEvent(e); }, ERROR_INVALID_HANDLE));
+    EXPECT_TRUE(failsWith([&] { return WaitForMultipleObjects(2, mixed, FALSE, 0) == WAIT_FAILED; }, ERROR_INVALID_HANDLE));
 
     // The thread calls, on a handle that is no thread and an id that is none.
-    SetLastError(0);
-    EXPECT_TRUE(failsWith(SuspendThread(a) == DWORD(-1), ERROR_INVALID_HANDLE)) << "an event is no thread";
-    SetLastError(0);
-    EXPECT_TRUE(failsWith(ResumeThread(e) == DWORD(-1), ERROR_INVALID_HANDLE));
-    SetLastError(0);
-    EXPECT_TRUE(failsWith(!SetThreadPriority(GetCurrentThread(), 42), ERROR_INVALID_PARAMETER));
-    SetLastError(0);
-    EXPECT_TRUE(failsWith(GetThreadPriority(e) == THREAD_PRIORITY_ERROR_RETURN, ERROR_INVALID_HANDLE));
-    SetLastError(0);
+    EXPECT_TRUE(failsWith([&] { return SuspendThread(a) == DWORD(-1); }, ERROR_INVALID_HANDLE)) << "an event is no thread";
+    EXPECT_TRUE(failsWith([&] { return ResumeThread(e) == DWORD(-1); }, ERROR_INVALID_HANDLE));
+    EXPECT_TRUE(failsWith([] { return !SetThreadPriority(GetCurrentThread(), 42); }, ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(failsWith([&] { return GetThreadPriority(e) == THREAD_PRIORITY_ERROR_RETURN; }, ERROR_INVALID_HANDLE));
     DWORD code;
-    EXPECT_TRUE(failsWith(!GetExitCodeThread(e, &code), ERROR_INVALID_HANDLE));
-    SetLastError(0);
-    EXPECT_TRUE(failsWith(!TerminateThread(e, 1), ERROR_INVALID_HANDLE));
-    SetLastError(0);
-    EXPECT_TRUE(failsWith(OpenThread(THREAD_ALL_ACCESS, FALSE, 0x7FFFFFF0u) == nullptr, ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(failsWith([&] { return !GetExitCodeThread(e, &code); }, ERROR_INVALID_HANDLE));
+    EXPECT_TRUE(failsWith([&] { return !TerminateThread(e, 1); }, ERROR_INVALID_HANDLE));
+    EXPECT_TRUE(failsWith([] { return OpenThread(THREAD_ALL_ACCESS, FALSE, 0x7FFFFFF0u) == nullptr; }, ERROR_INVALID_PARAMETER));
 }
 
 TEST(WinThread, CreatedSuspendedRunsAfterResumeAndKeepsItsExitCode) {

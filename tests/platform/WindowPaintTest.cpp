@@ -244,11 +244,11 @@ TEST(WindowPaint, ShownThroughTheDisplayAndFedByIt) {
     EXPECT_EQ(CountWrong(shown[0].frame), 0);
 
     DWORD time = 1000;
-    auto button = [&](DisplayEvent::Type type, int x, int y) {
+    auto feed = [&](DisplayEvent::Type type, int x = 0, int y = 0) {
         DisplayEvent e;
         e.type = type;
-        e.x = x;
-        e.y = y;
+        e.x = e.width = x;
+        e.y = e.height = y;
         e.button = 1;
         e.keys = type == DisplayEvent::ButtonDown ? MK_LBUTTON : 0;
         e.time = time += 10;
@@ -257,23 +257,10 @@ TEST(WindowPaint, ShownThroughTheDisplayAndFedByIt) {
     User user;
     user.click = [&](int x, int y, int clicks) {
         time += 1000; // apart from any earlier click
-        for (int i = 0; i < clicks; ++i) {
-            button(DisplayEvent::ButtonDown, x, y);
-            button(DisplayEvent::ButtonUp, x, y);
-        }
+        for (int i = 0; i < clicks; ++i) feed(DisplayEvent::ButtonDown, x, y), feed(DisplayEvent::ButtonUp, x, y);
     };
-    user.resize = [&](int width, int height) {
-        DisplayEvent e;
-        e.type = DisplayEvent::Resized;
-        e.width = width;
-        e.height = height;
-        display.Feed(0, e);
-    };
-    user.close = [&] {
-        DisplayEvent e;
-        e.type = DisplayEvent::CloseRequest;
-        display.Feed(0, e);
-    };
+    user.resize = [&](int width, int height) { feed(DisplayEvent::Resized, width, height); };
+    user.close = [&] { feed(DisplayEvent::CloseRequest); };
     CheckUserInput(tree, user);
     EXPECT_TRUE(display.Frame().IsEqual(tree.Pixels())) << "the resized window is shown at its new size";
 

@@ -3,20 +3,16 @@
 #include <zep3/zep3.h>
 #include <zep3/platform/detail/ThreadContext.h>
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <csignal>
 #include <cstring>
-#include <functional>
 #include <unistd.h>
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& cond) {
-    for (int i = 0; i < 5000 && !cond(); ++i) Sleep(1);
-    return cond();
-}
 
 // A copy of the record; m_Name empty when the id is not registered.
 SThreadInfo Record(unsigned int id) {
@@ -68,7 +64,7 @@ TEST(ThreadManager, CreateThreadRegistersForExactlyTheFunctionsRun) {
     EXPECT_EQ(CThreadManager::GetThreadsCount(), before + 1) << "registered while still suspended";
     EXPECT_STREQ(Record(id).m_Name, ":Probe") << "an empty application name leaves the colon";
     thread->ResumeThread();
-    ASSERT_TRUE(WaitFor([&] { return w.count > 0; }));
+    ASSERT_TRUE(zep3test::waitFor([&] { return w.count > 0; }));
     EXPECT_TRUE(w.sawItself);
     EXPECT_EQ(CThreadManager::IsThreadAlive(id, nullptr), THREAD_STATE_STILL_ALIVE);
     w.stop = true;
@@ -111,7 +107,7 @@ TEST(ThreadManager, TerminateEndsAndUnregisters) {
     CWinThread* thread = Start(StuckMain, &started, "Stuck");
     ASSERT_TRUE(thread);
     const unsigned int id = thread->m_nThreadID;
-    ASSERT_TRUE(WaitFor([&] { return started.load(); }));
+    ASSERT_TRUE(zep3test::waitFor([&] { return started.load(); }));
     DWORD code = 0;
     EXPECT_TRUE(CThreadManager::IsThreadAlive(id, &code) == THREAD_STATE_STILL_ALIVE && code == STILL_ACTIVE);
     EXPECT_TRUE(CThreadManager::TerminateThread(id, 55));
@@ -128,7 +124,7 @@ TEST(ThreadManager, SuspendAllSkipsTheCaller) {
     CWinThread* ta = Start(WorkerMain, &a, "SpinA");
     CWinThread* tb = Start(WorkerMain, &b, "SpinB");
     ASSERT_TRUE(ta && tb);
-    ASSERT_TRUE(WaitFor([&] { return a.count > 0 && b.count > 0; }));
+    ASSERT_TRUE(zep3test::waitFor([&] { return a.count > 0 && b.count > 0; }));
 
     CThreadManager::SuspendAllThreads(); // returns: the caller kept running
     EXPECT_EQ(Record(ta->m_nThreadID).m_SuspendCount, 0);
@@ -140,7 +136,7 @@ TEST(ThreadManager, SuspendAllSkipsTheCaller) {
     EXPECT_TRUE(a.count == frozenA && b.count == frozenB);
 
     CThreadManager::ResumeAllThreads();
-    EXPECT_TRUE(WaitFor([&] { return a.count > frozenA && b.count > frozenB; }));
+    EXPECT_TRUE(zep3test::waitFor([&] { return a.count > frozenA && b.count > frozenB; }));
     EXPECT_EQ(Record(ta->m_nThreadID).m_SuspendCount, -1);
     a.stop = b.stop = true;
     HANDLE both[2] = {ta->m_hThread, tb->m_hThread};
@@ -156,7 +152,6 @@ TEST(CrashHandler, InstallsAndRestoresTheSignalActions) {
     {
         CCrashHandler handler;
         CCrashHandler second; // finds it installed
-        // Its flags show in the report of a stack overflow on a worker.
         sigaction(SIGSEGV, nullptr, &during);
         EXPECT_NE(reinterpret_cast<void*>(during.sa_sigaction), reinterpret_cast<void*>(before.sa_sigaction));
         stack_t alt;
@@ -184,9 +179,6 @@ TEST(CrashHandler, DumpsAndModulesOutsideAReport) {
                   static_cast<unsigned long>(reinterpret_cast<uintptr_t>(words)),
                   static_cast<unsigned long>(reinterpret_cast<uintptr_t>(words + 8)));
     EXPECT_EQ(std::string(CCrashHandler::m_LastBuffer + mark), expected);
-
-    // Unreadable words show as dashes: the crash report's stack overflow
-    // case dumps the stack's guard page.
 
     char module[4096];
     DWORD section, offset;

@@ -62,6 +62,10 @@ TEST(HandleTracker, GrabRulesAndDisabling) {
     EXPECT_EQ(t.GetDist({50, 50}), -1);
     t.EnableTracker(true);
     EXPECT_TRUE(t.Drag({5, 5})) << "the grab survives";
+    EXPECT_TRUE(t.Drop());
+    t.EnableTracker(false);
+    EXPECT_FALSE(t.Select({5, 5}, true) || t.Drag({0, 0}) || t.Drop()) << "a disabled tracker takes nothing";
+    EXPECT_EQ(t.GetHandle(1), CPoint(5, 5));
 }
 
 TEST(HandleTracker, ModifiedFlagHighlightAndCopy) {

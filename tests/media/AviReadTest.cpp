@@ -165,22 +165,11 @@ TEST(AviRandomAccess, DecodesFromTheNearestKeyFrame) {
     EXPECT_FALSE(avi.ReadFrame(&image, 21, nullptr, gone, kProgress));
     // Beyond the end, and into an image of the wrong size.
     EXPECT_FALSE(avi.ReadFrame(&image, 40));
-    CImageBuffer small(CSize(32, 48), 24);
+    CImageBuffer small(CSize(32, 48), 24), again(CSize(64, 48), 24);
     EXPECT_FALSE(avi.ReadFrame(&small, 1));
-    EXPECT_TRUE(avi.ReadFrame(&image, 39));
-}
-
-// A decoded frame read again into other pixels is decoded again.
-TEST(AviRandomAccess, TheSameFrameIntoAnotherImage) {
-    zep3test::TempDir dir;
-    const std::string path = dir.file("m.avi");
-    ASSERT_TRUE(avitest::Record(path, mmioFOURCC('m', 'j', 'p', 'g'), mmioFOURCC('M', 'J', 'P', 'G'), 64, 48, 3));
-    CAVIEdit avi;
-    ASSERT_TRUE(avi.OpenFile(path.c_str()));
-    CImageBuffer a(CSize(64, 48), 24), b(CSize(64, 48), 24);
-    ASSERT_TRUE(avi.ReadFrame(&a, 2));
-    ASSERT_TRUE(avi.ReadFrame(&b, 2));
-    EXPECT_TRUE(avitest::Bytes(a) == avitest::Bytes(b));
+    // The frame decoded last, read into other pixels, is decoded again.
+    ASSERT_TRUE(avi.ReadFrame(&image, 39) && avi.ReadFrame(&again, 39));
+    EXPECT_TRUE(avitest::Bytes(image) == avitest::Bytes(again));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -36,24 +37,23 @@ bool Ffmpeg(const std::string& arguments) {
     return zep3test::runCommand("ffmpeg -nostdin -v error -y " + arguments + " 2>&1") == 0;
 }
 
-Probe FfProbe(const std::string& path) {
+std::map<std::string, std::string> FfProbeEntries(const std::string& path, const std::string& options) {
     std::string out;
-    zep3test::runCommand("ffprobe -v error -select_streams v:0 -count_frames -show_entries "
-                         "stream=codec_name,width,height,nb_read_frames,r_frame_rate -of default=nw=1 '" +
-                             path + "'",
-                         &out);
-    Probe p;
+    std::map<std::string, std::string> entries;
+    if (zep3test::runCommand("ffprobe -v error " + options + " -of default=nw=1 '" + path + "'", &out) != 0) return entries;
     std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) {
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        if (key == "codec_name") p.codec = value;
-        if (key == "r_frame_rate") p.rate = value;
-        if (key == "width") p.width = std::atoi(value.c_str());
-        if (key == "height") p.height = std::atoi(value.c_str());
-        if (key == "nb_read_frames") p.frames = std::atoi(value.c_str());
-    }
+    for (std::string line; std::getline(lines, line);)
+        if (line.find('=') != std::string::npos) entries[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+    return entries;
+}
+
+Probe FfProbe(const std::string& path) {
+    auto e = FfProbeEntries(path, "-select_streams v:0 -count_frames -show_entries "
+                                  "stream=codec_name,width,height,nb_read_frames,r_frame_rate");
+    Probe p;
+    p.codec = e["codec_name"], p.rate = e["r_frame_rate"];
+    p.width = std::atoi(e["width"].c_str()), p.height = std::atoi(e["height"].c_str());
+    p.frames = std::atoi(e["nb_read_frames"].c_str());
     return p;
 }
 

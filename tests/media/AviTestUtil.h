@@ -3,6 +3,7 @@
 // the independent reader and writer of AVI files.
 #include <zep3/zep3.h>
 
+#include <map>
 #include <string>
 
 namespace avitest {
@@ -16,6 +17,8 @@ struct Probe {
 };
 // The first video stream as ffprobe sees it, frames counted by decoding.
 Probe FfProbe(const std::string& path);
+// ffprobe's "key=value" lines for these options; empty when it fails.
+std::map<std::string, std::string> FfProbeEntries(const std::string& path, const std::string& options);
 // Every frame as ffmpeg decodes it: top-down BGR24 rows, one frame after another.
 std::string FfDecode(const std::string& path);
 // Runs ffmpeg with these arguments (quiet, overwriting); true on success.

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -100,10 +101,8 @@ TEST_F(DXDisplayTest, ConversionBlitsMatchReferenceForEveryPixel) {
     const int w = 37, h = 23; // odd sizes: rows without 4-byte alignment
     CImageBuffer in16 = Image(w, h, 16, 1), in24 = Image(w, h, 24, 2), in8 = Image(w, h, 8, 3), out8 = Image(w, h, 8, 4);
     CDXSurface *from16 = nullptr, *from24 = nullptr, *from8 = nullptr, *to8 = nullptr, *to32 = nullptr;
-    ASSERT_EQ(display.CreateClientSurface(&from16, &in16), 0);
-    ASSERT_EQ(display.CreateClientSurface(&from24, &in24), 0);
-    ASSERT_EQ(display.CreateClientSurface(&from8, &in8), 0);
-    ASSERT_EQ(display.CreateClientSurface(&to8, &out8), 0);
+    for (auto [surface, image] : {std::pair{&from16, &in16}, {&from24, &in24}, {&from8, &in8}, {&to8, &out8}})
+        ASSERT_EQ(display.CreateClientSurface(surface, image), 0);
     ASSERT_EQ(display.CreateSurface(&to32, w, h), 0);
     EXPECT_EQ(from16->GetBitsPerPixel(), 16);
     EXPECT_EQ(from8->GetBitsPerPixel(), 8);
@@ -123,19 +122,16 @@ TEST_F(DXDisplayTest, ConversionBlitsMatchReferenceForEveryPixel) {
         }
     EXPECT_EQ(wrong, 0);
 
-    // 24-bit pixels: blue, green, red into the first three bytes.
-    ASSERT_EQ(to32->BltFrom24To32(from24), 0);
-    wrong = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) wrong += std::memcmp(Pixel(*to32, x, y), in24.GetPixelBuffer() + (y * w + x) * 3, 3) != 0;
-    EXPECT_EQ(wrong, 0);
-    // The same through the device contexts; the same format twice is refused.
-    for (int y = 0; y < h; ++y) std::memset(const_cast<BYTE*>(Pixel(*to32, 0, y)), 0, size_t(w) * 4);
-    ASSERT_EQ(to32->BltFrom(from24), 0);
-    wrong = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) wrong += std::memcmp(Pixel(*to32, x, y), in24.GetPixelBuffer() + (y * w + x) * 3, 3) != 0;
-    EXPECT_EQ(wrong, 0);
+    // 24-bit pixels: blue, green, red into the first three bytes; the same
+    // through the device contexts. The same format twice is refused.
+    for (bool direct : {true, false}) {
+        for (int y = 0; y < h; ++y) std::memset(const_cast<BYTE*>(Pixel(*to32, 0, y)), 0, size_t(w) * 4);
+        ASSERT_EQ(direct ? to32->BltFrom24To32(from24) : to32->BltFrom(from24), 0);
+        wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) wrong += std::memcmp(Pixel(*to32, x, y), in24.GetPixelBuffer() + (y * w + x) * 3, 3) != 0;
+        EXPECT_EQ(wrong, 0) << direct;
+    }
     EXPECT_EQ(to8->BltFrom(from8), -1);
 
     // 8-bit rows copied; shown through the grey palette when blitted onto the back surface.

@@ -1,5 +1,6 @@
 // CLameMP3 with the project's encoder module: the files it writes are
 // decoded by ffprobe and mpg123; stub modules give the failure cases.
+#include "AviTestUtil.h"
 #include "support/TestSupport.h"
 
 #include <zep3/zep3.h>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -44,22 +46,10 @@ struct Decoded {
 
 // What ffprobe reads from the file's headers and frames.
 Decoded FfProbe(const std::string& path) {
-    std::string out;
+    auto e = avitest::FfProbeEntries(path, "-select_streams a:0 -show_entries stream=sample_rate,channels:format=duration");
     Decoded d;
-    if (zep3test::runCommand("ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate,channels:"
-                             "format=duration -of default=noprint_wrappers=1 '" + path + "'", &out) != 0)
-        return d;
-    for (size_t at = 0; at < out.size();) {
-        const size_t end = out.find('\n', at);
-        const std::string line = out.substr(at, end - at);
-        at = end == std::string::npos ? out.size() : end + 1;
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        if (key == "sample_rate") d.rate = std::stoi(value);
-        if (key == "channels") d.channels = std::stoi(value);
-        if (key == "duration") d.seconds = std::stod(value);
-    }
+    d.rate = std::atoi(e["sample_rate"].c_str()), d.channels = std::atoi(e["channels"].c_str());
+    d.seconds = std::atof(e["duration"].c_str());
     return d;
 }
 

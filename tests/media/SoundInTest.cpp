@@ -15,7 +15,6 @@
 #include <fcntl.h>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -179,10 +178,7 @@ TEST(SoundIn, StopHandsBackThePartlyFilledBufferOnceAndQueuesNothing) {
     const std::string input = Samples(960 + 640);
     ASSERT_EQ(ssize_t(input.size()), write(feed.fd, input.data(), input.size()));
     ASSERT_TRUE(recorder.WaitForBuffers(1));
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!feed.Drained() && std::chrono::steady_clock::now() < limit)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_TRUE(feed.Drained());
+    ASSERT_TRUE(zep3test::waitFor([&] { return feed.Drained(); }));
     recorder.Stop();
     ASSERT_TRUE(recorder.WaitForBuffers(2));
     feed.Close();

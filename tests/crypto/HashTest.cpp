@@ -17,8 +17,6 @@ TEST(CHash, PublishedVectors) {
     EXPECT_EQ(CHash::SHA1(CString("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
               "84983E441C3BD26EBAAE4AA1F95129E5E54670F1");
     EXPECT_EQ(CHash::SHA1(CString()), "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709");
-
-    // Random messages in random pieces are compared with OpenSSL's digests.
     std::string a(1000000, 'a');
     unsigned char digest[20];
     CHash::SHA1(digest, a.data(), static_cast<int>(a.size()));

@@ -61,7 +61,6 @@ public:
         waitpid(m_pid, nullptr, 0);
         m_pid = -1;
     }
-    pid_t pid() const { return m_pid; }
 
 private:
     void Signal(int sig) {

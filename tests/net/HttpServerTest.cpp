@@ -55,7 +55,6 @@ int LogIn(UINT port, const char* source = "127.0.0.1") {
 } // namespace
 
 TEST_F(HttpServerSite, LoginThenProtectedPageThenLogout) {
-
     EXPECT_EQ(Get(port, "secret"), kToLogin) << "no session: sent to the login page";
     EXPECT_EQ(site.secret.served, 0);
 

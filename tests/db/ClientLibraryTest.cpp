@@ -47,35 +47,60 @@ TEST(MySQLClientLibrary, LoadedOnceForAllConnectionsAndUnloadedWithTheLast) {
     EXPECT_EQ(LoadedClientCopies(), 0);
 }
 
-TEST(MySQLClientLibrary, SharedByConnectionsOnSeveralThreads) {
+namespace {
+
+// Runs `count` small queries and checks every answer; how many were wrong.
+int WrongAnswers(CMySQLConnection& connection, int thread, int count) {
+    int wrong = 0;
+    CString statement, name;
+    name.Format("thread %d", thread);
+    for (int i = 0; i < count; ++i) {
+        statement.Format("SELECT %d, '%s', NULL", i, (const char*)name);
+        if (!connection.DoQuery(statement)) {
+            ++wrong;
+            continue;
+        }
+        CMySQLResult result = connection.GetResult();
+        wrong += !result.NextRow() || result.GetField(0).str() != std::to_string(i) || result.GetField(1) != name ||
+                 !result.GetField(2).IsEmpty() || result.NextRow();
+    }
+    return wrong;
+}
+
+} // namespace
+
+// Eight threads with their own connections query at once, then hold their
+// connections: one loaded library serves them all, and each connection
+// lets it go on its own thread.
+TEST(MySQLClientLibrary, SharedByConnectionsQueryingOnSeveralThreads) {
     ASSERT_NE(SharedServer(), nullptr);
-    constexpr int kThreads = 8;
+    constexpr int kThreads = 8, kQueries = 10000;
     std::mutex lock;
     std::condition_variable changed;
-    int connected = 0, failures = 0;
+    int connected = 0, wrong = 0;
     bool goOn = false;
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&] {
+        threads.emplace_back([&, t] {
             CMySQLConnection connection;
-            const bool ok = ConnectTestUser(connection) && Rows(connection, "SELECT 1").size() == 1;
+            const int failed = ConnectTestUser(connection) ? WrongAnswers(connection, t, kQueries) : kQueries;
             std::unique_lock<std::mutex> guard(lock);
-            failures += !ok;
+            wrong += failed;
             ++connected;
             changed.notify_all();
-            changed.wait_for(guard, std::chrono::seconds(60), [&] { return goOn; });
-        }); // the connection closes and releases on its own thread
+            changed.wait_for(guard, std::chrono::seconds(240), [&] { return goOn; });
+        });
 
     {
         std::unique_lock<std::mutex> guard(lock);
-        EXPECT_TRUE(changed.wait_for(guard, std::chrono::seconds(60), [&] { return connected == kThreads; }));
+        EXPECT_TRUE(changed.wait_for(guard, std::chrono::seconds(240), [&] { return connected == kThreads; }));
         EXPECT_EQ(ClientLibraryReferences(), kThreads);
         EXPECT_EQ(LoadedClientCopies(), 1);
         goOn = true;
         changed.notify_all();
     }
     for (std::thread& t : threads) t.join();
-    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(wrong, 0);
     EXPECT_EQ(ClientLibraryReferences(), 0);
     EXPECT_EQ(LoadedClientCopies(), 0);
 }

@@ -74,19 +74,6 @@ ComAlias::ComAlias(int n, const std::string& path) : m_n(n) {
 
 ComAlias::~ComAlias() { unsetenv(("ZEP3_COM" + std::to_string(m_n)).c_str()); }
 
-std::string RegisteredThreadNames() {
-    CSingleLock lock(&CThreadManager::m_CriticalSection, true);
-    std::string names;
-    POSITION pos = CThreadManager::m_ThreadInfoMap.GetStartPosition();
-    while (pos) {
-        unsigned int id = 0;
-        SThreadInfo* info = nullptr;
-        CThreadManager::m_ThreadInfoMap.GetNextAssoc(pos, id, info);
-        names += std::string(info->m_Name) + ";";
-    }
-    return names;
-}
-
 class FakeLines::Lines : public zep3::detail::ModemLines {
 public:
     explicit Lines(FakeLines& owner) : m_owner(owner) {}

@@ -52,8 +52,7 @@ private:
     int m_n;
 };
 
-// Names of the registered threads, "App:Name" as the registry keeps them.
-std::string RegisteredThreadNames();
+using zep3test::registeredThreadNames;
 
 // Modem lines a test sets by hand, counted as a serial driver counts them.
 // One object is shared by every port opened while it is installed.

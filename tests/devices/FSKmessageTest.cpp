@@ -23,16 +23,20 @@ Bytes Escaped(const Bytes& bytes) {
     return out;
 }
 
-// A multiple-data message: type, length, parameters, checksum (+ error).
-Bytes MultipleDataMessage(const std::string& dateTime, const std::string& number, int checksumError = 0) {
-    const std::string body = std::string{1, char(dateTime.size())} + dateTime + std::string{2, char(number.size())} +
-                             number;
-    Bytes message = {0x80, static_cast<unsigned char>(body.size())};
-    for (char c : body) message.push_back(static_cast<unsigned char>(c));
+// A message as sent: type, length, body, checksum (+ error), escaped.
+Bytes Message(unsigned char type, const std::string& body, int checksumError = 0) {
+    Bytes message = {type, static_cast<unsigned char>(body.size())};
+    message.insert(message.end(), body.begin(), body.end());
     unsigned sum = 0;
     for (unsigned char b : message) sum += b;
     message.push_back(static_cast<unsigned char>(-sum + checksumError));
     return Escaped(message);
+}
+
+// A multiple-data message: the date-time and the number parameters.
+Bytes MultipleDataMessage(const std::string& dateTime, const std::string& number, int checksumError = 0) {
+    return Message(0x80, std::string{1, char(dateTime.size())} + dateTime + std::string{2, char(number.size())} + number,
+                   checksumError);
 }
 
 // Feeds the bytes; the results of each.
@@ -101,14 +105,8 @@ TEST(FSKmessage, SeizureNeedsThreeBytes) {
 
 TEST(FSKmessage, SingleDataMessageTakesTheNumberFromTheEleventhByte) {
     // Eight date digits, two more bytes, then the number.
-    const std::string data = "0312094599" "601234567";
-    Bytes message = {0x04, static_cast<unsigned char>(data.size())};
-    message.insert(message.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (unsigned char b : message) sum += b;
-    message.push_back(static_cast<unsigned char>(-sum));
     CFSKmessage fsk;
-    std::vector<int> r = Feed(fsk, Join({kSeizure, message}));
+    std::vector<int> r = Feed(fsk, Join({kSeizure, Message(0x04, "0312094599" "601234567")}));
     EXPECT_EQ(r[4], CFSKmessage::SingleData);
     EXPECT_EQ(r.back(), 7);
     EXPECT_EQ(fsk.GetCID(false), "601234567");

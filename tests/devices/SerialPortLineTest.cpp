@@ -150,7 +150,7 @@ TEST(SerialPortLine, WaitThreadReportsToWindowAndCallback) {
     CSerialPortLine line;
     ASSERT_TRUE(OpenLine(line, pty));
     ASSERT_TRUE(line.RunWaitThread(&window, kNotifyMessage, OnEvent));
-    const std::string names = RegisteredThreadNames();
+    const std::string names = registeredThreadNames();
     EXPECT_NE(names.find(":SerialPortLine;"), std::string::npos) << names;
 
     lines.Set(MS_CTS_ON, true);
@@ -161,7 +161,7 @@ TEST(SerialPortLine, WaitThreadReportsToWindowAndCallback) {
 
     // Stopping the thread breaks its wait; the port stays open.
     EXPECT_TRUE(line.TerminateWaitThread());
-    EXPECT_EQ(RegisteredThreadNames().find(":SerialPortLine;"), std::string::npos);
+    EXPECT_EQ(registeredThreadNames().find(":SerialPortLine;"), std::string::npos);
     EXPECT_TRUE(line.IsOpen());
 
     // Again, ended this time by Close.
@@ -169,7 +169,7 @@ TEST(SerialPortLine, WaitThreadReportsToWindowAndCallback) {
     lines.Set(MS_DSR_ON, true);
     EXPECT_TRUE(zep3test::waitFor([] { return CallbackSaw(EV_DSR); }));
     line.Close();
-    EXPECT_EQ(RegisteredThreadNames().find(":SerialPortLine;"), std::string::npos);
+    EXPECT_EQ(registeredThreadNames().find(":SerialPortLine;"), std::string::npos);
     window.DestroyWindow();
 }
 

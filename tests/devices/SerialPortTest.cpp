@@ -73,27 +73,7 @@ TEST(SerialPort, PortNames) {
     EXPECT_EQ(SerialDevicePath("COM3"), "/dev/ttyACM1");
 }
 
-TEST(SerialPort, TextsKeepZeroBytesAndOrder) {
-    PtyPair pty;
-    ComAlias com(21, pty.Path());
-    CSerialPort port;
-    ASSERT_TRUE(OpenPort(port, com.Name()));
-    EXPECT_TRUE(port.IsOpen());
-
-    CString untouched("keep");
-    EXPECT_FALSE(port.ReadStr(untouched));
-    EXPECT_EQ(untouched, "keep");
-
-    EXPECT_TRUE(port.WriteStr(CString("a\0b", 3)));
-    EXPECT_TRUE(port.WriteStr(CString("\0\0c\0", 4)));
-    EXPECT_EQ(pty.Receive(7), std::string("a\0b\0\0c\0", 7));
-    EXPECT_TRUE(zep3test::waitFor([&] { return port.IsWriteDone(); }));
-
-    pty.Send(std::string("\0x\0\0", 4));
-    EXPECT_EQ(ReadAll(port, 4), std::string("\0x\0\0", 4));
-}
-
-TEST(SerialPort, MegabyteEachWayWithACallbackPerChunk) {
+TEST(SerialPort, MegabyteEachWayInOrderWithACallbackPerChunk) {
     PtyPair pty;
     struct Sink {
         std::mutex lock;
@@ -109,7 +89,11 @@ TEST(SerialPort, MegabyteEachWayWithACallbackPerChunk) {
         ++s.calls;
         s.largest = std::max(s.largest, size_t(chunk.GetLength()));
     }, &sink));
+    CString untouched("keep");
+    EXPECT_FALSE(port.ReadStr(untouched));
+    EXPECT_EQ(untouched, "keep");
 
+    // Random bytes: zeros among them travel as data.
     const std::string out = RandomBytes(1 << 20, 1), in = RandomBytes(1 << 20, 2);
     // The far end sends and receives at once, as fast as the terminal goes.
     std::future<std::string> farEnd = std::async(std::launch::async, [&] {
@@ -132,6 +116,7 @@ TEST(SerialPort, MegabyteEachWayWithACallbackPerChunk) {
     EXPECT_TRUE(port.WriteStr(CString(out.data(), int(out.size()))));
     const std::string received = ReadAll(port, in.size());
     const std::string sentByPort = farEnd.get();
+    EXPECT_TRUE(zep3test::waitFor([&] { return port.IsWriteDone(); }));
     EXPECT_EQ(sentByPort.size(), out.size());
     EXPECT_TRUE(sentByPort == out) << "the far end received other bytes";
     EXPECT_EQ(received.size(), in.size());
@@ -175,8 +160,6 @@ TEST(SerialPort, SettingsReachTheTerminal) {
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK), tcflag_t(IXON | IXOFF));
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(t.c_oflag & OPOST, 0u);
-    EXPECT_EQ(t.c_cc[VSTART], 0x11);
-    EXPECT_EQ(t.c_cc[VSTOP], 0x13);
 
     ASSERT_TRUE(port.Open(pty.Path().c_str(), nullptr, nullptr, CBR_115200, 0, false, false, 8, NOPARITY,
                           ONESTOPBIT));
@@ -237,7 +220,7 @@ TEST(SerialPort, CloseEndsWaitingThreads) {
         PtyPair pty;
         CSerialPort port;
         ASSERT_TRUE(OpenPort(port, pty.Path().c_str()));
-        const std::string names = RegisteredThreadNames();
+        const std::string names = registeredThreadNames();
         EXPECT_NE(names.find(":SerialRead;"), std::string::npos) << names;
         EXPECT_NE(names.find(":SerialWrite;"), std::string::npos) << names;
         EXPECT_NE(SystemThreadNames().find("SerialRead"), std::string::npos);
@@ -246,7 +229,7 @@ TEST(SerialPort, CloseEndsWaitingThreads) {
         std::future<void> closed = std::async(std::launch::async, [&] { port.Close(); });
         ASSERT_EQ(closed.wait_for(std::chrono::seconds(10)), std::future_status::ready);
         EXPECT_FALSE(port.IsOpen());
-        const std::string after = RegisteredThreadNames();
+        const std::string after = registeredThreadNames();
         EXPECT_EQ(after.find(":Serial"), std::string::npos) << after;
 
         // The far end hangs up: the read thread retries until Close.

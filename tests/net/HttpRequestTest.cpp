@@ -77,26 +77,26 @@ TEST(HttpRequestText, ParametersOfGetAndPost) {
 }
 
 TEST(HttpRequestText, CookiesAndThePlayerSession) {
-    HttpRequest r = Parse("GET / HTTP/1.1\r\nCookie: SID=5; Login=1\r\n\r\n");
-    EXPECT_STREQ(r.sid, "5");
-    EXPECT_STREQ(r.login, "1");
-    r = Parse("GET / HTTP/1.1\r\nCookie: =3; foo\r\n\r\n");
-    EXPECT_STREQ(r.sid, "");
-    EXPECT_STREQ(r.login, "");
-    r = Parse("GET / HTTP/1.1\r\nCookie:  SID = 7 ;Login=0; SID=8;x=y=z\r\nCookie: SID=9\r\n\r\n");
-    EXPECT_STREQ(r.sid, "8") << "the first cookie line, the last of a name";
-    EXPECT_STREQ(r.login, "0");
-    r = Parse("GET /play?SID=12 HTTP/1.1\r\n\r\n");
-    EXPECT_STREQ(r.sid, "12");
-    EXPECT_STREQ(r.login, "1");
-    r = Parse("GET /play?SID=12 HTTP/1.1\r\nCookie: SID=-1; Login=-1\r\n\r\n");
-    EXPECT_STREQ(r.sid, "12");
-    EXPECT_STREQ(r.login, "1");
-    r = Parse("GET /play?SID=12 HTTP/1.1\r\nCookie: SID=3; Login=0\r\n\r\n");
-    EXPECT_STREQ(r.sid, "3");
-    EXPECT_STREQ(r.login, "0");
-    r = Parse("GET /other?SID=12 HTTP/1.1\r\n\r\n");
-    EXPECT_STREQ(r.sid, "");
+    const struct {
+        const char* request;
+        const char *sid, *login;
+    } cases[] = {
+        {"GET / HTTP/1.1\r\nCookie: SID=5; Login=1\r\n\r\n", "5", "1"},
+        {"GET / HTTP/1.1\r\nCookie: =3; foo\r\n\r\n", "", ""},
+        // The first cookie line, the last of a name.
+        {"GET / HTTP/1.1\r\nCookie:  SID = 7 ;Login=0; SID=8;x=y=z\r\nCookie: SID=9\r\n\r\n", "8", "0"},
+        // The player's session in its URL, unless a session cookie is set.
+        {"GET /play?SID=12 HTTP/1.1\r\n\r\n", "12", "1"},
+        {"GET /play?SID=12 HTTP/1.1\r\nCookie: SID=-1; Login=-1\r\n\r\n", "12", "1"},
+        {"GET /play?SID=12 HTTP/1.1\r\nCookie: SID=3; Login=0\r\n\r\n", "3", "0"},
+        {"GET /other?SID=12 HTTP/1.1\r\n\r\n", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request);
+        const HttpRequest r = Parse(c.request);
+        EXPECT_STREQ(r.sid, c.sid);
+        EXPECT_STREQ(r.login, c.login);
+    }
 }
 
 TEST(HttpRequestText, ManyParametersCostLinearTime) {

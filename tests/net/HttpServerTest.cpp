@@ -3,6 +3,7 @@
 // pages, logout, the error page, parameters and cookies, requests that come
 // in pieces, and the server's own state.
 #include "HttpTestSupport.h"
+#include "support/TestSupport.h"
 
 using namespace httptest;
 
@@ -35,6 +36,14 @@ std::string LoggedIn(int sid) {
     return kHeader + "Set-Cookie: SID=" + std::to_string(sid) + "\r\nSet-Cookie: Login=1\r\n\r\n\r\n" + Redirect("/");
 }
 
+// A server of its own with the site registered.
+class HttpServerSite : public ::testing::Test {
+protected:
+    Site site;
+    ServerRunner runner{[this](TestServer& s) { site.Register(s); }};
+    const UINT port = runner.port();
+};
+
 // A fresh login page and a successful login as admin; the session number.
 int LogIn(UINT port, const char* source = "127.0.0.1") {
     const LoginPageAnswer page = ExpectLoginPage(Get(port, "login", "", source), "");
@@ -45,11 +54,7 @@ int LogIn(UINT port, const char* source = "127.0.0.1") {
 
 } // namespace
 
-TEST(HttpServer, LoginThenProtectedPageThenLogout) {
-    Site site;
-    ServerRunner runner([&](TestServer& s) { site.Register(s); });
-    const UINT port = runner.port();
-
+TEST_F(HttpServerSite, LoginThenProtectedPageThenLogout) {
     EXPECT_EQ(Get(port, "secret"), kToLogin) << "no session: sent to the login page";
     EXPECT_EQ(site.secret.served, 0);
 
@@ -67,10 +72,9 @@ TEST(HttpServer, LoginThenProtectedPageThenLogout) {
     EXPECT_EQ(Get(port, "secret", "SID=-1; Login=-1"), kToLogin);
 }
 
-TEST(HttpServer, EveryLoginPageHasANewSessionAndChallenge) {
-    ServerRunner runner;
-    const LoginPageAnswer first = ExpectLoginPage(Get(runner.port(), "login"), "");
-    const LoginPageAnswer second = ExpectLoginPage(Get(runner.port(), "login", "SID=5; Login=1"), "");
+TEST_F(HttpServerSite, EveryLoginPageHasANewSessionAndChallenge) {
+    const LoginPageAnswer first = ExpectLoginPage(Get(port, "login"), "");
+    const LoginPageAnswer second = ExpectLoginPage(Get(port, "login", "SID=5; Login=1"), "");
     EXPECT_NE(first.sid, second.sid);
     // Hex prefix, the counter, hex suffix: the counter grows by 317 per page.
     const auto counter = [](const std::string& c) { return std::stoi(c.substr(5, c.size() - 12)); };
@@ -82,9 +86,7 @@ TEST(HttpServer, EveryLoginPageHasANewSessionAndChallenge) {
     });
 }
 
-TEST(HttpServer, WrongCredentialsAndUnknownSessionsGetTheLoginPageAgain) {
-    ServerRunner runner;
-    const UINT port = runner.port();
+TEST_F(HttpServerSite, WrongCredentialsAndUnknownSessionsGetTheLoginPageAgain) {
     LoginPageAnswer page = ExpectLoginPage(Get(port, "login"), "");
     ExpectLoginPage(Post(port, "login", LoginBody("admin", page.challenge, "zle"), Cookies(page.sid, "0")), kWrongLogin);
     ExpectLoginPage(Post(port, "login", LoginBody("nikt", page.challenge, "tajne"), Cookies(page.sid, "0")),
@@ -101,13 +103,10 @@ TEST(HttpServer, WrongCredentialsAndUnknownSessionsGetTheLoginPageAgain) {
     // A failed attempt leaves the session open for a right one.
     EXPECT_EQ(Post(port, "login", LoginBody("gosc", page.challenge, "haslo"), Cookies(page.sid, "0")),
               LoggedIn(page.sid));
-    EXPECT_EQ(Get(port, "secret", Cookies(page.sid, "1")).substr(0, kHeader.size()), kHeader);
+    EXPECT_EQ(Get(port, "secret", Cookies(page.sid, "1")), PageAnswer("secret|1"));
 }
 
-TEST(HttpServer, ChallengeIsAcceptedOnlyOnce) {
-    Site site;
-    ServerRunner runner([&](TestServer& s) { site.Register(s); });
-    const UINT port = runner.port();
+TEST_F(HttpServerSite, ChallengeIsAcceptedOnlyOnce) {
     const LoginPageAnswer page = ExpectLoginPage(Get(port, "login"), "");
     const std::string login = LoginBody("admin", page.challenge, "tajne");
     EXPECT_EQ(Post(port, "login", login, Cookies(page.sid, "0")), LoggedIn(page.sid));
@@ -137,10 +136,7 @@ TEST(HttpServer, SessionIsBoundToTheBrowsersAddress) {
     EXPECT_EQ(Get(port, "secret", Cookies(page.sid, "1")), kToLogin) << "a session without a login opens nothing";
 }
 
-TEST(HttpServer, SessionExpiresAfterAnHourWithoutARequest) {
-    Site site;
-    ServerRunner runner([&](TestServer& s) { site.Register(s); });
-    const UINT port = runner.port();
+TEST_F(HttpServerSite, SessionExpiresAfterAnHourWithoutARequest) {
     const int fresh = LogIn(port), aged = LogIn(port);
     CHTTPSessionManager* sessions = runner.server().GetHTTPSessionManager();
     const auto age = [&](int sid, int seconds) {
@@ -163,10 +159,7 @@ TEST(HttpServer, SessionExpiresAfterAnHourWithoutARequest) {
     EXPECT_NE(sessions->m_SessionMap.PLookup(fresh), nullptr);
 }
 
-TEST(HttpServer, PagesByPathErrorPageAndThePlayerSessionInTheUrl) {
-    Site site;
-    ServerRunner runner([&](TestServer& s) { site.Register(s); });
-    const UINT port = runner.port();
+TEST_F(HttpServerSite, PagesByPathErrorPageAndThePlayerSessionInTheUrl) {
     EXPECT_EQ(Get(port, ""), PageAnswer("|-1")) << "\"/\" is the page with the empty name";
     EXPECT_EQ(Get(port, "?a=1"), PageAnswer("|-1"));
     const std::string error = Get(port, "Secret");
@@ -182,22 +175,15 @@ TEST(HttpServer, PagesByPathErrorPageAndThePlayerSessionInTheUrl) {
     EXPECT_EQ(Get(port, "play?SID=" + std::to_string(sid), "", "127.0.0.2"), kToLogin);
 }
 
-TEST(HttpServer, ParametersAreSplitOnlyAtAmpersandsAndDecodeOnlyPlus) {
-    Site site;
-    ServerRunner runner([&](TestServer& s) { site.Register(s); });
-    const UINT port = runner.port();
-    EXPECT_EQ(Get(port, "echo?a=1&b&c=3"), PageAnswer("echo|-1|a=1|c=|x=")) << "parsing stops at b";
+// How the request text splits is the parser tests' part; here, what reaches the inputs.
+TEST_F(HttpServerSite, GetKeepsTheInputsItLacksAndPostEmptiesThem) {
     EXPECT_EQ(Get(port, "echo?x=a+b&a=%41&c=x=y"), PageAnswer("echo|-1|a=%41|c=x=y|x=a b"));
     EXPECT_EQ(Get(port, "echo"), PageAnswer("echo|-1|a=%41|c=x=y|x=a b")) << "a GET without parameters keeps the values";
     EXPECT_EQ(Post(port, "echo", "c=posted"), PageAnswer("echo|-1|a=|c=posted|x=")) << "a POST empties the others";
-    EXPECT_EQ(Post(port, "echo", "a=1&a=2&x=last+one&"), PageAnswer("echo|-1|a=2|c=|x=last one"));
-    EXPECT_EQ(Post(port, "echo?a=query", "c=body"), PageAnswer("echo|-1|a=|c=body|x=")) << "a POST reads only its body";
 }
 
-TEST(HttpServer, RequestInPiecesIsAnsweredOnceWhenComplete) {
-    Site site;
-    ServerRunner runner([&](TestServer& s) { site.Register(s); });
-    const int fd = Connect(runner.port());
+TEST_F(HttpServerSite, RequestInPiecesIsAnsweredOnceWhenComplete) {
+    const int fd = Connect(port);
     ASSERT_GE(fd, 0);
     const std::string body = "a=first&c=second&x=third";
     const std::string head = "POST /echo HTTP/1.1\r\nHost: h\r\ncontent-LENGTH:  " + std::to_string(body.size()) + " \r\n";
@@ -212,10 +198,7 @@ TEST(HttpServer, RequestInPiecesIsAnsweredOnceWhenComplete) {
     EXPECT_EQ(site.echo.served, 1);
 }
 
-TEST(HttpServer, OneRequestPerConnectionAndNoAnswerToAnIncompleteOne) {
-    Site site;
-    ServerRunner runner([&](TestServer& s) { site.Register(s); });
-    const UINT port = runner.port();
+TEST_F(HttpServerSite, OneRequestPerConnectionAndNoAnswerToAnIncompleteOne) {
     EXPECT_EQ(Exchange(port, "GET /echo?a=1 HTTP/1.1\r\n\r\nGET /echo?a=2 HTTP/1.1\r\n\r\n"),
               PageAnswer("echo|-1|a=1|c=|x="));
     EXPECT_EQ(site.echo.served, 1);
@@ -232,15 +215,10 @@ TEST(HttpServer, OneRequestPerConnectionAndNoAnswerToAnIncompleteOne) {
 TEST(HttpServer, ConnectionThreadsAreRegisteredAsHttpServer) {
     ServerRunner runner;
     const auto httpThreads = [] {
+        const std::string names = zep3test::registeredThreadNames();
+        const std::string name = std::string(CThreadManager::m_AppName) + ":HTTP Server;";
         int n = 0;
-        CSingleLock lock(&CThreadManager::m_CriticalSection, TRUE);
-        POSITION p = CThreadManager::m_ThreadInfoMap.GetStartPosition();
-        while (p) {
-            unsigned int id = 0;
-            SThreadInfo* info = nullptr;
-            CThreadManager::m_ThreadInfoMap.GetNextAssoc(p, id, info);
-            n += std::string(info->m_Name) == std::string(CThreadManager::m_AppName) + ":HTTP Server";
-        }
+        for (size_t at = names.find(name); at != std::string::npos; at = names.find(name, at + 1)) ++n;
         return n;
     };
     const int fd = Connect(runner.port());

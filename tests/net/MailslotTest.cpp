@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 using nettest::Pattern;
+using pipetest::ReadOnce;
 using pipetest::WriteText;
 
 namespace {
@@ -13,8 +14,6 @@ namespace {
 using Mailslots = pipetest::ScratchNames;
 
 const char kName[] = "\\\\.\\mailslot\\zep3\\alarms";
-
-std::string Take(CMailslot& slot, unsigned long size = 70000) { return pipetest::ReadOnce(slot, size); }
 
 unsigned long NextSize(CMailslot& slot) {
     unsigned long size = 12345;
@@ -27,18 +26,18 @@ TEST_F(Mailslots, MessagesWithTheWaitingSize) {
     CMailslot reader, writer;
     ASSERT_TRUE(reader.Create(kName, 0, 0));
     EXPECT_EQ(NextSize(reader), MAILSLOT_NO_MESSAGE);
-    EXPECT_EQ(Take(reader), "error 121"); // no wait: the time-out is 0
+    EXPECT_EQ(ReadOnce(reader), "error 121"); // no wait: the time-out is 0
     ASSERT_TRUE(writer.Connect("\\\\.\\MailSlot\\ZEP3\\Alarms"));
     ASSERT_TRUE(WriteText(writer, "first"));
     ASSERT_TRUE(WriteText(writer, Pattern(60000, 1)));
     ASSERT_TRUE(WriteText(writer, ""));
     EXPECT_EQ(NextSize(reader), 5u);
-    EXPECT_EQ(Take(reader, 4), "error 122"); // too short: the message stays
-    EXPECT_EQ(Take(reader), "first");
+    EXPECT_EQ(ReadOnce(reader, 4), "error 122"); // too short: the message stays
+    EXPECT_EQ(ReadOnce(reader), "first");
     EXPECT_EQ(NextSize(reader), 60000u);
-    EXPECT_TRUE(Take(reader) == Pattern(60000, 1));
+    EXPECT_TRUE(ReadOnce(reader) == Pattern(60000, 1));
     EXPECT_EQ(NextSize(reader), 0u);
-    EXPECT_EQ(Take(reader), "");
+    EXPECT_EQ(ReadOnce(reader), "");
     EXPECT_EQ(NextSize(reader), MAILSLOT_NO_MESSAGE);
     EXPECT_FALSE(reader.Write(const_cast<char*>("x"), 1, nullptr)); // the reading end does not write
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
@@ -77,7 +76,7 @@ TEST_F(Mailslots, WaitingReaderAndWritersInOtherProcesses) {
         children.push_back(child);
     }
     std::vector<std::string> got;
-    for (int i = 0; i < 3; ++i) got.push_back(Take(reader));
+    for (int i = 0; i < 3; ++i) got.push_back(ReadOnce(reader));
     std::sort(got.begin(), got.end());
     EXPECT_EQ(got, (std::vector<std::string>{"from 0", "from 1", "from 2"}));
     for (pid_t child : children) {
@@ -87,7 +86,7 @@ TEST_F(Mailslots, WaitingReaderAndWritersInOtherProcesses) {
     }
     // A read that waits for ever ends when another thread closes the mailslot.
     std::string ended;
-    std::thread waiting([&] { ended = Take(reader); });
+    std::thread waiting([&] { ended = ReadOnce(reader); });
     CMailslot copy = reader;
     copy.Close();
     waiting.join();

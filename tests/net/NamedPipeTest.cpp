@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 using nettest::Pattern;
+using pipetest::ReadOnce;
 using pipetest::WriteText;
 
 namespace {
@@ -13,8 +14,6 @@ namespace {
 using Pipes = pipetest::ScratchNames;
 
 const char kName[] = "\\\\.\\pipe\\Zep3Test";
-
-std::string ReadOnce(CNamedPipe& pipe, unsigned long size = 100000) { return pipetest::ReadOnce(pipe, size); }
 
 // Reads until `size` bytes have come.
 std::string ReadBytes(CNamedPipe& pipe, size_t size) {

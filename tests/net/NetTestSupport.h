@@ -278,18 +278,13 @@ struct ReceivedPacket {
     std::string body;
 };
 
-// A packet client that keeps what it receives and where the progress went.
+// A packet client that keeps what it receives.
 template <class Base> class PacketSink : public Base {
 public:
     std::vector<ReceivedPacket> packets;
-    bool closed = false;
     void Received() override {
         packets.push_back({this->m_RecvHeader.param, this->m_RecvHeader.sequence,
                            std::string(reinterpret_cast<const char*>(this->m_pData), size_t(this->m_nLength))});
-    }
-    void OnClose(int e) override {
-        Base::OnClose(e);
-        closed = true;
     }
 };
 

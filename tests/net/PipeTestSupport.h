@@ -24,7 +24,7 @@ template <class Channel> bool WriteText(Channel& channel, const std::string& tex
 }
 
 // One read: its bytes, or "error N".
-template <class Channel> std::string ReadOnce(Channel& channel, unsigned long size) {
+template <class Channel> std::string ReadOnce(Channel& channel, unsigned long size = 100000) {
     std::string buffer(size, '\0');
     unsigned long done = 0;
     if (!channel.Read(&buffer[0], size, &done)) return "error " + std::to_string(GetLastError());

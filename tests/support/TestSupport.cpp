@@ -2,6 +2,8 @@
 #include <thread>
 #include "support/TestSupport.h"
 
+#include <zep3/zep3.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -57,6 +59,19 @@ bool waitFor(const std::function<bool()>& condition) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+std::string registeredThreadNames() {
+    CSingleLock lock(&CThreadManager::m_CriticalSection, true);
+    std::string names;
+    POSITION pos = CThreadManager::m_ThreadInfoMap.GetStartPosition();
+    while (pos) {
+        unsigned int id = 0;
+        SThreadInfo* info = nullptr;
+        CThreadManager::m_ThreadInfoMap.GetNextAssoc(pos, id, info);
+        names += std::string(info->m_Name) + ";";
+    }
+    return names;
 }
 
 } // namespace zep3test

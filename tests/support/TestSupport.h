@@ -29,5 +29,7 @@ bool writeFile(const std::string& path, const std::string& bytes);
 int runCommand(const std::string& command, std::string* out = nullptr);
 // Polls `condition` until it holds or 10 s passed; its last answer.
 bool waitFor(const std::function<bool()>& condition);
+// The names of the registered threads, each as "App:Name;".
+std::string registeredThreadNames();
 
 } // namespace zep3test

@@ -24,6 +24,7 @@ struct Record {
     int32_t type, flags;
     std::vector<Field> fields;            // after the head, from the table
     std::vector<unsigned char> bytes;     // a fresh record over 0xAA bytes (param 7)
+    std::vector<size_t> memberOffsets;    // where the library put its members
 };
 
 // Constructs R over bytes that are all 0xAA, so that unset bytes show.
@@ -35,6 +36,10 @@ template <class R, class... Args> std::vector<unsigned char> Fresh(Args... args)
     std::vector<unsigned char> bytes(storage, storage + sizeof(R));
     r->~R();
     return bytes;
+}
+
+template <class R, class M> size_t At(const R& r, const M& member) {
+    return size_t(reinterpret_cast<const char*>(&member) - reinterpret_cast<const char*>(&r));
 }
 
 Field I(size_t offset, int32_t value) { return {offset, 4, Int, value, nullptr}; }
@@ -53,35 +58,83 @@ std::vector<Field> Join(std::initializer_list<std::vector<Field>> parts) {
     return all;
 }
 
-// The library pins each member's offset at compile time; here the bytes a
-// constructor leaves show the same layout from outside.
 std::vector<Record> Table() {
-    return {
-        {"CTextMessage", 116, -2, 0, {T(12, 100, "hi"), U(112, 4)}, Fresh<CTextMessage>(7, "hi")},
-        {"CPromptMessage", 36, 1, 0, {T(12, 24, "Dravolin Remote Control")}, Fresh<CPromptMessage>(7)},
-        {"CLoginMessage", 52, 2, 0, {T(12, 20), T(32, 20)}, Fresh<CLoginMessage>(7)},
-        {"CGeneralStatusMessage", 68, 3, 0, Join({Ints(12, 4), {T(28, 20), T(48, 20)}}),
-         Fresh<CGeneralStatusMessage>(7)},
-        {"CCameraStatusMessage", 60, 4, 0,
-         {B(12, false), U(13, 3), I(16, -1), T(20, 20), I(40, 0), I(44, 0), I(48, 0), B(52, false), B(53, false),
-          U(54, 2), I(56, 0)},
-         Fresh<CCameraStatusMessage>(7)},
-        {"CPrepareImageServerMessage", 40, 5, 0, Join({{I(12, 0), I(16, 0), I(20, 1)}, Ints(24, 4)}),
-         Fresh<CPrepareImageServerMessage>(7)},
-        {"CImageMessage", 72, 6, 0,
-         Join({{I(12, -1)}, Ints(16, 2), Ints(24, 4), {I(40, 0), B(44, false), U(45, 3), I(48, -1), Time(52)}}),
-         Fresh<CImageMessage>(7)},
-        {"CArchiveLogMessage", 16, 7, 0, {I(12, 0)}, Fresh<CArchiveLogMessage>(7)},
-        {"CDayLogMessage", 16, 8, 0, {I(12, 0)}, Fresh<CDayLogMessage>(7)},
-        {"CCameraLogMessage", 584, 9, 0,
-         Join({{I(12, -1), B(16, false), U(17, 3), I(20, 0), I(24, -1)}, Ints(28, 3),
-               {B(40, true), U(41, 3), I(44, 0), I(48, 0), T(52, 256), T(308, 256), I(564, -1)}, Ints(568, 4)}),
-         Fresh<CCameraLogMessage>(7)},
-        {"CEventLogMessage", 272, 10, 0, {T(12, 256), I(268, 0)}, Fresh<CEventLogMessage>(7)},
-        {"COnEventMessage", 1104, 11, 1,
-         Join({{I(12, -1)}, Ints(16, 10), Ints(56, 5), {U(76, 1020), I(1096, 0), I(1100, -1)}}),
-         Fresh<COnEventMessage>(7)},
-    };
+    std::vector<Record> t;
+    {
+        CTextMessage r(7, "hi");
+        t.push_back({"CTextMessage", 116, -2, 0, {T(12, 100, "hi"), U(112, 4)}, Fresh<CTextMessage>(7, "hi"),
+                     {At(r, r.m_szText)}});
+    }
+    {
+        CPromptMessage r(7);
+        t.push_back({"CPromptMessage", 36, 1, 0, {T(12, 24, "Dravolin Remote Control")}, Fresh<CPromptMessage>(7),
+                     {At(r, r.m_szPrompt)}});
+    }
+    {
+        CLoginMessage r(7);
+        t.push_back({"CLoginMessage", 52, 2, 0, {T(12, 20), T(32, 20)}, Fresh<CLoginMessage>(7),
+                     {At(r, r.m_szLogin1), At(r, r.m_szLogin2)}});
+    }
+    {
+        CGeneralStatusMessage r(7);
+        t.push_back({"CGeneralStatusMessage", 68, 3, 0, Join({Ints(12, 4), {T(28, 20), T(48, 20)}}),
+                     Fresh<CGeneralStatusMessage>(7), {At(r, r.m_nStatus), At(r, r.m_szStatus1), At(r, r.m_szStatus2)}});
+    }
+    {
+        CCameraStatusMessage r(7);
+        const CCameraStatus& s = r.m_Status;
+        t.push_back({"CCameraStatusMessage", 60, 4, 0,
+                     {B(12, false), U(13, 3), I(16, -1), T(20, 20), I(40, 0), I(44, 0), I(48, 0), B(52, false),
+                      B(53, false), U(54, 2), I(56, 0)},
+                     Fresh<CCameraStatusMessage>(7),
+                     {At(r, r.m_bValid), At(r, s.m_nValue1), At(r, s.m_szText), At(r, s.m_nValue2), At(r, s.m_nValue3),
+                      At(r, s.m_nValue4), At(r, s.m_bFlag1), At(r, s.m_bFlag2), At(r, s.m_nValue5)}});
+    }
+    {
+        CPrepareImageServerMessage r(7);
+        t.push_back({"CPrepareImageServerMessage", 40, 5, 0, Join({{I(12, 0), I(16, 0), I(20, 1)}, Ints(24, 4)}),
+                     Fresh<CPrepareImageServerMessage>(7),
+                     {At(r, r.m_nValue1), At(r, r.m_nValue2), At(r, r.m_nValue3), At(r, r.m_nValues)}});
+    }
+    {
+        CImageMessage r(7);
+        t.push_back({"CImageMessage", 72, 6, 0,
+                     Join({{I(12, -1)}, Ints(16, 2), Ints(24, 4), {I(40, 0), B(44, false), U(45, 3), I(48, -1), Time(52)}}),
+                     Fresh<CImageMessage>(7),
+                     {At(r, r.m_nValue1), At(r, r.m_nSize), At(r, r.m_nValues), At(r, r.m_nValue2), At(r, r.m_bFlag),
+                      At(r, r.m_nValue3), At(r, r.m_Time)}});
+    }
+    {
+        CArchiveLogMessage a(7);
+        CDayLogMessage d(7);
+        t.push_back({"CArchiveLogMessage", 16, 7, 0, {I(12, 0)}, Fresh<CArchiveLogMessage>(7), {At(a, a.m_nValue)}});
+        t.push_back({"CDayLogMessage", 16, 8, 0, {I(12, 0)}, Fresh<CDayLogMessage>(7), {At(d, d.m_nValue)}});
+    }
+    {
+        CCameraLogMessage r(7);
+        t.push_back({"CCameraLogMessage", 584, 9, 0,
+                     Join({{I(12, -1), B(16, false), U(17, 3), I(20, 0), I(24, -1)}, Ints(28, 3),
+                           {B(40, true), U(41, 3), I(44, 0), I(48, 0), T(52, 256), T(308, 256), I(564, -1)},
+                           Ints(568, 4)}),
+                     Fresh<CCameraLogMessage>(7),
+                     {At(r, r.m_nValue1), At(r, r.m_bFlag1), At(r, r.m_nValue2), At(r, r.m_nValue3), At(r, r.m_nValues1),
+                      At(r, r.m_bFlag2), At(r, r.m_nValue4), At(r, r.m_nValue5), At(r, r.m_szText1), At(r, r.m_szText2),
+                      At(r, r.m_nValue6), At(r, r.m_nValues2)}});
+    }
+    {
+        CEventLogMessage r(7);
+        t.push_back({"CEventLogMessage", 272, 10, 0, {T(12, 256), I(268, 0)}, Fresh<CEventLogMessage>(7),
+                     {At(r, r.m_szText), At(r, r.m_nValue)}});
+    }
+    {
+        COnEventMessage r(7);
+        t.push_back({"COnEventMessage", 1104, 11, 1,
+                     Join({{I(12, -1)}, Ints(16, 10), Ints(56, 5), {U(76, 1020), I(1096, 0), I(1100, -1)}}),
+                     Fresh<COnEventMessage>(7),
+                     {At(r, r.m_nValue1), At(r, r.m_dwValues), At(r, r.m_nValue2), At(r, r.m_nValue3), At(r, r.m_nValue4),
+                      At(r, r.m_nValue5), At(r, r.m_dwValue6), At(r, r.m_Data), At(r, r.m_nValue7), At(r, r.m_nValue8)}});
+    }
+    return t;
 }
 
 } // namespace
@@ -94,6 +147,7 @@ TEST(Records, SizesOffsetsTypeCodesAndInitialValuesFollowTheTable) {
         EXPECT_EQ(int32_t(nettest::Le32(&r.bytes[4])), r.flags);
         EXPECT_EQ(int32_t(nettest::Le32(&r.bytes[8])), 7) << "param";
         size_t covered = 12;
+        std::vector<size_t> fieldStarts;
         for (const Field& f : r.fields) {
             SCOPED_TRACE(f.offset);
             EXPECT_EQ(f.offset, covered) << "the table leaves no gap";
@@ -117,6 +171,10 @@ TEST(Records, SizesOffsetsTypeCodesAndInitialValuesFollowTheTable) {
             }
         }
         EXPECT_EQ(covered, r.size);
+        // Every member lies where a field of the table starts.
+        for (size_t offset : r.memberOffsets)
+            EXPECT_TRUE(std::any_of(r.fields.begin(), r.fields.end(), [&](const Field& f) { return f.offset == offset; }))
+                << "member at " << offset;
     }
     EXPECT_EQ(sizeof(CRemoteMessage), 12u);
     EXPECT_EQ(sizeof(CCameraStatus), 44u);
@@ -139,28 +197,31 @@ TEST(Records, LongTextsKeepTheirFirstHundredCharactersWithoutTerminator) {
     EXPECT_EQ(none.m_szText[0], '\0');
 }
 
-namespace {
-
-// Fills a record with noise, then copies it by assignment and construction.
-template <class R, class... Args> void ExpectByteIdenticalCopies(Args... args) {
-    R source(args...), target(args...);
-    const std::string noise = nettest::Pattern(sizeof source, unsigned(sizeof source));
-    std::memcpy(static_cast<void*>(&source), noise.data(), sizeof source);
-    target = source;
-    EXPECT_EQ(std::memcmp(&target, noise.data(), sizeof target), 0) << sizeof source;
-    R copy(source);
-    EXPECT_EQ(std::memcmp(&copy, noise.data(), sizeof copy), 0) << sizeof source;
-}
-
-} // namespace
-
 TEST(Records, CopiesAreByteIdenticalOverTheWholeRecord) {
-    ExpectByteIdenticalCopies<CTextMessage>(1, "a");
-    ExpectByteIdenticalCopies<CCameraStatusMessage>(1);
-    ExpectByteIdenticalCopies<CImageMessage>(1);
-    ExpectByteIdenticalCopies<CCameraLogMessage>(1);
-    ExpectByteIdenticalCopies<COnEventMessage>();
-    ExpectByteIdenticalCopies<CCameraStatus>();
-    ExpectByteIdenticalCopies<CIOLineStatus>();
-    ExpectByteIdenticalCopies<CGeneralStatusMessage>(1);
+    auto check = [](auto& target, auto& source) {
+        unsigned char noise[sizeof source];
+        const std::string pattern = nettest::Pattern(sizeof source, unsigned(sizeof source));
+        std::memcpy(noise, pattern.data(), sizeof noise);
+        std::memcpy(static_cast<void*>(&source), noise, sizeof source);
+        target = source;
+        EXPECT_EQ(std::memcmp(&target, noise, sizeof noise), 0) << sizeof source;
+        auto copy(source);
+        EXPECT_EQ(std::memcmp(&copy, noise, sizeof noise), 0) << sizeof source;
+    };
+    CTextMessage a(1, "a"), b(2, "b");
+    check(a, b);
+    CCameraStatusMessage c(1), d(2);
+    check(c, d);
+    CImageMessage e(1), f(2);
+    check(e, f);
+    CCameraLogMessage g(1), h(2);
+    check(g, h);
+    COnEventMessage events[2];
+    check(events[0], events[1]);
+    CCameraStatus s1, s2;
+    check(s1, s2);
+    CIOLineStatus l1, l2;
+    check(l1, l2);
+    CGeneralStatusMessage m1(1), m2(2);
+    check(m1, m2);
 }

@@ -25,7 +25,7 @@ const int kStopMs = 60000;
 
 // Rate 10, two-second segments and any free port.
 const std::vector<std::pair<std::string, std::string>> kQuickSettings = {
-    {"Camera\\Rate", "10"}, {"Recording\\SegmentSeconds", "2"}, {"Remote\\Port", "0"}};
+    {"Camera\\Rate", "10"}, {"Recording\\SegmentSeconds", "2"}, {"Remote\\Port", "0"}, {"Web\\Port", "0"}};
 
 struct FrameTally {
     long grabbed = -1, last = -1, missed = -1, recorded = -1, notRecorded = -1;
@@ -108,7 +108,7 @@ TEST(Station, RecordsSegmentsSnapshotsAndLogThenStopsWithTheFilesPrinted) {
 
 TEST(Station, FirstRunWritesTheDefaultsAndBadSettingsAreNamedAndReplaced) {
     zep3test::TempDir dir;
-    WriteSettings(dir.path(), {{"Remote\\Port", "0"},
+    WriteSettings(dir.path(), {{"Remote\\Port", "0"}, {"Web\\Port", "0"},
                                {"Camera\\Rate", "ten"},
                                {"Recording\\Quality", "500"},
                                {"Remote\\Password", "not hex"}});
@@ -178,7 +178,8 @@ TEST(Station, ClientPrintsTheStatusAndFetchesASnapshotAndSigtermStops) {
 
 TEST(Station, SigkillKeepsTheSettingsAndFinishedSegmentsAndTheNextStartGoesOn) {
     zep3test::TempDir dir;
-    WriteSettings(dir.path(), {{"Camera\\Rate", "10"}, {"Recording\\SegmentSeconds", "1"}, {"Remote\\Port", "0"}});
+    WriteSettings(dir.path(), {{"Camera\\Rate", "10"}, {"Recording\\SegmentSeconds", "1"}, {"Remote\\Port", "0"},
+                               {"Web\\Port", "0"}});
     std::string iniBefore;
     {
         StationProcess station(dir.path(), {});

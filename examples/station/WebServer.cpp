@@ -13,11 +13,14 @@ const char* const kStyle = "<style>body { font-family: Arial; font-size: 13px; m
 
 // A whole page around `body`, with the page's title and style.
 CMemory Html(CHTMLPage& page, const CString& body) {
-    return CMemory("<html>" + page.GenerateHTMLPageHeader(kStyle) + "<body><h1>" + page.m_PageTitle + "</h1>" +
-                   body + "<p><a href='/'>Status</a> &middot; <a href='logout'>Log out</a></p></body></html>");
+    return CMemory("<html>" + page.GenerateHTMLPageHeader(kStyle) + "<body><h1>" + page.m_PageTitle +
+                   "</h1>" + body +
+                   "<p><a href='/'>Status</a> &middot; <a href='logout'>Log out</a></p></body></html>");
 }
 
-CString Row(const char* name, const CString& value) { return CString("<tr><th>") + name + "</th><td>" + value + "</td></tr>"; }
+CString Row(const char* name, const CString& value) {
+    return CString("<tr><th>") + name + "</th><td>" + value + "</td></tr>";
+}
 
 CString Number(uint64_t value) { return std::to_string(value).c_str(); }
 
@@ -43,15 +46,17 @@ public:
         const StationStatus s = m_Station.Status();
         const auto segments = SegmentRecorder::ListSegments(m_Station.Folder(), false);
         m_Sensitivity.SetValue(Number(s.sensitivity));
-        return Html(*this, "<table id='counters'>" + Row("Frames grabbed", Number(s.grabbed)) +
-                               Row("Frames recorded", Number(s.recorded)) + Row("Frames missed", Number(s.missed)) +
-                               Row("Frames not recorded", Number(s.notRecorded)) +
-                               Row("Snapshots", Number(s.snapshots)) + Row("Segments", Number(segments.size())) +
-                               Row("Writing", s.segment.empty() ? "paused" : s.segment.c_str()) + "</table>" +
-                               Latest(s) + Objects(s) + Segments(segments) +
-                               "<h2>Analysis</h2><form id='sensitivityForm' action='sensitivity' method='post'>"
-                               "Sensitivity (1 to 100): " +
-                               m_Sensitivity.HTML() + " <input type='submit' id='apply' value='Apply and save'></form>");
+        const CString counters =
+            Row("Frames grabbed", Number(s.grabbed)) + Row("Frames recorded", Number(s.recorded)) +
+            Row("Frames missed", Number(s.missed)) + Row("Frames not recorded", Number(s.notRecorded)) +
+            Row("Snapshots", Number(s.snapshots)) + Row("Segments", Number(segments.size())) +
+            Row("Writing", s.segment.empty() ? "paused" : s.segment.c_str());
+        const CString form = "<h2>Analysis</h2><form id='sensitivityForm' action='sensitivity' method='post'>"
+                             "Sensitivity (1 to 100): " +
+                             m_Sensitivity.HTML() +
+                             " <input type='submit' id='apply' value='Apply and save'></form>";
+        return Html(*this, "<table id='counters'>" + counters + "</table>" + Latest(s) + Objects(s) +
+                               Segments(segments) + form);
     }
 
 private:
@@ -62,12 +67,14 @@ private:
     }
 
     static CString Objects(const StationStatus& s) {
-        CString html = "<h2>Objects in the zone</h2><table id='objects'><tr><th>#</th><th>Left</th><th>Top</th>"
-                       "<th>Right</th><th>Bottom</th><th>Pixels</th></tr>";
+        CString html =
+            "<h2>Objects in the zone</h2><table id='objects'><tr><th>#</th><th>Left</th><th>Top</th>"
+            "<th>Right</th><th>Bottom</th><th>Pixels</th></tr>";
         for (size_t i = 0; i < s.objects.size(); ++i) {
             const FoundObject& o = s.objects[i];
-            html.AppendFormat("<tr><td>%zu</td><td>%ld</td><td>%ld</td><td>%ld</td><td>%ld</td><td>%d</td></tr>", i + 1,
-                              long(o.box.left), long(o.box.top), long(o.box.right), long(o.box.bottom), o.mass);
+            html.AppendFormat(
+                "<tr><td>%zu</td><td>%ld</td><td>%ld</td><td>%ld</td><td>%ld</td><td>%d</td></tr>", i + 1,
+                long(o.box.left), long(o.box.top), long(o.box.right), long(o.box.bottom), o.mass);
         }
         return html + "</table>";
     }
@@ -77,8 +84,8 @@ private:
         for (const std::string& name : names) {
             std::error_code ec;
             const auto size = std::filesystem::file_size(m_Station.Folder() + "/" + name, ec);
-            html.AppendFormat("<li><a href='segment?name=%s'>%s</a> (%llu KiB)</li>", name.c_str(), name.c_str(),
-                              ec ? 0ULL : static_cast<unsigned long long>(size / 1024));
+            html.AppendFormat("<li><a href='segment?name=%s'>%s</a> (%llu KiB)</li>", name.c_str(),
+                              name.c_str(), ec ? 0ULL : static_cast<unsigned long long>(size / 1024));
         }
         return html + "</ul>";
     }
@@ -154,7 +161,8 @@ public:
         else if (m_Station.SetSensitivity(value))
             result.Format("Sensitivity %d applied to the analysis and saved in zep3-station.ini.", value);
         else
-            result.Format("Sensitivity %d applied to the analysis, but zep3-station.ini could not be written.", value);
+            result.Format(
+                "Sensitivity %d applied to the analysis, but zep3-station.ini could not be written.", value);
         return Html(*this, "<p id='result'>" + result + "</p>");
     }
 
@@ -166,7 +174,8 @@ private:
 } // namespace
 
 struct WebServer::Pages {
-    explicit Pages(Station& station) : status(station), snapshot(station), segment(station), sensitivity(station) {}
+    explicit Pages(Station& station)
+        : status(station), snapshot(station), segment(station), sensitivity(station) {}
     StatusPage status;
     SnapshotPage snapshot;
     SegmentPage segment;
@@ -181,9 +190,9 @@ bool WebServer::Start(int port) {
     m_Server.SetIP("127.0.0.1");
     m_Server.SetPort(port);
     m_Server.AddUser(m_Station.Settings().user, m_Station.Settings().password, 1);
-    for (CHTMLPage* page : {static_cast<CHTMLPage*>(&m_pPages->status), static_cast<CHTMLPage*>(&m_pPages->snapshot),
-                            static_cast<CHTMLPage*>(&m_pPages->segment),
-                            static_cast<CHTMLPage*>(&m_pPages->sensitivity)})
+    for (CHTMLPage* page :
+         {static_cast<CHTMLPage*>(&m_pPages->status), static_cast<CHTMLPage*>(&m_pPages->snapshot),
+          static_cast<CHTMLPage*>(&m_pPages->segment), static_cast<CHTMLPage*>(&m_pPages->sensitivity)})
         m_Server.GetHTMLPageManager()->AddHTMLPage(page);
     return m_Server.EnableServer(true);
 }

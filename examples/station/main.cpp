@@ -79,7 +79,7 @@ void Serve(RemoteServer& server, long seconds) {
 
 // One line from standard input, not echoed when typed at a terminal.
 CString ReadPassword() {
-    termios before {};
+    termios before{};
     const bool terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &before) == 0;
     if (terminal) {
         std::fprintf(stderr, "new password: ");
@@ -99,8 +99,7 @@ CString ReadPassword() {
 int SetPassword(const std::string& folder) {
     Station station(folder);
     if (!station.SetPassword(ReadPassword())) return 1;
-    std::printf("zep3-station: new password stored (obscured) in %s/zep3-station.ini; it counts from the next "
-                "start\n",
+    std::printf("zep3-station: password stored, obscured, in %s/zep3-station.ini; it counts from the next start\n",
                 station.Folder().c_str());
     return 0;
 }
@@ -138,13 +137,14 @@ int main(int argc, char** argv) {
         // The servers end before the station stops: their pages use it.
         RemoteServer server(station);
         WebServer web(station);
-        if (!server.Start(UINT(station.Settings().remotePort))) return CannotListen(station, station.Settings().remotePort);
-        if (!web.Start(station.Settings().webPort)) return CannotListen(station, station.Settings().webPort);
+        const StationSettings& settings = station.Settings();
+        if (!server.Start(UINT(settings.remotePort))) return CannotListen(station, settings.remotePort);
+        if (!web.Start(settings.webPort)) return CannotListen(station, settings.webPort);
         station.Log("remote control on 127.0.0.1:" + std::to_string(server.Port()) + ", web pages on http://127.0.0.1:" +
                     std::to_string(web.Port()) + "/");
         std::printf("zep3-station: remote control on 127.0.0.1:%u\n", server.Port());
         std::printf("zep3-station: web pages on http://127.0.0.1:%u/ (user %s)\n", web.Port(),
-                    static_cast<const char*>(station.Settings().user));
+                    static_cast<const char*>(settings.user));
         std::printf("zep3-station: running %s; Ctrl-C stops\n",
                     args.seconds > 0 ? ("for " + std::to_string(args.seconds) + " seconds").c_str() : "until stopped");
         std::fflush(stdout);

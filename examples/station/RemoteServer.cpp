@@ -66,7 +66,7 @@ private:
         CGeneralStatusMessage status(0);
         status.m_nStatus[0] = static_cast<int32_t>(s.grabbed);
         status.m_nStatus[1] = static_cast<int32_t>(s.recorded);
-        status.m_nStatus[2] = s.objectsInZone;
+        status.m_nStatus[2] = static_cast<int32_t>(s.objects.size());
         status.m_nStatus[3] = static_cast<int32_t>(s.snapshots);
         CopyText(status.m_szStatus1, sizeof status.m_szStatus1, s.segment);
         CopyText(status.m_szStatus2, sizeof status.m_szStatus2, s.segment.empty() ? "paused" : "recording");

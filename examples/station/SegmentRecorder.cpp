@@ -31,6 +31,8 @@ std::vector<std::string> SegmentRecorder::ListSegments(const std::string& folder
     return ListNumbered(folder, kPrefix, kSuffix, withUnfinished);
 }
 
+bool SegmentRecorder::IsFinishedSegment(const std::string& name) { return NumberOf(name, kPrefix, kSuffix, false) >= 0; }
+
 bool SegmentRecorder::Open() {
     std::error_code ec;
     const fs::space_info space = fs::space(m_Options.folder, ec);

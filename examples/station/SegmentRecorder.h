@@ -44,6 +44,8 @@ public:
     // The segment files of a folder, oldest (lowest number) first, with
     // unfinished ones (".part") included when asked.
     static std::vector<std::string> ListSegments(const std::string& folder, bool withUnfinished);
+    // Whether a bare file name is a finished segment's (no folder, no ".part").
+    static bool IsFinishedSegment(const std::string& name);
 
 private:
     bool Open();

@@ -31,6 +31,7 @@ const IntSetting kIntSettings[] = {
     {"Analysis\\Sensitivity", &StationSettings::sensitivity, 1, 100},
     {"Analysis\\MinimumMass", &StationSettings::minimumMass, 1, 1000000},
     {"Remote\\Port", &StationSettings::remotePort, 0, 65535},
+    {"Web\\Port", &StationSettings::webPort, 0, 65535},
 };
 
 struct TextSetting {
@@ -44,19 +45,6 @@ const TextSetting kTextSettings[] = {
     {"Remote\\User", &StationSettings::user, false},
     {"Remote\\Password", &StationSettings::password, true},
 };
-
-// A whole decimal number within [low, high]; white space around it is allowed.
-bool ParseInt(const CString& text, int low, int high, int& out) {
-    const char* begin = text;
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(begin, &end, 10);
-    if (end == begin || errno == ERANGE) return false;
-    while (*end == ' ' || *end == '\t') ++end;
-    if (*end != '\0' || value < low || value > high) return false;
-    out = static_cast<int>(value);
-    return true;
-}
 
 CString Stored(const TextSetting& s, const CString& value) {
     return s.obscured ? CCryptString::EncryptString(value, SettingsFile::kPasswordKey) : value;
@@ -78,6 +66,18 @@ std::string Problem(const char* key, const CString& text, const std::string& rul
 
 } // namespace
 
+bool ParseWholeNumber(const CString& text, int low, int high, int& out) {
+    const char* begin = text;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(begin, &end, 10);
+    if (end == begin || errno == ERANGE) return false;
+    while (*end == ' ' || *end == '\t') ++end;
+    if (*end != '\0' || value < low || value > high) return false;
+    out = static_cast<int>(value);
+    return true;
+}
+
 bool SettingsFile::Load(StationSettings& settings, CModule& analysis, std::vector<std::string>& problems) {
     CIniFile ini(m_Path.c_str(), true);
     bool changed = false;
@@ -88,7 +88,7 @@ bool SettingsFile::Load(StationSettings& settings, CModule& analysis, std::vecto
             CString text;
             const CString fallback = std::to_string(defaults.*s.value).c_str();
             changed |= !ReadOrAdd(view, s.key, fallback, text);
-            if (!ParseInt(text, s.low, s.high, settings.*s.value)) {
+            if (!ParseWholeNumber(text, s.low, s.high, settings.*s.value)) {
                 settings.*s.value = defaults.*s.value;
                 problems.push_back(Problem(s.key, text,
                                            "a whole number from " + std::to_string(s.low) + " to " +
@@ -132,6 +132,15 @@ bool SettingsFile::SaveAnalysis(const StationSettings& settings, CModule& analys
     ExchangeObject(&root, 1, "Analysis\\Sensitivity", &sensitivity);
     CIniFile view(&ini, kAnalysis);
     analysis.Exchange(&view, 1);
+    return ini.WriteIniFile(false);
+}
+
+bool SettingsFile::SetPassword(const CString& password) {
+    if (password.IsEmpty()) return false;
+    CIniFile ini(m_Path.c_str(), true);
+    CIniFile root(&ini, kRoot);
+    CString stored = CCryptString::EncryptString(password, kPasswordKey);
+    ExchangeObject(&root, 1, "Remote\\Password", &stored);
     return ini.WriteIniFile(false);
 }
 

@@ -23,7 +23,8 @@ struct StationSettings {
     int sensitivity = 50; // 1..100: how faint an object may be
     int minimumMass = 200; // pixels an object needs to count
     int remotePort = 7010; // 0: any free port
-    CString user = "admin";
+    int webPort = 7080; // 0: any free port
+    CString user = "admin"; // for the remote port and the web pages
     CString password = "zep3"; // kept obscured in the INI
 };
 
@@ -39,6 +40,9 @@ public:
     bool Load(StationSettings& settings, CModule& analysis, std::vector<std::string>& problems);
     // Writes the sensitivity and the trackers back, keeping everything else.
     bool SaveAnalysis(const StationSettings& settings, CModule& analysis);
+    // Stores a new password, obscured, keeping everything else. False for an
+    // empty password or when the file cannot be written.
+    bool SetPassword(const CString& password);
     // Key = value lines of the settings in effect, with the default of each.
     static std::vector<std::string> Describe(const StationSettings& settings);
 
@@ -48,3 +52,6 @@ public:
 private:
     std::string m_Path;
 };
+
+// A whole decimal number within [low, high]; white space around it is allowed.
+bool ParseWholeNumber(const CString& text, int low, int high, int& out);

@@ -68,7 +68,7 @@ void Station::Log(const std::string& text) {
     if (m_Log) m_Log->Add(text.c_str());
 }
 
-bool Station::Start() {
+bool Station::OpenFolder() {
     std::error_code ec;
     fs::create_directories(m_Folder, ec);
     m_Folder = fs::absolute(m_Folder, ec).lexically_normal().string();
@@ -82,6 +82,20 @@ bool Station::Start() {
         std::fprintf(stderr, "%s: another station is using %s\n", kAppName, m_Folder.c_str());
         return false;
     }
+    return true;
+}
+
+bool Station::SetPassword(const CString& password) {
+    if (!OpenFolder()) return false;
+    SettingsFile file(m_Folder + "/zep3-station.ini");
+    if (file.SetPassword(password)) return true;
+    std::fprintf(stderr, "%s: %s\n", kAppName,
+                 password.IsEmpty() ? "the password is empty" : ("cannot write " + file.Path()).c_str());
+    return false;
+}
+
+bool Station::Start() {
+    if (!OpenFolder()) return false;
     CCrashHandler::SetVersion("0.1.0", "station " __DATE__);
     CThreadManager::Register(GetCurrentThreadId(), "Main", kAppName);
     m_Log = std::make_unique<CLogFile>();
@@ -196,15 +210,21 @@ void Station::Capture() {
 }
 
 void Station::HandleFrame(CImageBuffer& frame) {
+    std::unique_lock<std::mutex> analysis(m_AnalysisLock);
     m_Analysis->Process(&frame, 0);
-    const int objects = static_cast<int>(m_Analysis->Objects().GetSize());
-    if (objects > m_nPreviousObjects) TakeSnapshot(frame);
-    m_nPreviousObjects = objects;
+    const auto& objects = m_Analysis->Objects();
+    if (objects.GetSize() > m_nPreviousObjects) TakeSnapshot(frame);
+    m_nPreviousObjects = static_cast<int>(objects.GetSize());
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_Status.objects.clear();
+        for (const CSegObject& o : objects) m_Status.objects.push_back({o.GetRect(), o.GetMass()});
+    }
+    analysis.unlock();
     const bool recorded = m_Recorder->Write(frame);
     std::lock_guard<std::mutex> lock(m_Lock);
     ++m_Status.grabbed;
     ++(recorded ? m_Status.recorded : m_Status.notRecorded);
-    m_Status.objectsInZone = objects;
     m_Status.lastFrame = frame.GetImageTag();
     m_Status.segment = m_Recorder->CurrentName();
 }
@@ -254,7 +274,24 @@ void Station::TakeSnapshot(const CImageBuffer& frame) {
 
 StationStatus Station::Status() const {
     std::lock_guard<std::mutex> lock(m_Lock);
-    return m_Status;
+    StationStatus status = m_Status;
+    status.sensitivity = m_Settings.sensitivity;
+    return status;
+}
+
+bool Station::SetSensitivity(int sensitivity) {
+    // The save reads the trackers the capture thread draws with.
+    std::lock_guard<std::mutex> analysis(m_AnalysisLock);
+    m_Analysis->SetSensitivity(sensitivity);
+    StationSettings settings;
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_Settings.sensitivity = sensitivity;
+        settings = m_Settings;
+    }
+    const bool saved = SettingsFile(m_Folder + "/zep3-station.ini").SaveAnalysis(settings, *m_Analysis);
+    Log("sensitivity set to " + std::to_string(sensitivity) + (saved ? ", saved" : "; the INI could not be written"));
+    return saved;
 }
 
 bool Station::LatestSnapshot(Snapshot& out) const {

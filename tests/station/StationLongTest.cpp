@@ -60,7 +60,8 @@ TEST(StationLong, TenMinutesUnderLoadWithFlatMemoryAndEveryFrameAccountedFor) {
     const int seconds = 600, warmUp = 60;
     zep3test::TempDir dir;
     // A small size limit, so that old segments are removed on the way.
-    WriteSettings(dir.path(), {{"Camera\\Rate", "10"}, {"Recording\\LimitMB", "20"}, {"Remote\\Port", "0"}});
+    WriteSettings(dir.path(), {{"Camera\\Rate", "10"}, {"Recording\\LimitMB", "20"}, {"Remote\\Port", "0"},
+                               {"Web\\Port", "0"}});
     Load load;
     StationProcess station(dir.path(), {"--seconds", std::to_string(seconds)});
     std::vector<long> samples; // KiB, every 10 s

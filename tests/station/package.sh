@@ -60,7 +60,7 @@ cmake --build "$scratch/cmake-consumer/build" >/dev/null
 "$scratch/cmake-consumer/build/consumer" "$scratch/run"
 
 # The installed station finds its plug-in in the root and records.
-printf 'Station\\Remote\\Port=0\n' >"$scratch/run/zep3-station.ini"
+printf 'Station\\Remote\\Port=0\nStation\\Web\\Port=0\n' >"$scratch/run/zep3-station.ini"
 LD_LIBRARY_PATH="$libdir" timeout 120 "$root/usr/bin/zep3-station" "$scratch/run" --seconds 2 >"$scratch/station.out"
 grep -q "segments   1 " "$scratch/station.out" || { cat "$scratch/station.out"; exit 1; }
 echo "packages good"

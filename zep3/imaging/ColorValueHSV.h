@@ -1,8 +1,9 @@
 #pragma once
-// CColorValueHSV: hue, saturation and value, one byte each. The hue runs over
-// a full circle in 256 steps (0 red, about 85 green, about 171 blue).
-// RGBtoHSV and HSVtoRGB convert single colours; both accept null pointers and
-// then do nothing.
+/// @class CColorValueHSV
+/// Hue, saturation and value, one byte each. The hue runs over
+/// a full circle in 256 steps (0 red, about 85 green, about 171 blue).
+/// RGBtoHSV and HSVtoRGB convert single colours; both accept null pointers and
+/// then do nothing.
 #include <zep3/imaging/ColorValue24.h>
 #include <zep3/platform/Export.h>
 

@@ -1,8 +1,9 @@
 #pragma once
-// The serial communication constants of the platform's comm interface, with
-// their Windows values: event masks for Open and WaitForEvent, the modem
-// status bits, the escape codes that raise and drop the output lines, and the
-// parity and stop-bit codes of Open.
+/// @file
+/// The serial communication constants of the platform's comm interface, with
+/// their Windows values: event masks for Open and WaitForEvent, the modem
+/// status bits, the escape codes that raise and drop the output lines, and the
+/// parity and stop-bit codes of Open.
 #include <zep3/platform/WinTypes.h>
 
 // Communication events (Open's eventMask, WaitForEvent's result).

@@ -1,15 +1,16 @@
 #pragma once
-// CDigitalIO: up to 32 digital input and 32 output lines (bit n = line n),
-// with line names, and the factory pair that loads a plug-in module for one.
-//
-// Slots 1 to 7 drive the hardware and belong to the implementation; the
-// rest keep the states and names. Bit numbers are taken modulo 32. A name
-// never set, or set empty, reads "I_01", "I_02" ... (inputs) or "O_01" ...
-// (outputs). The invert masks are kept for the implementation; this class
-// does not apply them.
-//
-// A plug-in module exports, unmangled, `CDigitalIO* CreateDigitalIO()`.
-// Threads: one thread uses an object. Nothing throws.
+/// @class CDigitalIO
+/// Up to 32 digital input and 32 output lines (bit n = line n),
+/// with line names, and the factory pair that loads a plug-in module for one.
+///
+/// Slots 1 to 7 drive the hardware and belong to the implementation; the
+/// rest keep the states and names. Bit numbers are taken modulo 32. A name
+/// never set, or set empty, reads "I_01", "I_02" ... (inputs) or "O_01" ...
+/// (outputs). The invert masks are kept for the implementation; this class
+/// does not apply them.
+///
+/// A plug-in module exports, unmangled, `CDigitalIO* CreateDigitalIO()`.
+/// Threads: one thread uses an object. Nothing throws.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/String.h>
 #include <zep3/platform/StringArray.h>
@@ -19,13 +20,13 @@ public:
     CDigitalIO();
     virtual ~CDigitalIO();
 
-    // Opens the device; false when it cannot be had.
+    /// Opens the device; false when it cannot be had.
     virtual bool Open(int device) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
-    // Reads the input lines into the input state.
+    /// Reads the input lines into the input state.
     virtual bool ReadInputs() = 0;
-    // Drives the output lines from the output state.
+    /// Drives the output lines from the output state.
     virtual bool WriteOutputs() = 0;
     virtual int GetInputCount() const = 0;
     virtual int GetOutputCount() const = 0;
@@ -35,7 +36,7 @@ public:
     virtual bool GetOutputBitState(int bit) const;
     virtual CString GetInputBitName(int bit);
     virtual CString GetOutputBitName(int bit);
-    // False for a negative bit; otherwise the name list grows to hold it.
+    /// False for a negative bit; otherwise the name list grows to hold it.
     virtual bool SetInputBitName(int bit, CString const& name);
     virtual bool SetOutputBitName(int bit, CString const& name);
 
@@ -48,7 +49,7 @@ public:
     void SetOutputInvertMask(unsigned long mask);
 
 protected:
-    // The bits selected by mask take their values from value; the others stay.
+    /// The bits selected by mask take their values from value; the others stay.
     void SetInputMaskState(unsigned long value, unsigned long mask);
     void SetOutputMaskState(unsigned long value, unsigned long mask);
 

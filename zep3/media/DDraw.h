@@ -1,12 +1,13 @@
 #pragma once
-// The display records and numbers that CDXDisplay and CDXSurface use: the
-// surface description with its pixel format and capabilities, the blit flags
-// and the result codes. Names and values are the Windows ones.
-//
-// IDirectDraw7 and IDirectDrawSurface7 are opaque here: the display object
-// and the surfaces are created and used only through CDXDisplay and
-// CDXSurface, which hand their pointers on unchanged (to another CDXSurface
-// or back to a blit). They are reference-counted; see DXSurface.h.
+/// @file
+/// The display records and numbers that CDXDisplay and CDXSurface use: the
+/// surface description with its pixel format and capabilities, the blit flags
+/// and the result codes. Names and values are the Windows ones.
+///
+/// IDirectDraw7 and IDirectDrawSurface7 are opaque here: the display object
+/// and the surfaces are created and used only through CDXDisplay and
+/// CDXSurface, which hand their pointers on unchanged (to another CDXSurface
+/// or back to a blit). They are reference-counted; see DXSurface.h.
 #include <zep3/platform/WinTypes.h>
 
 struct IDirectDraw7;
@@ -55,6 +56,8 @@ struct IDirectDrawSurface7;
 #define DDBLTFAST_NOCOLORKEY 0x00000000u
 #define DDBLTFAST_WAIT 0x00000010u
 
+/// The pixel layout of a surface: bit count and the mask of each colour
+/// channel (32 bytes).
 struct DDPIXELFORMAT {
     DWORD dwSize;
     DWORD dwFlags;
@@ -67,11 +70,13 @@ struct DDPIXELFORMAT {
 };
 static_assert(sizeof(DDPIXELFORMAT) == 32, "DDPIXELFORMAT is 32 bytes");
 
+/// A colour-key range. Kept for the record layout; blits here never key.
 struct DDCOLORKEY {
     DWORD dwColorSpaceLowValue;
     DWORD dwColorSpaceHighValue;
 };
 
+/// What a surface is for (DDSCAPS_* in dwCaps); the other words are unused.
 struct DDSCAPS2 {
     DWORD dwCaps;
     DWORD dwCaps2;
@@ -79,8 +84,8 @@ struct DDSCAPS2 {
     DWORD dwCaps4;
 };
 
-// The surface description. lpSurface is a full pointer here, so the record
-// is larger than the 124 bytes of a 32-bit build; it is never stored.
+/// The surface description. lpSurface is a full pointer here, so the record
+/// is larger than the 124 bytes of a 32-bit build; it is never stored.
 struct DDSURFACEDESC2 {
     DWORD dwSize;
     DWORD dwFlags;

@@ -1,9 +1,10 @@
 #pragma once
-// The multimedia records and numbers that the sound, wave-file and playback
-// classes share: wave formats and buffer headers, RIFF chunk records, the
-// wave-input results and the playback notice. Values and layouts are the
-// Windows ones; WAVEFORMATEX is packed to its 18 bytes, so a format chunk
-// read from a file can be viewed through it.
+/// @file
+/// The multimedia records and numbers that the sound, wave-file and playback
+/// classes share: wave formats and buffer headers, RIFF chunk records, the
+/// wave-input results and the playback notice. Values and layouts are the
+/// Windows ones; WAVEFORMATEX is packed to its 18 bytes, so a format chunk
+/// read from a file can be viewed through it.
 #include <zep3/platform/WinTypes.h>
 
 typedef DWORD FOURCC;
@@ -60,6 +61,8 @@ typedef UINT MMVERSION;
 #define MAXPNAMELEN 32
 
 #pragma pack(push, 1)
+/// The format of wave data: PCM tag, channels, sample rate and bits per
+/// sample, with the derived byte rate and block size. Packed, 18 bytes.
 struct WAVEFORMATEX {
     WORD wFormatTag;
     WORD nChannels;
@@ -67,13 +70,13 @@ struct WAVEFORMATEX {
     DWORD nAvgBytesPerSec;
     WORD nBlockAlign;
     WORD wBitsPerSample;
-    WORD cbSize; // bytes of format data after these 18
+    WORD cbSize; ///< bytes of format data after these 18
 };
 #pragma pack(pop)
 static_assert(sizeof(WAVEFORMATEX) == 18, "WAVEFORMATEX is 18 bytes");
 typedef WAVEFORMATEX* LPWAVEFORMATEX;
 
-// One recording buffer as the wave-input device fills it.
+/// One recording buffer as the wave-input device fills it.
 struct WAVEHDR {
     LPSTR lpData;
     DWORD dwBufferLength;
@@ -86,6 +89,8 @@ struct WAVEHDR {
 };
 typedef WAVEHDR* LPWAVEHDR;
 
+/// What a wave-input device offers: its name and the standard formats
+/// (WAVE_FORMAT_* bits in dwFormats) it records.
 struct WAVEINCAPS {
     WORD wMid;
     WORD wPid;
@@ -100,12 +105,12 @@ static_assert(sizeof(WAVEINCAPS) == 48, "WAVEINCAPS is 48 bytes");
 struct HWAVEIN__;
 typedef HWAVEIN__* HWAVEIN;
 
-// A RIFF chunk as the multimedia-file reader finds it.
+/// A RIFF chunk as the multimedia-file reader finds it.
 struct MMCKINFO {
     FOURCC ckid;
-    DWORD cksize;       // data bytes, without the header and the pad byte
-    FOURCC fccType;     // form or list type of "RIFF" and "LIST" chunks
-    DWORD dwDataOffset; // file offset of the data (of the form type for RIFF/LIST)
+    DWORD cksize;       ///< data bytes, without the header and the pad byte
+    FOURCC fccType;     ///< form or list type of "RIFF" and "LIST" chunks
+    DWORD dwDataOffset; ///< file offset of the data (of the form type for RIFF/LIST)
     DWORD dwFlags;
 };
 static_assert(sizeof(MMCKINFO) == 20, "MMCKINFO is 20 bytes");

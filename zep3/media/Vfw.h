@@ -1,16 +1,17 @@
 #pragma once
-// The Video for Windows records, constants and result codes that CAVIEdit,
-// CAVIFile and CCodec take and give, with their Windows values and layouts.
-//
-// Codecs are named by FOURCCs: the handler (which codec) and the compression
-// (which data format it writes). The codecs are the library's own registry
-// over TurboJPEG and libavcodec (see docs/media-avi.md):
-//   handler 'mjpg' -> 'MJPG'   Motion JPEG (TurboJPEG)
-//   handler 'fmp4' -> 'FMP4'   MPEG-4 part 2 ('xvid' -> 'XVID' alike; DIVX, DX50, MP4V decoded)
-//   handler 'h264' -> 'H264'   H.264 through libx264 (when libavcodec has it)
-//   handler 'ffv1' -> 'FFV1'   FFV1, lossless
-//   handler 'DIB ' -> 0        uncompressed frames
-// Handlers are matched without regard to case.
+/// @file
+/// The Video for Windows records, constants and result codes that CAVIEdit,
+/// CAVIFile and CCodec take and give, with their Windows values and layouts.
+///
+/// Codecs are named by FOURCCs: the handler (which codec) and the compression
+/// (which data format it writes). The codecs are the library's own registry
+/// over TurboJPEG and libavcodec (see docs/media-avi.md):
+///   handler 'mjpg' -> 'MJPG'   Motion JPEG (TurboJPEG)
+///   handler 'fmp4' -> 'FMP4'   MPEG-4 part 2 ('xvid' -> 'XVID' alike; DIVX, DX50, MP4V decoded)
+///   handler 'h264' -> 'H264'   H.264 through libx264 (when libavcodec has it)
+///   handler 'ffv1' -> 'FFV1'   FFV1, lossless
+///   handler 'DIB ' -> 0        uncompressed frames
+/// Handlers are matched without regard to case.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/GdiTypes.h>
 #include <zep3/platform/WinTypes.h>
@@ -89,11 +90,11 @@
 #define ICMF_CHOOSE_ALLCOMPRESSORS 0x0008
 #define ICMF_COMPVARS_VALID 0x0001
 
-// An open codec (null: none).
+/// An open codec (null: none).
 struct HIC__;
 typedef HIC__* HIC;
 
-// A codec's description. The names are UTF-16 as on Windows (plain ASCII here).
+/// A codec's description. The names are UTF-16 as on Windows (plain ASCII here).
 struct ICINFO {
     DWORD dwSize;
     DWORD fccType;
@@ -108,7 +109,7 @@ struct ICINFO {
 static_assert(sizeof(ICINFO) == 568, "ICINFO is 568 bytes");
 static_assert(offsetof(ICINFO, szDescription) == 56, "description after the short name");
 
-// A stream's header as AVIStreamInfo gives it (the 8-bit form).
+/// A stream's header as AVIStreamInfo gives it (the 8-bit form).
 struct AVISTREAMINFO {
     DWORD fccType;
     DWORD fccHandler;
@@ -133,9 +134,9 @@ static_assert(sizeof(AVISTREAMINFO) == 140, "AVISTREAMINFO is 140 bytes");
 static_assert(offsetof(AVISTREAMINFO, rcFrame) == 52 && offsetof(AVISTREAMINFO, szName) == 76,
               "AVISTREAMINFO layout");
 
-// The compressor choice: what the choice dialog fills and ICCompressorFree
-// releases. The pointers are the framework's; on this platform hic and
-// lpState belong to the choice until it is freed.
+/// The compressor choice: what the choice dialog fills and ICCompressorFree
+/// releases. The pointers are the framework's; on this platform hic and
+/// lpState belong to the choice until it is freed.
 struct COMPVARS {
     LONG cbSize;
     DWORD dwFlags;
@@ -155,11 +156,11 @@ struct COMPVARS {
     LONG cbState;
 };
 
-// The compressor choice dialog has no user to ask: it answers cancel unless
-// a hook answers in the user's place. The hook gets the choice with the
-// preselected codec (fccHandler, lKey, lQ; lDataRate) and the input format
-// (may be null), sets fccHandler (and lKey, lDataRate, lQ as it likes) and
-// returns true for OK. An empty hook restores the cancel answer. Any thread
-// may set it; it runs on the thread that shows the dialog.
+/// The compressor choice dialog has no user to ask: it answers cancel unless
+/// a hook answers in the user's place. The hook gets the choice with the
+/// preselected codec (fccHandler, lKey, lQ; lDataRate) and the input format
+/// (may be null), sets fccHandler (and lKey, lDataRate, lQ as it likes) and
+/// returns true for OK. An empty hook restores the cancel answer. Any thread
+/// may set it; it runs on the thread that shows the dialog.
 using CompressorChooseHook = std::function<bool(COMPVARS& choice, const BITMAPINFOHEADER* input)>;
 ZEP3_API void SetCompressorChooseHook(CompressorChooseHook hook);

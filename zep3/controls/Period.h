@@ -1,5 +1,6 @@
 #pragma once
-// CPeriod: one typed period of a day of the weekly schedule (CScheduleCtrl).
+/// @struct CPeriod
+/// One typed period of a day of the weekly schedule (CScheduleCtrl).
 #include <cstdint>
 
 struct CPeriod {

@@ -1,8 +1,9 @@
 #pragma once
-// The dial-up networking records and numbers that CRas's interface uses:
-// the connection handle, the connection states, the entry properties record
-// (2884 bytes, the layout of the platform version the library was built
-// for) and the dial-up error numbers.
+/// @file
+/// The dial-up networking records and numbers that CRas's interface uses:
+/// the connection handle, the connection states, the entry properties record
+/// (2884 bytes, the layout of the platform version the library was built
+/// for) and the dial-up error numbers.
 #include <zep3/platform/WinTypes.h>
 
 struct HRASCONN__;
@@ -58,10 +59,14 @@ enum RASCONNSTATE {
     RASCS_Disconnected
 };
 
+/// An IPv4 address of a dial-up entry, one byte per part (a.b.c.d).
 struct RASIPADDR {
     BYTE a, b, c, d;
 };
 
+/// The properties of one phonebook entry (RasGetEntryProperties and
+/// RasSetEntryProperties): the number to dial, the device, the addresses
+/// and the options. Set dwSize before a call.
 struct RASENTRY {
     DWORD dwSize;
     DWORD dwfOptions;

@@ -1,7 +1,8 @@
 #pragma once
-// CArchiveException: why an archive operation failed. The library never
-// throws it: a CArchive keeps the cause of its first failure, which
-// CArchive::GetFailure reports (see Archive.h).
+/// @class CArchiveException
+/// Why an archive operation failed. The library never
+/// throws it: a CArchive keeps the cause of its first failure, which
+/// CArchive::GetFailure reports (see Archive.h).
 #include <zep3/platform/Export.h>
 #include <zep3/platform/String.h>
 

@@ -1,8 +1,9 @@
 #pragma once
-// CArray<TYPE, ARG_TYPE>: a growable array with the application framework's
-// interface. New entries are value-initialised (zero for plain types). The
-// growth step only decides how much room is reserved ahead: by default
-// max(4, min(1024, size / 8)) entries. Indices are the caller's to keep valid.
+/// @class CArray
+/// A growable array with the application framework's
+/// interface. New entries are value-initialised (zero for plain types). The
+/// growth step only decides how much room is reserved ahead: by default
+/// max(4, min(1024, size / 8)) entries. Indices are the caller's to keep valid.
 #include <zep3/platform/WinTypes.h>
 
 #include <algorithm>
@@ -54,7 +55,7 @@ public:
     void Copy(const CArray& src) {
         if (this != &src) m_data = src.m_data;
     }
-    // Inserting past the end grows the array first.
+    /// Inserting past the end grows the array first.
     void InsertAt(INT_PTR i, ARG_TYPE e, INT_PTR count = 1) {
         if (i < 0 || count <= 0) return;
         if (i > GetSize()) SetSize(i);
@@ -74,7 +75,7 @@ public:
         m_data.erase(m_data.begin() + i, m_data.begin() + end);
     }
 
-    // Standard iteration for range-for loops.
+    /// Standard iteration for range-for loops.
     typename std::vector<TYPE>::iterator begin() { return m_data.begin(); }
     typename std::vector<TYPE>::iterator end() { return m_data.end(); }
     typename std::vector<TYPE>::const_iterator begin() const { return m_data.begin(); }

@@ -1,6 +1,7 @@
 #pragma once
-// The library is built with hidden visibility; every public class and free
-// function carries ZEP3_API.
+/// @file
+/// The library is built with hidden visibility; every public class and free
+/// function carries ZEP3_API.
 #define ZEP3_API __attribute__((visibility("default")))
 
 // Internal functions that the test suites reach into (never part of the

@@ -1,5 +1,6 @@
 #pragma once
-// CFileStatus: what CFile::GetStatus reports about a file.
+/// @struct CFileStatus
+/// What CFile::GetStatus reports about a file.
 #include <zep3/platform/Time.h>
 #include <zep3/platform/WinTypes.h>
 

@@ -1,12 +1,13 @@
 #pragma once
-// Drawing constants, handle types and the small GDI records (pens, brushes,
-// palettes, text metrics, colour adjustment) with their Windows values and
-// layouts.
+/// @file
+/// Drawing constants, handle types and the small GDI records (pens, brushes,
+/// palettes, text metrics, colour adjustment) with their Windows values and
+/// layouts.
 #include <zep3/platform/GdiTypes.h>
 
-// GDI object handles. Every handle names an object of the drawing layer; null
-// means none. As on Windows, the typed handles convert to HGDIOBJ by themselves
-// (HFONT and HBITMAP are declared with the other handles).
+/// GDI object handles. Every handle names an object of the drawing layer; null
+/// means none. As on Windows, the typed handles convert to HGDIOBJ by themselves
+/// (HFONT and HBITMAP are declared with the other handles).
 typedef void* HGDIOBJ;
 struct HPEN__;
 typedef HPEN__* HPEN;
@@ -262,6 +263,7 @@ typedef HRGN__* HRGN;
 #define TMPF_VECTOR 0x02
 #define TMPF_TRUETYPE 0x04
 
+/// A pen as CPen::CreatePenIndirect takes it: style, width (x) and colour.
 struct LOGPEN {
     UINT lopnStyle;
     POINT lopnWidth;
@@ -269,12 +271,14 @@ struct LOGPEN {
 };
 static_assert(sizeof(LOGPEN) == 16, "LOGPEN is 16 bytes");
 
+/// A brush as CBrush::CreateBrushIndirect takes it: style and colour.
 struct LOGBRUSH {
     UINT lbStyle;
     COLORREF lbColor;
     UINT_PTR lbHatch;
 };
 
+/// One colour of a logical palette.
 struct PALETTEENTRY {
     BYTE peRed;
     BYTE peGreen;
@@ -283,8 +287,8 @@ struct PALETTEENTRY {
 };
 static_assert(sizeof(PALETTEENTRY) == 4, "PALETTEENTRY is 4 bytes");
 
-// A logical palette: palNumEntries entries follow the header (the record is
-// allocated with room for them, as on Windows).
+/// A logical palette: palNumEntries entries follow the header (the record is
+/// allocated with room for them, as on Windows).
 struct LOGPALETTE {
     WORD palVersion;
     WORD palNumEntries;
@@ -293,6 +297,8 @@ struct LOGPALETTE {
 typedef LOGPALETTE* LPLOGPALETTE;
 static_assert(offsetof(LOGPALETTE, palPalEntry) == 4, "palette entries at 4");
 
+/// The measures of the font selected into a device context, in pixels, as
+/// CDC::GetTextMetrics reports them.
 struct TEXTMETRIC {
     LONG tmHeight;
     LONG tmAscent;
@@ -318,8 +324,8 @@ struct TEXTMETRIC {
 typedef TEXTMETRIC* LPTEXTMETRIC;
 static_assert(sizeof(TEXTMETRIC) == 56, "TEXTMETRIC is 56 bytes");
 
-// Colour adjustment of halftone stretching. Accepted and kept by the device
-// context; this layer's halftone stretch does not apply it.
+/// Colour adjustment of halftone stretching. Accepted and kept by the device
+/// context; this layer's halftone stretch does not apply it.
 struct COLORADJUSTMENT {
     WORD caSize;
     WORD caFlags;
@@ -337,5 +343,5 @@ struct COLORADJUSTMENT {
 typedef COLORADJUSTMENT* LPCOLORADJUSTMENT;
 static_assert(sizeof(COLORADJUSTMENT) == 24, "COLORADJUSTMENT is 24 bytes");
 
-// LineDDA's per-point callback: x, y and the caller's value.
+/// LineDDA's per-point callback: x, y and the caller's value.
 typedef void (*LINEDDAPROC)(int x, int y, LPARAM data);

@@ -1,7 +1,8 @@
 #pragma once
-// CList<TYPE, ARG_TYPE>: a doubly linked list with the application framework's
-// POSITION iteration. A POSITION names a node and stays valid until that node
-// is removed. Copies are deep.
+/// @class CList
+/// A doubly linked list with the application framework's
+/// POSITION iteration. A POSITION names a node and stays valid until that node
+/// is removed. Copies are deep.
 #include <zep3/platform/WinTypes.h>
 
 template <class TYPE, class ARG_TYPE = const TYPE&> class CList {
@@ -42,7 +43,7 @@ public:
         if (!other || other == this) return;
         for (Node* n = other->m_tail; n; n = n->prev) AddHead(n->data);
     }
-    // Removing from an empty list is the caller's error; it returns a default value.
+    /// Removing from an empty list is the caller's error; it returns a default value.
     TYPE RemoveHead() { return take(m_head); }
     TYPE RemoveTail() { return take(m_tail); }
     void RemoveAll() {

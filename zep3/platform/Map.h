@@ -1,8 +1,9 @@
 #pragma once
-// CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>: a chained hash table with the
-// application framework's interface. The table has 17 buckets unless
-// InitHashTable chooses another size before the first insertion. POSITION
-// iteration visits every association once, in no particular order.
+/// @class CMap
+/// A chained hash table with the
+/// application framework's interface. The table has 17 buckets unless
+/// InitHashTable chooses another size before the first insertion. POSITION
+/// iteration visits every association once, in no particular order.
 #include <zep3/platform/String.h>
 #include <zep3/platform/WinTypes.h>
 
@@ -10,7 +11,7 @@
 #include <type_traits>
 #include <vector>
 
-// Hash of a key: integers and pointers by value, texts by their bytes.
+/// Hash of a key: integers and pointers by value, texts by their bytes.
 template <class ARG_KEY> inline UINT HashKey(ARG_KEY key) {
     if constexpr (std::is_pointer_v<ARG_KEY>) return static_cast<UINT>(reinterpret_cast<uintptr_t>(key) >> 4);
     else return static_cast<UINT>(static_cast<uintptr_t>(key) >> 4);
@@ -55,7 +56,7 @@ public:
     bool IsEmpty() const { return m_count == 0; }
     UINT GetHashTableSize() const { return m_tableSize; }
 
-    // Takes effect while the map is empty.
+    /// Takes effect while the map is empty.
     void InitHashTable(UINT size, bool = true) {
         if (m_count == 0 && size > 0) {
             m_buckets.clear();

@@ -1,5 +1,6 @@
 #pragma once
-// CPoint: integer coordinates (x, y); zero by default.
+/// @class CPoint
+/// Integer coordinates (x, y); zero by default.
 #include <zep3/platform/Size.h>
 
 class CPoint : public POINT {

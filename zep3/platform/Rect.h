@@ -1,7 +1,8 @@
 #pragma once
-// CRect: left and top inclusive, right and bottom exclusive; zero by default.
-// Intersection and union follow the Windows rules: an empty result is set to
-// all zeros and reported as false.
+/// @class CRect
+/// Left and top inclusive, right and bottom exclusive; zero by default.
+/// Intersection and union follow the Windows rules: an empty result is set to
+/// all zeros and reported as false.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/Point.h>
 
@@ -24,7 +25,7 @@ public:
     operator LPRECT() { return this; }
     operator LPCRECT() const { return this; }
 
-    // Empty: no area (width or height not positive). Null: all four zero.
+    /// Empty: no area (width or height not positive). Null: all four zero.
     bool IsRectEmpty() const { return right <= left || bottom <= top; }
     bool IsRectNull() const { return left == 0 && top == 0 && right == 0 && bottom == 0; }
     bool PtInRect(const POINT& p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
@@ -50,7 +51,7 @@ public:
     void OffsetRect(int x, int y) { left += x; right += x; top += y; bottom += y; }
     void OffsetRect(const POINT& p) { OffsetRect(p.x, p.y); }
     void OffsetRect(const SIZE& s) { OffsetRect(s.cx, s.cy); }
-    // Swaps the sides where right < left or bottom < top.
+    /// Swaps the sides where right < left or bottom < top.
     void NormalizeRect();
 
     bool IntersectRect(const RECT& a, const RECT& b);

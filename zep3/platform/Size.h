@@ -1,5 +1,6 @@
 #pragma once
-// CSize: a width and height (cx, cy); zero by default.
+/// @class CSize
+/// A width and height (cx, cy); zero by default.
 #include <zep3/platform/WinTypes.h>
 
 class CSize : public SIZE {

@@ -1,11 +1,12 @@
 #pragma once
-// CString: 8-bit text that carries its length, so any byte, zero included, may
-// be part of it. Indices are byte indices; comparisons are bytewise and case
-// mapping is ASCII-only. Out-of-range counts are clamped as the application
-// framework clamps them; failures never throw.
-//
-// Pass a CString to a printf-style function as `(const char*)text` or
-// `text.GetString()`: it is a class, not a bare pointer.
+/// @class CString
+/// 8-bit text that carries its length, so any byte, zero included, may
+/// be part of it. Indices are byte indices; comparisons are bytewise and case
+/// mapping is ASCII-only. Out-of-range counts are clamped as the application
+/// framework clamps them; failures never throw.
+///
+/// Pass a CString to a printf-style function as `(const char*)text` or
+/// `text.GetString()`: it is a class, not a bare pointer.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/WinTypes.h>
 
@@ -16,9 +17,9 @@
 
 class ZEP3_API CString {
 public:
-    // The constructors and assignments are inline and build the text in one
-    // go: one allocation at most, nothing filled twice. Texts are made by the
-    // hundred thousand (database fields, parsed names).
+    /// The constructors and assignments are inline and build the text in one
+    /// go: one allocation at most, nothing filled twice. Texts are made by the
+    /// hundred thousand (database fields, parsed names).
     CString() = default;
     CString(const char* text) : m_str(text ? text : "") {}
     CString(const char* text, int length)
@@ -39,10 +40,10 @@ public:
     int GetLength() const { return static_cast<int>(m_str.size()); }
     bool IsEmpty() const { return m_str.empty(); }
     void Empty() { m_str.clear(); }
-    // The byte at an index; 0 when the index is outside the text.
+    /// The byte at an index; 0 when the index is outside the text.
     char GetAt(int index) const;
     char operator[](int index) const { return GetAt(index); }
-    // Sets the byte at an index; ignored when the index is outside the text.
+    /// Sets the byte at an index; ignored when the index is outside the text.
     void SetAt(int index, char ch);
     operator const char*() const { return m_str.c_str(); }
     const char* GetString() const { return m_str.c_str(); }
@@ -52,13 +53,13 @@ public:
     CString& operator+=(const char* text);
     CString& operator+=(char ch);
 
-    // Bytewise: negative, 0 or positive like strcmp, but over the full lengths.
+    /// Bytewise: negative, 0 or positive like strcmp, but over the full lengths.
     int Compare(const char* text) const;
     int Compare(const CString& text) const;
-    // ASCII letters compared without case.
+    /// ASCII letters compared without case.
     int CompareNoCase(const char* text) const;
 
-    // First index at or after start, -1 when absent or start is past the end.
+    /// First index at or after start, -1 when absent or start is past the end.
     int Find(char ch, int start = 0) const;
     int Find(const char* text, int start = 0) const;
     int ReverseFind(char ch) const;
@@ -84,7 +85,7 @@ public:
     CString& TrimRight(char target);
     CString& TrimRight(const char* targets);
 
-    // Return the number of replacements, removals or the new length.
+    /// Return the number of replacements, removals or the new length.
     int Replace(char oldCh, char newCh);
     int Replace(const char* oldText, const char* newText);
     int Remove(char ch);
@@ -92,19 +93,19 @@ public:
     int Insert(int index, const char* text);
     int Delete(int index, int count = 1);
 
-    // printf conventions.
+    /// printf conventions.
     void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void FormatV(const char* format, va_list args);
     void AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    // Replaces the text by string id of the string tables: the current
-    // resource module's first, then the executable's, then this library's.
-    // FALSE (text emptied) when none has it.
+    /// Replaces the text by string id of the string tables: the current
+    /// resource module's first, then the executable's, then this library's.
+    /// FALSE (text emptied) when none has it.
     BOOL LoadString(UINT id);
 
-    // Direct access for C-style filling: GetBuffer makes room for at least
-    // minLength bytes (plus a terminating zero); ReleaseBuffer sets the length,
-    // by the first zero byte when newLength is -1.
+    /// Direct access for C-style filling: GetBuffer makes room for at least
+    /// minLength bytes (plus a terminating zero); ReleaseBuffer sets the length,
+    /// by the first zero byte when newLength is -1.
     char* GetBuffer(int minLength = 0);
     char* GetBufferSetLength(int length);
     void ReleaseBuffer(int newLength = -1);
@@ -139,6 +140,8 @@ inline bool operator>=(const CString& a, const char* b) { return a.Compare(b) >=
 inline bool operator>=(const char* a, const CString& b) { return b.Compare(a) <= 0; }
 
 namespace std {
+/// Hashes a CString by its bytes, so that it can key the standard unordered
+/// containers.
 template <> struct hash<CString> {
     size_t operator()(const CString& s) const noexcept { return hash<string>()(s.str()); }
 };

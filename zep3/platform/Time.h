@@ -1,6 +1,7 @@
 #pragma once
-// CTime: seconds since 1970-01-01 00:00:00 UTC, shown in local time (the
-// process's TZ). Held in 64 bits; persisted forms narrow it where they say so.
+/// @class CTime
+/// Seconds since 1970-01-01 00:00:00 UTC, shown in local time (the
+/// process's TZ). Held in 64 bits; persisted forms narrow it where they say so.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/String.h>
 #include <zep3/platform/TimeSpan.h>
@@ -11,14 +12,14 @@ class ZEP3_API CTime {
 public:
     CTime() = default;
     CTime(time_t t) : m_time(t) {}
-    // Local calendar time; dst -1 lets the C library decide.
+    /// Local calendar time; dst -1 lets the C library decide.
     CTime(int year, int month, int day, int hour, int minute, int second, int dst = -1);
     CTime(const SYSTEMTIME& st, int dst = -1);
 
     static CTime GetCurrentTime();
     time_t GetTime() const { return m_time; }
 
-    // Local-time fields; 0 when the time cannot be converted.
+    /// Local-time fields; 0 when the time cannot be converted.
     int GetYear() const;
     int GetMonth() const;
     int GetDay() const;
@@ -26,15 +27,15 @@ public:
     int GetMinute() const;
     int GetSecond() const;
     int GetDayOfWeek() const; // 1 = Sunday
-    // Null when the time cannot be converted.
+    /// Null when the time cannot be converted.
     struct tm* GetLocalTm(struct tm* out) const;
     struct tm* GetGmtTm(struct tm* out) const;
 
-    // strftime conventions, local time / UTC.
+    /// strftime conventions, local time / UTC.
     CString Format(const char* format) const;
     CString FormatGmt(const char* format) const;
-    // Local calendar fields, milliseconds 0; false (fields untouched) when the
-    // time cannot be converted.
+    /// Local calendar fields, milliseconds 0; false (fields untouched) when the
+    /// time cannot be converted.
     bool GetAsSystemTime(SYSTEMTIME& st) const;
 
     CTimeSpan operator-(CTime o) const { return CTimeSpan(int64_t(m_time) - int64_t(o.m_time)); }

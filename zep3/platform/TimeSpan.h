@@ -1,5 +1,6 @@
 #pragma once
-// CTimeSpan: a signed number of seconds.
+/// @class CTimeSpan
+/// A signed number of seconds.
 #include <zep3/platform/WinTypes.h>
 
 #include <cstdint>

@@ -84,11 +84,11 @@ protected:
     /// without the top bit. Runs while the library loads.
     static void _Init();
 
-    unsigned char* m_pDBuffer; // decoded data, owned
-    unsigned char* m_pEBuffer; // encoded text, owned
-    uint32_t m_nDBufLen;       // capacities in bytes
+    unsigned char* m_pDBuffer; ///< decoded data, owned
+    unsigned char* m_pEBuffer; ///< encoded text, owned
+    uint32_t m_nDBufLen;       ///< capacities in bytes
     uint32_t m_nEBufLen;
-    uint32_t m_nDDataLen; // bytes of data or text in each
+    uint32_t m_nDDataLen; ///< bytes of data or text in each
     uint32_t m_nEDataLen;
 
     static unsigned char m_DecodeTable[256];

@@ -47,6 +47,6 @@ protected:
     static DWORD RotR(DWORD value, DWORD count);
 
     int m_nRounds;
-    DWORD m_S[32]; // expanded key table, 2 * rounds + 2 words in use
+    DWORD m_S[32]; ///< expanded key table, 2 * rounds + 2 words in use
     unsigned char m_Key[16];
 };

@@ -62,9 +62,9 @@ public:
     st_mysql* GetMYSQL() { return m_pMySQL; }
 
 protected:
-    st_mysql* m_pMySQL = nullptr;      // the client library's connection handle
-    bool m_bInit = false;              // Init succeeded: this object holds a library reference
-    int* m_pnConnectionRefs = nullptr; // copies sharing m_pMySQL
+    st_mysql* m_pMySQL = nullptr;      ///< the client library's connection handle
+    bool m_bInit = false;              ///< Init succeeded: this object holds a library reference
+    int* m_pnConnectionRefs = nullptr; ///< copies sharing m_pMySQL
 
 private:
     void Share(const CMySQLConnection& other);

@@ -49,10 +49,10 @@ protected:
     /// with a new count of 1; a null result leaves the object empty.
     void Set(st_mysql_res* result, st_mysql* connection);
 
-    st_mysql_res* m_pRes = nullptr; // the stored result
-    char** m_Row = nullptr;         // the current row: the library's field texts
-    st_mysql* m_pMySQL = nullptr;   // the connection it came from
-    int* m_pnRefCount = nullptr;    // holders of m_pRes, shared by the copies
+    st_mysql_res* m_pRes = nullptr; ///< the stored result
+    char** m_Row = nullptr;         ///< the current row: the library's field texts
+    st_mysql* m_pMySQL = nullptr;   ///< the connection it came from
+    int* m_pnRefCount = nullptr;    ///< holders of m_pRes, shared by the copies
 
 private:
     int m_nFields = 0; // fields per row of m_pRes, asked for once

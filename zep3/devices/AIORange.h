@@ -8,10 +8,12 @@
 
 class ZEP3_API CAIORange {
 public:
+    ///@{
     /// Unset: code 0xFFFFFFFF, empty name.
     CAIORange();
     CAIORange(DWORD code, CString const& name);
     CAIORange(const CAIORange& other);
+    ///@}
     CAIORange& operator=(const CAIORange& other);
     ~CAIORange();
 

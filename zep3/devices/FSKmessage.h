@@ -21,15 +21,15 @@ class ZEP3_API CFSKmessage {
 public:
     /// The states; AddSign returns one of them OR'ed with a result code.
     enum EState {
-        Hunting = 4,           // looking for the channel seizure
-        Seizure = 8,           // seizure seen: more 0x55 or the message type
-        UnknownAfterSeizure = 16, // one unknown byte: the type's last chance
-        MultipleType = 32,     // 0x80 received: the length follows
-        MultipleData = 64,     // a parameter type follows
-        ParameterType = 128,   // the parameter length follows
-        ParameterData = 256,   // parameter data bytes
-        SingleType = 512,      // 0x04 received: the length follows
-        SingleData = 1024      // data bytes
+        Hunting = 4,           ///< looking for the channel seizure
+        Seizure = 8,           ///< seizure seen: more 0x55 or the message type
+        UnknownAfterSeizure = 16, ///< one unknown byte: the type's last chance
+        MultipleType = 32,     ///< 0x80 received: the length follows
+        MultipleData = 64,     ///< a parameter type follows
+        ParameterType = 128,   ///< the parameter length follows
+        ParameterData = 256,   ///< parameter data bytes
+        SingleType = 512,      ///< 0x04 received: the length follows
+        SingleData = 1024      ///< data bytes
     };
     /// Result codes in the low two bits of AddSign's result.
     enum EResult { NothingToReport = 0, Abandoned = 1, MessageComplete = 3 };

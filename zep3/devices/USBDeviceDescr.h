@@ -6,8 +6,8 @@
 
 // Which class reaches the device.
 enum EUSBDeviceType {
-    USB_DEVICE_TYPE_BULK = 0,  // CBulkUSBDevice (usbfs)
-    USB_DEVICE_TYPE_LIBUSB = 1 // CLibUSBDevice (the libusb 0.1 module)
+    USB_DEVICE_TYPE_BULK = 0,  ///< CBulkUSBDevice (usbfs)
+    USB_DEVICE_TYPE_LIBUSB = 1 ///< CLibUSBDevice (the libusb 0.1 module)
 };
 
 class ZEP3_API CUSBDeviceDescr {

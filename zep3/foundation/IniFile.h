@@ -82,6 +82,7 @@ public:
     /// The file name up to and including its last "/"; empty when it has none.
     CString GetIniFolder();
 
+    ///@{
     /// Typed exchange of one item: mode 0 reads the item into *value (false
     /// when absent; *value unchanged), mode 1 writes *value (true), any other
     /// mode does nothing (true). Texts as ExchangeObject.h describes.
@@ -94,6 +95,7 @@ public:
     bool ExchangeSimpleObject(int mode, const CString& key, unsigned long* value);
     bool ExchangeSimpleObject(int mode, const CString& key, CString* value);
     bool ExchangeSimpleObject(int mode, const CString& key, LOGFONT* value);
+    ///@}
 
 private:
     friend bool ExchangeObject(CIniFile* ini, int mode, const CString& key, float* value);

@@ -48,10 +48,10 @@ public:
     void Close();
 
 protected:
-    CStringArray m_LogFileName;       // the ring's paths, empty when closed
-    int m_nCurrentLogFile;            // index of the file being written, -1 before Init
+    CStringArray m_LogFileName;       ///< the ring's paths, empty when closed
+    int m_nCurrentLogFile;            ///< index of the file being written, -1 before Init
     CCriticalSection m_CriticalSection;
-    int m_nMaxLogFileSize;            // length of every file in bytes
+    int m_nMaxLogFileSize;            ///< length of every file in bytes
 
 private:
     // The file that the last Add left at exactly the maximum size (-1: none

@@ -16,14 +16,18 @@ public:
     CMemory() = default;
     /// Create(size, src).
     CMemory(int size, const void* src);
+    ///@{
     /// The text's bytes, without a terminating zero.
     CMemory(const CString& text);
     CMemory(const CMemory& other);
+    ///@}
     ~CMemory();
 
+    ///@{
     /// Release, then copy the other block's or the text's bytes.
     CMemory& operator=(const CMemory& other);
     CMemory& operator=(const CString& text);
+    ///@}
 
     /// Releases the owned bytes; then a size below 0 leaves an empty block and
     /// returns false, 0 gives an empty block, and any other size allocates
@@ -51,9 +55,11 @@ public:
     /// Same size and same bytes.
     bool operator==(const CMemory& other) const;
     bool operator!=(const CMemory& other) const { return !(*this == other); }
+    ///@{
     /// No bounds check: keep the index below the size.
     unsigned char& operator[](int index) { return m_pData[index]; }
     unsigned char operator[](int index) const { return m_pData[index]; }
+    ///@}
 
     /// Index of the first / last byte with that value, -1 when none.
     int Find(unsigned char byte) const;

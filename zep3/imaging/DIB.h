@@ -25,12 +25,14 @@ public:
     virtual CRuntimeClass* GetRuntimeClass() const;
     BOOL IsKindOf(const CRuntimeClass* pClass) const { return GetRuntimeClass()->IsDerivedFrom(pClass); }
 
+    ///@{
     /// Loads a BMP file / the RT_BITMAP resource of a module (null: the
     /// executable) by name or id as a DIB section, replacing what the object
     /// held. FALSE when it cannot be loaded; the object keeps what it held.
     BOOL Load(LPCSTR lpszPathName);
     BOOL Load(HINSTANCE hInst, LPCSTR lpResourceName);
     BOOL Load(HINSTANCE hInst, UINT uID);
+    ///@}
     /// Takes ownership of a bitmap handle in place of what the object held,
     /// reads its description and rebuilds the palette. FALSE, nothing
     /// changed, when the handle is no live bitmap.
@@ -62,5 +64,5 @@ public:
 protected:
     BITMAP m_bm;
     CPalette m_pal;
-    HANDLE m_hdd; // the DrawDib handle, opened on first use
+    HANDLE m_hdd; ///< the DrawDib handle, opened on first use
 };

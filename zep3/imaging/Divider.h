@@ -37,9 +37,9 @@ public:
 
 protected:
     int m_nColumns = 0, m_nRows = 0;
-    int m_nGridWidth = 0, m_nGridHeight = 0; // unscaled part size x columns, rows
-    int m_nPartWidth = 0, m_nPartHeight = 0; // scaled part size
+    int m_nGridWidth = 0, m_nGridHeight = 0; ///< unscaled part size x columns, rows
+    int m_nPartWidth = 0, m_nPartHeight = 0; ///< scaled part size
     double m_dScale = 0;
-    int m_nBestCoverage = -1; // total part area; -1: not divided
+    int m_nBestCoverage = -1; ///< total part area; -1: not divided
     CArray<CRect, const CRect&> m_PartRects;
 };

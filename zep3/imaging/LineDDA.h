@@ -27,5 +27,5 @@ protected:
     static void LineProc(int x, int y, long data);
 
     CPoint m_StartPoint, m_EndPoint;
-    CArray<CPoint, CPoint> m_Points; // grows by max(4, min(1024, size / 8))
+    CArray<CPoint, CPoint> m_Points; ///< grows by max(4, min(1024, size / 8))
 };

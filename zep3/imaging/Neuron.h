@@ -28,8 +28,8 @@ public:
     double Error(double e);
 
     int m_nInputs = 0;
-    double* m_pWeights = nullptr; // m_nInputs entries, owned
-    double* m_pInputs = nullptr;  // m_nInputs entries, owned
+    double* m_pWeights = nullptr; ///< m_nInputs entries, owned
+    double* m_pInputs = nullptr;  ///< m_nInputs entries, owned
     double m_dOutput = 0;
     double m_dDelta = 0;
     double m_dGain = 0.8;

@@ -18,10 +18,12 @@
 
 class ZEP3_API CParallelTracker : public CHandleTracker {
 public:
+    ///@{
     /// Handles (130, 30), (30, 30), (130, 20), (230, 30), (130, 40): corners
     /// (30, 20), (230, 20), (30, 40), (230, 40).
     CParallelTracker();
     CParallelTracker(const CParallelTracker& other);
+    ///@}
     /// The handle tracker's copy plus the corners and the bounding box.
     CParallelTracker& operator=(const CParallelTracker& other);
 

@@ -13,9 +13,11 @@
 
 class ZEP3_API CPerspectiveTracker : public CPolygonTracker {
 public:
+    ///@{
     /// The square (0, 0), (100, 0), (100, 100), (0, 100); no perspective.
     CPerspectiveTracker();
     CPerspectiveTracker(const CPerspectiveTracker& other);
+    ///@}
     /// The polygon's copy and the perspective pointer.
     CPerspectiveTracker& operator=(const CPerspectiveTracker& other);
     ~CPerspectiveTracker() override;

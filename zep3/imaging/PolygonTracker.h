@@ -21,9 +21,11 @@ public:
 
     /// InitHandles(3): (300, 200), (150, 286), (149, 113).
     CPolygonTracker();
+    ///@{
     /// InitHandles(count).
     explicit CPolygonTracker(int count);
     CPolygonTracker(const CPolygonTracker& other);
+    ///@}
     /// The handle tracker's copy plus the region, the bounding box, the last
     /// drag point and the flags.
     CPolygonTracker& operator=(const CPolygonTracker& other);

@@ -13,10 +13,12 @@
 
 class ZEP3_API CRectangleTracker : public CHandleTracker {
 public:
+    ///@{
     /// Handles at (10, 10), (200, 10), (200, 200), (10, 200); resizable and
     /// movable; marker (0, 0); name font height -15.
     CRectangleTracker();
     CRectangleTracker(const CRectangleTracker& other);
+    ///@}
     /// The handle tracker's copy plus the rectangle's flags, grab offset and
     /// marker.
     CRectangleTracker& operator=(const CRectangleTracker& other);

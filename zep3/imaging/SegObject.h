@@ -17,9 +17,11 @@ class CIniFile;
 
 class ZEP3_API CSegObject {
 public:
+    ///@{
     /// Identifier -1, not initialised, everything else 0.
     CSegObject() = default;
     CSegObject(const CSegObject& other) = default;
+    ///@}
     CSegObject& operator=(const CSegObject& other) = default;
 
     /// Starts the object with the run [x0, x1) of row y: mass, box, run sums
@@ -78,9 +80,11 @@ public:
     bool IsInitialised() const { return m_bInitialised; }
     const CPoint& GetGravitySum() const { return m_GravitySum; }
     int GetGravityCount() const { return m_nGravityCount; }
+    ///@{
     /// Empty unless the caller fills it (CRLC::GetContour).
     CContour& GetContour() { return m_Contour; }
     const CContour& GetContour() const { return m_Contour; }
+    ///@}
 
 private:
     static int WrapAdd(int a, int b) {

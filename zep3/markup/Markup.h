@@ -118,13 +118,13 @@ protected:
     /// Where one element lies in the text. For an empty element written <a/>
     /// nEndLeft is its '/' and nEndRight its start tag's '>'.
     struct ElemPos {
-        int32_t nStartLeft;   // '<' of the start tag
-        int32_t nStartRight;  // '>' of the start tag
-        int32_t nEndLeft;     // '<' of the end tag
-        int32_t nEndRight;    // '>' of the end tag
-        int32_t iParent;      // 0 for the root element
-        int32_t iFirstChild;  // 0 when none
-        int32_t iNextSibling; // 0 when none
+        int32_t nStartLeft;   ///< '<' of the start tag
+        int32_t nStartRight;  ///< '>' of the start tag
+        int32_t nEndLeft;     ///< '<' of the end tag
+        int32_t nEndRight;    ///< '>' of the end tag
+        int32_t iParent;      ///< 0 for the root element
+        int32_t iFirstChild;  ///< 0 when none
+        int32_t iNextSibling; ///< 0 when none
     };
     static_assert(sizeof(ElemPos) == 28 && offsetof(ElemPos, nEndLeft) == 8 && offsetof(ElemPos, iParent) == 16 &&
                       offsetof(ElemPos, iNextSibling) == 24,
@@ -139,7 +139,7 @@ protected:
         int nLeft;
         int nRight;
         int nNext;
-        bool bIsString; // a quoted string; the quotes are not part of it
+        bool bIsString; ///< a quoted string; the quotes are not part of it
     };
 
     /// One attribute of a start tag; nValueLeft is -1 when it has no quoted value.

@@ -48,13 +48,17 @@ public:
     long CreateSurfaceFromText(CDXSurface** surface, HFONT font, char* text, COLORREF background,
                                COLORREF foreground);
 
+    ///@{
     /// Stretch blits onto the back surface (null rectangles: whole surfaces).
     long Blt(RECT* dest, CDXSurface* source, RECT* sourceRect);
     long Blt(DWORD x, DWORD y, CDXSurface* source, RECT* sourceRect);
     long Blt(RECT* dest, IDirectDrawSurface7* source, RECT* sourceRect, DWORD flags);
+    ///@}
+    ///@{
     /// Unstretched blits onto the back surface at (x, y).
     long BltFast(DWORD x, DWORD y, CDXSurface* source, RECT* sourceRect);
     long BltFast(DWORD x, DWORD y, IDirectDrawSurface7* source, RECT* sourceRect, DWORD flags);
+    ///@}
     /// Fills the back surface with a pixel value of its format.
     long Clear(DWORD colour);
     /// Shows the back surface.

@@ -59,17 +59,17 @@ protected:
     BEENCODECHUNK m_beEncodeChunk;
     BEDEINITSTREAM m_beDeinitStream;
     BECLOSESTREAM m_beCloseStream;
-    BEVERSION m_beVersion;             // looked up, never called
-    BEWRITEVBRHEADER m_beWriteVBRHeader; // looked up, never called
+    BEVERSION m_beVersion;             ///< looked up, never called
+    BEWRITEVBRHEADER m_beWriteVBRHeader; ///< looked up, never called
     BE_CONFIG m_Config;
     HBE_STREAM m_hStream;
     CFile m_File;
-    short* m_pSamples; // owned
+    short* m_pSamples; ///< owned
     int m_SampleCount;
     int m_SampleCapacity;
-    BYTE* m_pOutput; // owned; not null while a stream is open
+    BYTE* m_pOutput; ///< owned; not null while a stream is open
     DWORD m_OutputSize;
-    DWORD m_ChunkSize; // samples per encoder call
+    DWORD m_ChunkSize; ///< samples per encoder call
 
 private:
     // Writes size bytes of the output buffer to the file.

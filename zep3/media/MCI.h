@@ -65,8 +65,8 @@ public:
     bool IsPaused();
 
 protected:
-    MCIDEVICEID m_DeviceID; // 0 when nothing is open
-    int m_RangeStart;       // -1 when not set
-    int m_RangeEnd;         // -1 when not set
+    MCIDEVICEID m_DeviceID; ///< 0 when nothing is open
+    int m_RangeStart;       ///< -1 when not set
+    int m_RangeEnd;         ///< -1 when not set
     CString m_FileName;
 };

@@ -42,6 +42,6 @@ public:
 protected:
     HMMIO m_hMmio;
     MMCKINFO m_RiffChunk;
-    MMCKINFO m_SubChunk; // "data" once open
-    WAVEFORMATEX* m_pFormat; // the format chunk, at least 18 bytes, owned
+    MMCKINFO m_SubChunk; ///< "data" once open
+    WAVEFORMATEX* m_pFormat; ///< the format chunk, at least 18 bytes, owned
 };

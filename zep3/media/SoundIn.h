@@ -72,13 +72,13 @@ protected:
 
     std::atomic<bool> m_bRunning;
     CWinThread* m_pThread;
-    HANDLE m_hEvent; // auto-reset; the device signals it
+    HANDLE m_hEvent; ///< auto-reset; the device signals it
     int m_NextBuffer;
     WAVEINCAPS m_WaveInCaps;
     HWAVEIN m_hWaveIn;
     WAVEFORMATEX m_Format;
-    CArray<WAVEHDR*, WAVEHDR*> m_WaveHeaders; // owned
-    CArray<char*, char*> m_Buffers;           // owned, in step with m_WaveHeaders
+    CArray<WAVEHDR*, WAVEHDR*> m_WaveHeaders; ///< owned
+    CArray<char*, char*> m_Buffers;           ///< owned, in step with m_WaveHeaders
     bool m_bLoop;
     CCriticalSection m_CriticalSection;
 };

@@ -12,9 +12,11 @@
 
 class ZEP3_API CWaveFileHeader {
 public:
+    ///@{
     /// All zero.
     CWaveFileHeader();
     CWaveFileHeader(const CWaveFileHeader&) = default;
+    ///@}
     CWaveFileHeader& operator=(const CWaveFileHeader&) = default;
 
     /// Sets all 44 bytes to zero.

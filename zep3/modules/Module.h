@@ -50,9 +50,11 @@ public:
     /// The template id that asks CreateCustomPanel not to create the dialog.
     static constexpr unsigned int kNoTemplate = 0xFFFFFFFFu;
 
+    ///@{
     /// No trackers, no features, not initialised.
     CModule();
     CModule(const CModule&) = delete;
+    ///@}
     CModule& operator=(const CModule&) = delete;
 
     /// --- virtual operations, in table order -----------------------------------

@@ -17,10 +17,12 @@ typedef CMap<CString, const char*, CString, const CString&> CHTMLVariables;
 
 class ZEP3_API CHTMLInput {
 public:
+    ///@{
     /// All texts empty.
     CHTMLInput();
     CHTMLInput(const CString& name, const CString& value, const CString& attributes);
     CHTMLInput(const CHTMLInput& other) = default;
+    ///@}
     CHTMLInput& operator=(const CHTMLInput& other) = default;
 
     /// Sets the three texts.

@@ -21,9 +21,11 @@
 
 class ZEP3_API CHTMLPage {
 public:
+    ///@{
     /// Empty name and title, no inputs, not protected, rights -1.
     CHTMLPage();
     CHTMLPage(const CHTMLPage& other) = default;
+    ///@}
     CHTMLPage& operator=(const CHTMLPage& other) = default;
 
     /// A protected page is served only to a logged-in browser.

@@ -48,5 +48,5 @@ public:
     /// Closes the handle and sets it to null.
     void Close();
 
-    HANDLE m_hMailslot; // null before Create or Connect and after Close
+    HANDLE m_hMailslot; ///< null before Create or Connect and after Close
 };

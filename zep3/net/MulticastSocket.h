@@ -44,12 +44,12 @@ public:
 
     using CAsyncSocket::SendTo;
 
-    char m_ReceiveBuffer[32000]; // room for an override of OnReceive; unused here
-    SOCKADDR_IN m_GroupAddress;  // the group and its port: where SendTo sends
-    ip_mreq m_Membership;        // the group on interface "any"
-    CString m_strSender;         // unused here
-    UINT m_nLocalPort;           // the sending socket's port, when loopback could not be switched off
-    CString m_strLocalAddress;   // the host's first IPv4 address, in the same case
-    BOOL m_bForceNoLoopback;     // datagrams from (m_strLocalAddress, m_nLocalPort) are the group's own
+    char m_ReceiveBuffer[32000]; ///< room for an override of OnReceive; unused here
+    SOCKADDR_IN m_GroupAddress;  ///< the group and its port: where SendTo sends
+    ip_mreq m_Membership;        ///< the group on interface "any"
+    CString m_strSender;         ///< unused here
+    UINT m_nLocalPort;           ///< the sending socket's port, when loopback could not be switched off
+    CString m_strLocalAddress;   ///< the host's first IPv4 address, in the same case
+    BOOL m_bForceNoLoopback;     ///< datagrams from (m_strLocalAddress, m_nLocalPort) are the group's own
     CAsyncSocket m_SendingSocket;
 };

@@ -90,5 +90,5 @@ public:
     /// Closes the handle and sets it to null.
     void Close();
 
-    HANDLE m_hPipe; // null before Create or Connect and after Close
+    HANDLE m_hPipe; ///< null before Create or Connect and after Close
 };

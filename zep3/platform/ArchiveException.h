@@ -13,6 +13,6 @@ public:
     CArchiveException(int cause = none, const char* fileName = nullptr) : m_cause(cause), m_strFileName(fileName) {}
     virtual ~CArchiveException() = default;
 
-    int m_cause;           // one of the causes above
-    CString m_strFileName; // the archive's file, when it has a name
+    int m_cause;           ///< one of the causes above
+    CString m_strFileName; ///< the archive's file, when it has a name
 };

@@ -55,6 +55,7 @@ public:
     void Copy(const CArray& src) {
         if (this != &src) m_data = src.m_data;
     }
+    ///@{
     /// Inserting past the end grows the array first.
     void InsertAt(INT_PTR i, ARG_TYPE e, INT_PTR count = 1) {
         if (i < 0 || count <= 0) return;
@@ -69,6 +70,7 @@ public:
         std::vector<TYPE> items(src->m_data); // src may be this array
         m_data.insert(m_data.begin() + start, items.begin(), items.end());
     }
+    ///@}
     void RemoveAt(INT_PTR i, INT_PTR count = 1) {
         if (i < 0 || count <= 0 || i >= GetSize()) return;
         INT_PTR end = std::min(GetSize(), i + count);

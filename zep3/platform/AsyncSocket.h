@@ -61,18 +61,22 @@ public:
     BOOL AsyncSelect(long events = FD_ALL_EVENTS);
     virtual void Close();
 
+    ///@{
     /// address: dotted text or a host name (resolved to IPv4).
     BOOL Bind(UINT socketPort, LPCTSTR socketAddress = nullptr);
     BOOL Bind(const SOCKADDR* address, int addressLength);
+    ///@}
     BOOL Listen(int connectionBacklog = 5);
     /// Moves the next pending connection into `connected` (which must have no
     /// socket yet); it is watched for this socket's events on the calling
     /// thread. address/length, when given, receive the peer's address.
     virtual BOOL Accept(CAsyncSocket& connected, SOCKADDR* address = nullptr, int* addressLength = nullptr);
+    ///@{
     /// Starts a connection; here it usually fails with WSAEWOULDBLOCK and
     /// OnConnect tells the outcome. host: dotted text or a name.
     BOOL Connect(LPCTSTR hostAddress, UINT hostPort);
     BOOL Connect(const SOCKADDR* address, int addressLength);
+    ///@}
     BOOL ShutDown(int how = sends);
 
     /// A byte count (0 when the peer has closed), or SOCKET_ERROR.

@@ -73,6 +73,7 @@ public:
     /// and the levels above it.
     BOOL RestoreDC(int nSavedDC);
 
+    ///@{
     /// Object selection: each returns the previously selected object of the
     /// same kind (a temporary wrapper, valid while that object lives, when it
     /// was not selected through a C++ object), or null on failure.
@@ -80,11 +81,14 @@ public:
     CBrush* SelectObject(CBrush* pBrush);
     CFont* SelectObject(CFont* pFont);
     CBitmap* SelectObject(CBitmap* pBitmap);
+    ///@}
+    ///@{
     /// Sets the clipping rectangle to the region's box (logical coordinates
     /// taken as device ones, as Windows does); returns the region type.
     int SelectObject(CRgn* pRgn);
     CGdiObject* SelectObject(CGdiObject* pObject);
     HGDIOBJ SelectObject(HGDIOBJ hObject);
+    ///@}
     /// Selects a stock object (WHITE_BRUSH, NULL_PEN, ...).
     CGdiObject* SelectStockObject(int nIndex);
     CPen* GetCurrentPen() const;
@@ -126,9 +130,11 @@ public:
     UINT SetTextAlign(UINT nFlags);
     UINT GetTextAlign() const;
 
+    ///@{
     /// Coordinates: device = logical - window origin + viewport origin.
     CPoint SetViewportOrg(int x, int y);
     CPoint SetViewportOrg(POINT point) { return SetViewportOrg(point.x, point.y); }
+    ///@}
     CPoint OffsetViewportOrg(int nWidth, int nHeight);
     CPoint GetViewportOrg() const;
     CPoint SetWindowOrg(int x, int y);
@@ -138,35 +144,43 @@ public:
     void LPtoDP(LPPOINT lpPoints, int nCount = 1) const;
     void DPtoLP(LPPOINT lpPoints, int nCount = 1) const;
 
+    ///@{
     /// Clipping (rectangles only). Return the region type: NULLREGION,
     /// SIMPLEREGION or RGN_ERROR.
     int IntersectClipRect(int x1, int y1, int x2, int y2);
     int IntersectClipRect(LPCRECT lpRect);
+    ///@}
     /// A null region removes the clipping.
     int SelectClipRgn(CRgn* pRgn);
     /// The visible part of the surface in logical coordinates.
     int GetClipBox(LPRECT lpRect) const;
     BOOL PtVisible(int x, int y) const;
 
+    ///@{
     /// Lines with the selected pen; the current position moves to the end.
     CPoint MoveTo(int x, int y);
     CPoint MoveTo(POINT point) { return MoveTo(point.x, point.y); }
+    ///@}
     BOOL LineTo(int x, int y);
     BOOL LineTo(POINT point) { return LineTo(point.x, point.y); }
     CPoint GetCurrentPosition() const;
     BOOL Polyline(const POINT* lpPoints, int nCount);
 
+    ///@{
     /// Pixels. SetPixel returns the colour written, CLR_INVALID (-1) outside
     /// the clipping area; GetPixel returns CLR_INVALID outside it.
     COLORREF SetPixel(int x, int y, COLORREF crColor);
     COLORREF SetPixel(POINT point, COLORREF crColor) { return SetPixel(point.x, point.y, crColor); }
+    ///@}
     BOOL SetPixelV(int x, int y, COLORREF crColor);
     COLORREF GetPixel(int x, int y) const;
     COLORREF GetPixel(POINT point) const { return GetPixel(point.x, point.y); }
 
+    ///@{
     /// Filled figures: pen outline, brush inside.
     BOOL Rectangle(int x1, int y1, int x2, int y2);
     BOOL Rectangle(LPCRECT lpRect) { return lpRect && Rectangle(lpRect->left, lpRect->top, lpRect->right, lpRect->bottom); }
+    ///@}
     BOOL Ellipse(int x1, int y1, int x2, int y2);
     BOOL Ellipse(LPCRECT lpRect) { return lpRect && Ellipse(lpRect->left, lpRect->top, lpRect->right, lpRect->bottom); }
     BOOL Polygon(const POINT* lpPoints, int nCount);
@@ -177,10 +191,12 @@ public:
     void FillSolidRect(int x, int y, int cx, int cy, COLORREF clr);
     void FrameRect(LPCRECT lpRect, CBrush* pBrush);
     void InvertRect(LPCRECT lpRect);
+    ///@{
     /// A one-pixel frame: top and left in clrTopLeft, right and bottom in
     /// clrBottomRight (inside the rectangle).
     void Draw3dRect(LPCRECT lpRect, COLORREF clrTopLeft, COLORREF clrBottomRight);
     void Draw3dRect(int x, int y, int cx, int cy, COLORREF clrTopLeft, COLORREF clrBottomRight);
+    ///@}
     /// The classic two-pixel 3-D edges (BDR_* / EDGE_*) on the BF_* sides,
     /// with the system colours; BF_MIDDLE fills the inside with the button
     /// face and BF_ADJUST shrinks *lpRect by the edge.
@@ -205,13 +221,16 @@ public:
     int StretchDIBits(int xDest, int yDest, int nDestWidth, int nDestHeight, int xSrc, int ySrc, int nSrcWidth,
                       int nSrcHeight, const void* lpBits, const BITMAPINFO* lpBitsInfo, UINT nUsage, DWORD dwRop);
 
+    ///@{
     /// Text. TextOut places the string by the text alignment; OPAQUE mode
     /// fills the text cell with the background colour first.
     BOOL TextOut(int x, int y, LPCTSTR lpszString, int nCount);
     BOOL TextOut(int x, int y, const CString& str) { return TextOut(x, y, str, str.GetLength()); }
+    ///@}
     /// ETO_OPAQUE fills lpRect with the background colour, ETO_CLIPPED clips
     /// to it; lpDxWidths, when given, are the distances between characters.
     BOOL ExtTextOut(int x, int y, UINT nOptions, LPCRECT lpRect, LPCTSTR lpszString, UINT nCount, LPINT lpDxWidths);
+    ///@{
     /// DT_LEFT/CENTER/RIGHT, DT_TOP/VCENTER/BOTTOM, DT_SINGLELINE, DT_NOCLIP,
     /// DT_CALCRECT, DT_END_ELLIPSIS, DT_WORDBREAK, DT_EXPANDTABS, DT_NOPREFIX
     /// ('&' marks an underlined mnemonic unless DT_NOPREFIX; "&&" is '&').
@@ -220,9 +239,12 @@ public:
     /// failure. DT_CALCRECT only sets the rectangle's right and bottom.
     int DrawText(LPCTSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat);
     int DrawText(const CString& str, LPRECT lpRect, UINT nFormat) { return DrawText(str, str.GetLength(), lpRect, nFormat); }
+    ///@}
+    ///@{
     /// Width and height (the font's cell height) of a line of text.
     CSize GetTextExtent(LPCTSTR lpszString, int nCount) const;
     CSize GetTextExtent(const CString& str) const { return GetTextExtent(str, str.GetLength()); }
+    ///@}
     CSize GetOutputTextExtent(LPCTSTR lpszString, int nCount) const { return GetTextExtent(lpszString, nCount); }
     CSize GetOutputTextExtent(const CString& str) const { return GetTextExtent(str); }
     BOOL GetTextMetrics(LPTEXTMETRIC lpMetrics) const;

@@ -33,7 +33,7 @@ public:
     /// The cause (one of the values above) for a Windows error number.
     static int OsErrorToException(LONG osError);
 
-    int m_cause;             // one of the causes above
-    LONG m_lOsError;         // Windows error number, -1 when none
-    CString m_strFileName;   // the file the operation was about
+    int m_cause;             ///< one of the causes above
+    LONG m_lOsError;         ///< Windows error number, -1 when none
+    CString m_strFileName;   ///< the file the operation was about
 };

@@ -15,8 +15,8 @@ class CWnd;
 /// What BeginPaint reports.
 struct PAINTSTRUCT {
     HDC hdc;
-    BOOL fErase;    // TRUE when WM_ERASEBKGND did not erase: the handler should
-    RECT rcPaint;   // the update region's bounding rectangle, client coordinates
+    BOOL fErase;    ///< TRUE when WM_ERASEBKGND did not erase: the handler should
+    RECT rcPaint;   ///< the update region's bounding rectangle, client coordinates
     BOOL fRestore;
     BOOL fIncUpdate;
     BYTE rgbReserved[32];

@@ -17,9 +17,11 @@
 class ZEP3_API CPixelSurface {
 public:
     CPixelSurface() = default;
+    ///@{
     /// Makes an owned surface of width x height filled with black; see Create.
     CPixelSurface(int width, int height);
     CPixelSurface(const CPixelSurface& other);
+    ///@}
     CPixelSurface& operator=(const CPixelSurface& other);
     ~CPixelSurface() = default;
 
@@ -39,11 +41,13 @@ public:
     int GetPitch() const { return m_pitch; }
     bool IsEmpty() const { return m_width <= 0 || m_height <= 0; }
     bool OwnsPixels() const { return !m_pixels.empty(); }
+    ///@{
     /// Row y (0 = top); no range check.
     DWORD* GetRow(int y) { return reinterpret_cast<DWORD*>(m_top + static_cast<ptrdiff_t>(y) * m_pitch); }
     const DWORD* GetRow(int y) const {
         return reinterpret_cast<const DWORD*>(m_top + static_cast<ptrdiff_t>(y) * m_pitch);
     }
+    ///@}
 
     /// The pixel as COLORREF; CLR_INVALID (0xFFFFFFFF) outside the surface.
     COLORREF GetPixel(int x, int y) const;

@@ -13,7 +13,7 @@ struct ZEP3_API CRuntimeClass {
     LPCSTR m_lpszClassName;
     int m_nObjectSize;
     UINT m_wSchema;
-    const CRuntimeClass* m_pBaseClass; // null at the root
+    const CRuntimeClass* m_pBaseClass; ///< null at the root
 
     /// TRUE when this class is `base` or derives from it.
     BOOL IsDerivedFrom(const CRuntimeClass* base) const {

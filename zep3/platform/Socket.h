@@ -30,9 +30,11 @@ public:
     using CAsyncSocket::Attach;
 
     BOOL Accept(CAsyncSocket& connected, SOCKADDR* address = nullptr, int* addressLength = nullptr) override;
+    ///@{
     /// TRUE once connected; FALSE with the connection's error otherwise.
     BOOL Connect(LPCTSTR hostAddress, UINT hostPort);
     BOOL Connect(const SOCKADDR* address, int addressLength);
+    ///@}
     /// Waits until some bytes have arrived (or the peer has closed: 0).
     int Receive(void* buffer, int bufferLength, int flags = 0) override;
     /// Waits until all bytes have been taken: bufferLength, or SOCKET_ERROR.

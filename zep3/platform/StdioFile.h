@@ -31,7 +31,7 @@ public:
     /// Writes text up to its terminating zero; FALSE on a write error.
     virtual BOOL WriteString(LPCSTR text);
 
-    FILE* m_pStream = nullptr; // the open stream, null when closed
+    FILE* m_pStream = nullptr; ///< the open stream, null when closed
 
 private:
     char* m_line = nullptr;

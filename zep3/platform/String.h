@@ -17,6 +17,7 @@
 
 class ZEP3_API CString {
 public:
+    ///@{
     /// The constructors and assignments are inline and build the text in one
     /// go: one allocation at most, nothing filled twice. Texts are made by the
     /// hundred thousand (database fields, parsed names).
@@ -27,6 +28,7 @@ public:
     CString(char ch, int repeat = 1) : m_str(repeat > 0 ? static_cast<size_t>(repeat) : 0, ch) {}
     explicit CString(const std::string& text) : m_str(text) {}
     explicit CString(std::string&& text) noexcept : m_str(std::move(text)) {}
+    ///@}
 
     CString& operator=(const char* text) {
         m_str.assign(text ? text : "");
@@ -53,15 +55,19 @@ public:
     CString& operator+=(const char* text);
     CString& operator+=(char ch);
 
+    ///@{
     /// Bytewise: negative, 0 or positive like strcmp, but over the full lengths.
     int Compare(const char* text) const;
     int Compare(const CString& text) const;
+    ///@}
     /// ASCII letters compared without case.
     int CompareNoCase(const char* text) const;
 
+    ///@{
     /// First index at or after start, -1 when absent or start is past the end.
     int Find(char ch, int start = 0) const;
     int Find(const char* text, int start = 0) const;
+    ///@}
     int ReverseFind(char ch) const;
     int FindOneOf(const char* chars) const;
 
@@ -85,9 +91,11 @@ public:
     CString& TrimRight(char target);
     CString& TrimRight(const char* targets);
 
+    ///@{
     /// Return the number of replacements, removals or the new length.
     int Replace(char oldCh, char newCh);
     int Replace(const char* oldText, const char* newText);
+    ///@}
     int Remove(char ch);
     int Insert(int index, char ch);
     int Insert(int index, const char* text);

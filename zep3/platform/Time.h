@@ -12,9 +12,11 @@ class ZEP3_API CTime {
 public:
     CTime() = default;
     CTime(time_t t) : m_time(t) {}
+    ///@{
     /// Local calendar time; dst -1 lets the C library decide.
     CTime(int year, int month, int day, int hour, int minute, int second, int dst = -1);
     CTime(const SYSTEMTIME& st, int dst = -1);
+    ///@}
 
     static CTime GetCurrentTime();
     time_t GetTime() const { return m_time; }
@@ -26,7 +28,7 @@ public:
     int GetHour() const;
     int GetMinute() const;
     int GetSecond() const;
-    int GetDayOfWeek() const; // 1 = Sunday
+    int GetDayOfWeek() const; ///< 1 = Sunday
     /// Null when the time cannot be converted.
     struct tm* GetLocalTm(struct tm* out) const;
     struct tm* GetGmtTm(struct tm* out) const;

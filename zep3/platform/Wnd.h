@@ -170,12 +170,14 @@ public:
     /// created, or when PreCreateWindow or OnCreate refuses. Owner = caller.
     virtual BOOL Create(LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id,
                         CCreateContext* context = nullptr);
+    ///@{
     /// Creates a top-level window (no parent, rectangle in screen coordinates)
     /// or, with WS_CHILD, a child window.
     virtual BOOL CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect,
                           CWnd* parent, UINT id, LPVOID param = nullptr);
     BOOL CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                   int height, HWND parent, HMENU idOrMenu, LPVOID param = nullptr);
+    ///@}
     /// Sends WM_DESTROY to the window and then to its children (all of them
     /// still exist then), then destroys the children before the window itself
     /// (WM_NCDESTROY, handle gone, PostNcDestroy). FALSE from another thread
@@ -206,10 +208,12 @@ public:
     void ClientToScreen(LPRECT rect) const;
     void ScreenToClient(LPPOINT point) const;
     void ScreenToClient(LPRECT rect) const;
+    ///@{
     /// Moves and sizes in the parent's client coordinates; WM_SIZE when the
     /// size changes; repaints the window and the uncovered parent area.
     void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE);
     void MoveWindow(LPCRECT rect, BOOL repaint = TRUE);
+    ///@}
     /// SWP_* flags; insertAfter is &wndTop, &wndBottom or a sibling (child windows).
     BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
     /// Returns whether it was visible before. Showing invalidates the window.
@@ -237,7 +241,7 @@ public:
     BOOL RedrawWindow(LPCRECT rect = nullptr, CRgn* region = nullptr,
                       UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
 
-    /// A DC on the client area (see `::GetDC`); give it back with ReleaseDC.
+    /// A DC on the client area (as the free function GetDC gives); give it back with ReleaseDC.
     CDC* GetDC();
     CDC* GetWindowDC();
     /// 1 when released, 0 for a DC that did not come from GetDC.

@@ -26,8 +26,8 @@ public:
 
     /// Each empties `names` and fills it; the number of names (0 on error).
     static int EnumEntries(CStringArray& names);
-    static int EnumConnections(CStringArray& names); // at most 100
-    static int EnumDevices(CStringArray& names);     // devices of type exactly "modem"
+    static int EnumConnections(CStringArray& names); ///< at most 100
+    static int EnumDevices(CStringArray& names);     ///< devices of type exactly "modem"
 
     /// Dials the entry and waits; the connection, or null (after hanging up
     /// what the failed attempt left).

@@ -26,19 +26,25 @@ typedef HBE_STREAM* PHBE_STREAM;
 #define BE_ERR_INVALID_HANDLE 0x00000004u
 #define BE_ERR_BUFFER_TOO_SMALL 0x00000005u
 
-// BE_CONFIG::dwConfig: the kind of the format union.
+///@{
+/// BE_CONFIG::dwConfig: the kind of the format union.
 #define BE_CONFIG_MP3 0
 #define BE_CONFIG_LAME 256
+///@}
 
-// Channel modes (LHV1.nMode, mp3.byMode).
+///@{
+/// Channel modes (LHV1.nMode, mp3.byMode).
 #define BE_MP3_MODE_STEREO 0
 #define BE_MP3_MODE_JSTEREO 1
 #define BE_MP3_MODE_DUALCHANNEL 2
 #define BE_MP3_MODE_MONO 3
+///@}
 
-// LHV1.dwMpegVersion.
+///@{
+/// LHV1.dwMpegVersion.
 #define MPEG1 1
 #define MPEG2 0
+///@}
 
 #define CURRENT_STRUCT_VERSION 1
 #define CURRENT_STRUCT_SIZE 331
@@ -154,6 +160,7 @@ static_assert(sizeof(BE_VERSION) == 265, "BE_VERSION is 265 bytes");
 typedef BE_CONFIG* PBE_CONFIG;
 typedef BE_VERSION* PBE_VERSION;
 
+///@{
 /// The entry points, as CLameMP3 calls them.
 typedef BE_ERR (*BEINITSTREAM)(PBE_CONFIG config, DWORD* samples, DWORD* bufferSize, PHBE_STREAM stream);
 typedef BE_ERR (*BEENCODECHUNK)(HBE_STREAM stream, DWORD samples, SHORT* pcm, BYTE* output, DWORD* outputSize);
@@ -161,3 +168,4 @@ typedef BE_ERR (*BEDEINITSTREAM)(HBE_STREAM stream, BYTE* output, DWORD* outputS
 typedef BE_ERR (*BECLOSESTREAM)(HBE_STREAM stream);
 typedef void (*BEVERSION)(PBE_VERSION version);
 typedef BE_ERR (*BEWRITEVBRHEADER)(const char* fileName);
+///@}

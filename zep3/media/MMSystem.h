@@ -16,7 +16,8 @@ typedef DWORD FOURCC;
 typedef UINT MMRESULT;
 typedef UINT MMVERSION;
 
-// Results of the wave-input calls, returned unchanged by CSoundIn.
+///@{
+/// Results of the wave-input calls, returned unchanged by CSoundIn.
 #define MMSYSERR_NOERROR 0u
 #define MMSYSERR_ERROR 1u
 #define MMSYSERR_BADDEVICEID 2u
@@ -31,13 +32,15 @@ typedef UINT MMVERSION;
 #define WAVERR_BADFORMAT 32u
 #define WAVERR_STILLPLAYING 33u
 #define WAVERR_UNPREPARED 34u
+///@}
 
 #define WAVE_MAPPER ((UINT)-1)
 #define CALLBACK_EVENT 0x00050000u
 #define WAVE_FORMAT_PCM 1
 #define WAVE_FORMAT_IEEE_FLOAT 3
 
-// WAVEINCAPS::dwFormats: mono/stereo, 8/16 bits at 11.025, 22.05 and 44.1 kHz.
+///@{
+/// WAVEINCAPS::dwFormats: mono/stereo, 8/16 bits at 11.025, 22.05 and 44.1 kHz.
 #define WAVE_FORMAT_1M08 0x00000001u
 #define WAVE_FORMAT_1S08 0x00000002u
 #define WAVE_FORMAT_1M16 0x00000004u
@@ -50,13 +53,16 @@ typedef UINT MMVERSION;
 #define WAVE_FORMAT_4S08 0x00000200u
 #define WAVE_FORMAT_4M16 0x00000400u
 #define WAVE_FORMAT_4S16 0x00000800u
+///@}
 
-// WAVEHDR::dwFlags.
+///@{
+/// WAVEHDR::dwFlags.
 #define WHDR_DONE 0x00000001u
 #define WHDR_PREPARED 0x00000002u
 #define WHDR_BEGINLOOP 0x00000004u
 #define WHDR_ENDLOOP 0x00000008u
 #define WHDR_INQUEUE 0x00000010u
+///@}
 
 #define MAXPNAMELEN 32
 
@@ -119,14 +125,16 @@ typedef MMCKINFO* LPMMCKINFO;
 struct HMMIO__;
 typedef HMMIO__* HMMIO;
 
-// Playback: the completion notice posted to the window named in a play
-// request (wParam: how the request ended, lParam: the device id), and the
-// device modes.
+///@{
+/// Playback: the completion notice posted to the window named in a play
+/// request (wParam: how the request ended, lParam: the device id), and the
+/// device modes.
 #define MM_MCINOTIFY 0x03B9
 #define MCI_NOTIFY_SUCCESSFUL 0x0001
 #define MCI_NOTIFY_SUPERSEDED 0x0002
 #define MCI_NOTIFY_ABORTED 0x0004
 #define MCI_NOTIFY_FAILURE 0x0008
+///@}
 
 #define MCI_MODE_NOT_READY 524
 #define MCI_MODE_STOP 525

@@ -27,25 +27,30 @@
 #define ICTYPE_VIDEO mmioFOURCC('v', 'i', 'd', 'c')
 
 
-// Sample flags of an AVI index entry.
+/// Sample flags of an AVI index entry.
 #define AVIIF_KEYFRAME 0x00000010L
 
-// ICOpen modes.
+///@{
+/// ICOpen modes.
 #define ICMODE_COMPRESS 1
 #define ICMODE_DECOMPRESS 2
 #define ICMODE_FASTDECOMPRESS 3
 #define ICMODE_QUERY 4
 #define ICMODE_FASTCOMPRESS 5
+///@}
 
-// Quality runs 0..10000; -1 asks for the codec's default.
+///@{
+/// Quality runs 0..10000; -1 asks for the codec's default.
 #define ICQUALITY_LOW 0
 #define ICQUALITY_HIGH 10000
 #define ICQUALITY_DEFAULT -1
+///@}
 
-// ICCompress: ask for a key frame.
+/// ICCompress: ask for a key frame.
 #define ICCOMPRESS_KEYFRAME 0x00000001L
 
-// Codec results (ICERR_OK is success; all failures are negative).
+///@{
+/// Codec results (ICERR_OK is success; all failures are negative).
 #define ICERR_OK 0L
 #define ICERR_UNSUPPORTED -1L
 #define ICERR_BADFORMAT -2L
@@ -57,8 +62,10 @@
 #define ICERR_BADHANDLE -8L
 #define ICERR_ABORT -10L
 #define ICERR_ERROR -100L
+///@}
 
-// AVI file results: 0, or an error code (negative as a LONG).
+///@{
+/// AVI file results: 0, or an error code (negative as a LONG).
 #define MAKE_AVIERR(error) ((HRESULT)(0x80040000UL | (0x4000UL + (error))))
 #define AVIERR_OK 0L
 #define AVIERR_UNSUPPORTED MAKE_AVIERR(101)
@@ -74,21 +81,26 @@
 #define AVIERR_FILEOPEN MAKE_AVIERR(111)
 #define AVIERR_NODATA MAKE_AVIERR(115)
 #define AVIERR_BUFFERTOOSMALL MAKE_AVIERR(116)
+///@}
 
-// Codec capability flags of ICINFO::dwFlags.
+///@{
+/// Codec capability flags of ICINFO::dwFlags.
 #define VIDCF_QUALITY 0x0001
 #define VIDCF_CRUNCH 0x0002
 #define VIDCF_TEMPORAL 0x0004
 #define VIDCF_COMPRESSFRAMES 0x0008
 #define VIDCF_FASTTEMPORALC 0x0020
 #define VIDCF_FASTTEMPORALD 0x0080
+///@}
 
-// ICCompressorChoose options and COMPVARS flags.
+///@{
+/// ICCompressorChoose options and COMPVARS flags.
 #define ICMF_CHOOSE_KEYFRAME 0x0001
 #define ICMF_CHOOSE_DATARATE 0x0002
 #define ICMF_CHOOSE_PREVIEW 0x0004
 #define ICMF_CHOOSE_ALLCOMPRESSORS 0x0008
 #define ICMF_COMPVARS_VALID 0x0001
+///@}
 
 /// An open codec (null: none).
 struct HIC__;

@@ -86,22 +86,28 @@
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 
-// Key and button state carried in a mouse message's wParam.
+///@{
+/// Key and button state carried in a mouse message's wParam.
 #define MK_LBUTTON 0x0001
 #define MK_RBUTTON 0x0002
 #define MK_SHIFT 0x0004
 #define MK_CONTROL 0x0008
 #define MK_MBUTTON 0x0010
+///@}
 
-// WM_SIZE kinds.
+///@{
+/// WM_SIZE kinds.
 #define SIZE_RESTORED 0
 #define SIZE_MINIMIZED 1
 #define SIZE_MAXIMIZED 2
+///@}
 
-// Hit-test codes of WM_SETCURSOR.
+///@{
+/// Hit-test codes of WM_SETCURSOR.
 #define HTERROR (-2)
 #define HTNOWHERE 0
 #define HTCLIENT 1
+///@}
 
 #define PM_NOREMOVE 0x0000u
 #define PM_REMOVE 0x0001u

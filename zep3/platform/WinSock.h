@@ -40,7 +40,8 @@ typedef struct hostent* LPHOSTENT;
 #define HIBYTE(w) ((BYTE)(((w) >> 8) & 0xFF))
 #endif
 
-// Events a socket asks for (AsyncSelect, Create, Attach).
+///@{
+/// Events a socket asks for (AsyncSelect, Create, Attach).
 #define FD_READ 0x01
 #define FD_WRITE 0x02
 #define FD_OOB 0x04
@@ -48,8 +49,10 @@ typedef struct hostent* LPHOSTENT;
 #define FD_CONNECT 0x10
 #define FD_CLOSE 0x20
 #define FD_ALL_EVENTS (FD_READ | FD_WRITE | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE)
+///@}
 
-// Error numbers of Windows Sockets.
+///@{
+/// Error numbers of Windows Sockets.
 #define WSABASEERR 10000
 #define WSAEINTR 10004
 #define WSAEBADF 10009
@@ -95,6 +98,7 @@ typedef struct hostent* LPHOSTENT;
 #define WSATRY_AGAIN 11002
 #define WSANO_RECOVERY 11003
 #define WSANO_DATA 11004
+///@}
 
 #define WSADESCRIPTION_LEN 256
 #define WSASYS_STATUS_LEN 128

@@ -21,9 +21,11 @@ typedef HRASCONN__* HRASCONN;
 #define RAS_MaxDnsSuffix 256
 #define RAS_MAX_PATH 260
 
-// Device types as the phonebook names them.
+///@{
+/// Device types as the phonebook names them.
 #define RASDT_Modem "modem"
 #define RASDT_Isdn "isdn"
+///@}
 
 enum RASCONNSTATE {
     RASCS_OpenPort = 0,
@@ -124,7 +126,8 @@ static_assert(offsetof(RASENTRY, szLocalPhoneNumber) == 27 && offsetof(RASENTRY,
                   offsetof(RASENTRY, dwRedialPause) == 2880,
               "entry properties layout");
 
-// Dial-up error numbers (600 and up).
+///@{
+/// Dial-up error numbers (600 and up).
 #define PENDING 600
 #define ERROR_BUFFER_TOO_SMALL 603
 #define ERROR_CANNOT_SET_PORT_INFO 605
@@ -166,3 +169,4 @@ static_assert(offsetof(RASENTRY, szLocalPhoneNumber) == 27 && offsetof(RASENTRY,
 #define ERROR_PPP_LCP_TERMINATED 734
 #define ERROR_PPP_LOOPBACK_DETECTED 737
 #define ERROR_PPP_NO_ADDRESS_ASSIGNED 738
+///@}

@@ -47,7 +47,9 @@ public:
 
     /// The handle of a created context, null otherwise.
     HDC m_hDC = nullptr;
+    /// The handle, or null; safe on an empty context.
     HDC GetSafeHdc() const { return m_hDC; }
+    /// The handle, for the free drawing functions.
     operator HDC() const { return m_hDC; }
     /// The CDC of a handle; null for a handle no live CDC owns.
     static CDC* FromHandle(HDC hDC);
@@ -91,22 +93,29 @@ public:
     ///@}
     /// Selects a stock object (WHITE_BRUSH, NULL_PEN, ...).
     CGdiObject* SelectStockObject(int nIndex);
+    ///@{
+    /// The object of each kind selected now (a temporary wrapper when it was not
+    /// selected through a C++ object).
     CPen* GetCurrentPen() const;
     CBrush* GetCurrentBrush() const;
     CFont* GetCurrentFont() const;
     CBitmap* GetCurrentBitmap() const;
     CPalette* GetCurrentPalette() const;
+    ///@}
 
+    ///@{
     /// Palettes: the surfaces are true-colour; the selected palette gives the
     /// colours of DIB_PAL_COLORS bitmaps. RealizePalette returns the number of
     /// entries of the selected palette.
     CPalette* SelectPalette(CPalette* pPalette, BOOL bForceBackground);
     UINT RealizePalette();
+    ///@}
     /// HORZRES/VERTRES (the surface size), BITSPIXEL 32, PLANES 1,
     /// LOGPIXELSX/Y 96, RASTERCAPS without RC_PALETTE, SIZEPALETTE 0,
     /// NUMRESERVED 20, NUMCOLORS -1, COLORRES 24, TECHNOLOGY DT_RASDISPLAY.
     int GetDeviceCaps(int nIndex) const;
 
+    ///@{
     /// Attributes; each setter returns the previous value.
     COLORREF SetTextColor(COLORREF crColor);
     COLORREF GetTextColor() const;
@@ -118,23 +127,29 @@ public:
     int GetROP2() const;
     int SetPolyFillMode(int nPolyFillMode);
     int GetPolyFillMode() const;
+    ///@}
+    ///@{
     /// COLORONCOLOR (and BLACKONWHITE, WHITEONBLACK) take the nearest source
     /// pixel; HALFTONE averages the source pixels under each destination pixel
     /// when shrinking.
     int SetStretchBltMode(int nStretchMode);
     int GetStretchBltMode() const;
+    ///@}
+    ///@{
     /// Kept and returned; not applied to the pixels.
     BOOL SetColorAdjustment(const COLORADJUSTMENT* lpColorAdjust);
     BOOL GetColorAdjustment(LPCOLORADJUSTMENT lpColorAdjust) const;
+    ///@}
+    ///@{
     /// TA_LEFT/TA_CENTER/TA_RIGHT with TA_TOP/TA_BASELINE/TA_BOTTOM, TA_UPDATECP.
     UINT SetTextAlign(UINT nFlags);
     UINT GetTextAlign() const;
+    ///@}
 
     ///@{
     /// Coordinates: device = logical - window origin + viewport origin.
     CPoint SetViewportOrg(int x, int y);
     CPoint SetViewportOrg(POINT point) { return SetViewportOrg(point.x, point.y); }
-    ///@}
     CPoint OffsetViewportOrg(int nWidth, int nHeight);
     CPoint GetViewportOrg() const;
     CPoint SetWindowOrg(int x, int y);
@@ -143,6 +158,7 @@ public:
     CPoint GetWindowOrg() const;
     void LPtoDP(LPPOINT lpPoints, int nCount = 1) const;
     void DPtoLP(LPPOINT lpPoints, int nCount = 1) const;
+    ///@}
 
     ///@{
     /// Clipping (rectangles only). Return the region type: NULLREGION,
@@ -154,43 +170,46 @@ public:
     int SelectClipRgn(CRgn* pRgn);
     /// The visible part of the surface in logical coordinates.
     int GetClipBox(LPRECT lpRect) const;
+    /// True when the logical point lies inside the clipping area.
     BOOL PtVisible(int x, int y) const;
 
     ///@{
     /// Lines with the selected pen; the current position moves to the end.
     CPoint MoveTo(int x, int y);
     CPoint MoveTo(POINT point) { return MoveTo(point.x, point.y); }
-    ///@}
     BOOL LineTo(int x, int y);
     BOOL LineTo(POINT point) { return LineTo(point.x, point.y); }
     CPoint GetCurrentPosition() const;
     BOOL Polyline(const POINT* lpPoints, int nCount);
+    ///@}
 
     ///@{
     /// Pixels. SetPixel returns the colour written, CLR_INVALID (-1) outside
     /// the clipping area; GetPixel returns CLR_INVALID outside it.
     COLORREF SetPixel(int x, int y, COLORREF crColor);
     COLORREF SetPixel(POINT point, COLORREF crColor) { return SetPixel(point.x, point.y, crColor); }
-    ///@}
     BOOL SetPixelV(int x, int y, COLORREF crColor);
     COLORREF GetPixel(int x, int y) const;
     COLORREF GetPixel(POINT point) const { return GetPixel(point.x, point.y); }
+    ///@}
 
     ///@{
     /// Filled figures: pen outline, brush inside.
     BOOL Rectangle(int x1, int y1, int x2, int y2);
     BOOL Rectangle(LPCRECT lpRect) { return lpRect && Rectangle(lpRect->left, lpRect->top, lpRect->right, lpRect->bottom); }
-    ///@}
     BOOL Ellipse(int x1, int y1, int x2, int y2);
     BOOL Ellipse(LPCRECT lpRect) { return lpRect && Ellipse(lpRect->left, lpRect->top, lpRect->right, lpRect->bottom); }
     BOOL Polygon(const POINT* lpPoints, int nCount);
+    ///@}
 
+    ///@{
     /// Rectangle helpers; they ignore the pen and the mix mode.
     void FillRect(LPCRECT lpRect, CBrush* pBrush);
     void FillSolidRect(LPCRECT lpRect, COLORREF clr);
     void FillSolidRect(int x, int y, int cx, int cy, COLORREF clr);
     void FrameRect(LPCRECT lpRect, CBrush* pBrush);
     void InvertRect(LPCRECT lpRect);
+    ///@}
     ///@{
     /// A one-pixel frame: top and left in clrTopLeft, right and bottom in
     /// clrBottomRight (inside the rectangle).
@@ -204,6 +223,7 @@ public:
     /// The dotted focus frame, drawn with XOR (drawing it twice removes it).
     void DrawFocusRect(LPCRECT lpRect);
 
+    ///@{
     /// Block transfers. dwRop is a ternary raster operation (SRCCOPY,
     /// SRCINVERT, NOTSRCCOPY, DSTINVERT, PATCOPY, ...); the pattern is the
     /// selected brush's colour. Negative sizes mirror in StretchBlt.
@@ -211,6 +231,7 @@ public:
     BOOL StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, int nSrcWidth,
                     int nSrcHeight, DWORD dwRop);
     BOOL PatBlt(int x, int y, int nWidth, int nHeight, DWORD dwRop);
+    ///@}
     /// Copies a device-independent bitmap (1, 4, 8, 16, 24 or 32 bits; BI_RGB,
     /// or BI_BITFIELDS for 16 and 32 bits; bottom-up or top-down). The source
     /// rectangle's y is counted from the bottom row of the image for either
@@ -245,8 +266,13 @@ public:
     CSize GetTextExtent(LPCTSTR lpszString, int nCount) const;
     CSize GetTextExtent(const CString& str) const { return GetTextExtent(str, str.GetLength()); }
     ///@}
+    ///@{
+    /// The same as GetTextExtent: the context has no separate output device.
     CSize GetOutputTextExtent(LPCTSTR lpszString, int nCount) const { return GetTextExtent(lpszString, nCount); }
     CSize GetOutputTextExtent(const CString& str) const { return GetTextExtent(str); }
+    ///@}
+    /// Fills in the measures of the selected font; FALSE for a null pointer or
+    /// when no font face could be loaded.
     BOOL GetTextMetrics(LPTEXTMETRIC lpMetrics) const;
     /// The face name of the selected font; returns its length.
     int GetTextFace(int nCount, LPTSTR lpszFacename) const;

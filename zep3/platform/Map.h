@@ -40,6 +40,8 @@ template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE> class CMap {
     };
 
 public:
+    ///@{
+    /// An empty map, or a deep copy of another.
     CMap() = default;
     CMap(const CMap& other) { CopyFrom(other); }
     CMap& operator=(const CMap& other) {
@@ -49,11 +51,17 @@ public:
         }
         return *this;
     }
+    ///@}
     ~CMap() { RemoveAll(); }
 
+    ///@{
+    /// The number of associations.
     INT_PTR GetCount() const { return m_count; }
     INT_PTR GetSize() const { return m_count; }
+    ///@}
+    /// True when the map has no associations.
     bool IsEmpty() const { return m_count == 0; }
+    /// The number of buckets.
     UINT GetHashTableSize() const { return m_tableSize; }
 
     /// Takes effect while the map is empty.
@@ -64,15 +72,18 @@ public:
         }
     }
 
+    /// Copies the value of key into value; false (value unchanged) when absent.
     bool Lookup(ARG_KEY key, VALUE& value) const {
         const Assoc* a = Find(key);
         if (a) value = a->value;
         return a != nullptr;
     }
+    /// The value of key, or null when absent.
     const VALUE* PLookup(ARG_KEY key) const {
         const Assoc* a = Find(key);
         return a ? &a->value : nullptr;
     }
+    /// The value of key, inserted value-initialised when absent.
     VALUE& operator[](ARG_KEY key) {
         Assoc* a = Find(key);
         if (a) return a->value;
@@ -83,7 +94,9 @@ public:
         ++m_count;
         return head->value;
     }
+    /// Inserts or replaces the value of key.
     void SetAt(ARG_KEY key, ARG_VALUE value) { (*this)[key] = value; }
+    /// Removes key's association; false when absent.
     bool RemoveKey(ARG_KEY key) {
         if (m_buckets.empty()) return false;
         for (Assoc** link = &m_buckets[HashKey<ARG_KEY>(key) % m_tableSize]; *link; link = &(*link)->next) {
@@ -97,6 +110,7 @@ public:
         }
         return false;
     }
+    /// Removes every association.
     void RemoveAll() {
         for (Assoc* head : m_buckets) {
             while (head) {
@@ -109,7 +123,11 @@ public:
         m_count = 0;
     }
 
+    /// Starts an iteration: pass the result to GetNextAssoc until it becomes
+    /// null. Null for an empty map.
     POSITION GetStartPosition() const { return m_count ? BEFORE_START_POSITION : nullptr; }
+    /// Copies out the next association and moves p on (null after the last one).
+    /// The map must not change during the iteration.
     void GetNextAssoc(POSITION& p, KEY& key, VALUE& value) const {
         const Assoc* a = p == BEFORE_START_POSITION ? FirstFrom(0) : reinterpret_cast<const Assoc*>(p);
         if (!a) {

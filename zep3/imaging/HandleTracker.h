@@ -40,7 +40,7 @@ public:
     /// grab, dragging, highlight, blink and enabled states are not copied.
     CHandleTracker& operator=(const CHandleTracker& other);
 
-    /// --- virtual operations, in table order --------------------------------
+    // --- virtual operations, in table order --------------------------------
     virtual ~CHandleTracker();
     /// Mode 0 reads, 1 writes, any other does nothing. Items, relative to
     /// `ini`: `Handles\[i]` (a point per current handle; the count is not
@@ -84,9 +84,11 @@ public:
     /// per axis (min of |x - left|, |right - x|, |y - top|, |bottom - y|);
     /// 100000 without handles.
     virtual int GetMinDist(const CPoint& point);
+    /// A disabled tracker is not hit by the mouse: clicks select no handle.
     virtual void EnableTracker(bool enable);
     /// Returns the modified flag and clears it (true once after construction).
     virtual bool IsModified();
+    /// The state EnableTracker set last (enabled at first).
     virtual bool IsEnabled() const;
     /// True between a successful Drag and the next Drop.
     virtual bool IsDragging() const;
@@ -99,38 +101,50 @@ protected:
     virtual int GetHitHandle(const CPoint& point);
 
 public:
-    /// --- handles ------------------------------------------------------------
+    // --- handles ------------------------------------------------------------
     /// The handle point; (-1, -1) for an index outside 0..count - 1.
     CPoint GetHandle(int index) const;
+    /// The number of handles.
     int GetHandleCount() const { return static_cast<int>(m_Handles.GetSize()); }
     /// A tracker that caches a run-length region of its area drops it here;
     /// this class keeps none.
     void DeleteRLC() {}
 
-    /// --- selection ----------------------------------------------------------
+    // --- selection ----------------------------------------------------------
+    ///@{
+    /// The handle selected by the last click and the one being dragged; -1 for none.
     bool IsHandleSelected(int index) const { return index == m_nSelectedHandle; }
     int GetSelectedHandle() const { return m_nSelectedHandle; }
     int GetGrabbedHandle() const { return m_nGrabbedHandle; }
+    ///@}
 
-    /// --- appearance -----------------------------------------------------------
+    // --- appearance -----------------------------------------------------------
     /// Font and colour for the name that derived trackers draw; not a
     /// modification of the shape.
     void SetNameFont(const LOGFONT& font, COLORREF color);
+    ///@{
+    /// The name that derived trackers draw beside the shape.
     void SetName(CString name);
     CString GetName() const { return m_Name; }
+    ///@}
     /// Turns highlighting on or off and clears the highlight; returns the
     /// previous setting.
     bool EnableHighlight(bool enable);
     /// Sets the highlight while highlighting is enabled; true when it changed.
     bool Highlight(bool on);
+    /// True while highlighted.
     bool IsHighlighted() const { return m_bHighlighted; }
     /// Toggles the blink phase; returns the new phase (true: visible).
     bool Blink();
 
-    /// --- view membership --------------------------------------------------------
+    // --- view membership --------------------------------------------------------
+    ///@{
+    /// The view (camera picture) the tracker belongs to; IsProperView is true for
+    /// that index only.
     void SetViewIndex(int index) { m_nViewIndex = index; }
     int GetViewIndex() const { return m_nViewIndex; }
     bool IsProperView(int index) const { return index == m_nViewIndex; }
+    ///@}
 
 protected:
     /// Inserts at index 0..count (count appends); false outside that range.

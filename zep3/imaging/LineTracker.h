@@ -11,7 +11,7 @@ public:
     /// Start (0, 0), end (100, 100).
     CLineTracker();
 
-    /// --- virtual operations of the handle tracker ----------------------------
+    // --- virtual operations of the handle tracker ----------------------------
     ~CLineTracker() override;
     /// The handle tracker's items. After a read, handles with coordinates
     /// beyond +-32767 keep their previous value and the result is false.

@@ -27,7 +27,7 @@ public:
     /// The handle tracker's copy plus the corners and the bounding box.
     CParallelTracker& operator=(const CParallelTracker& other);
 
-    /// --- virtual operations of the handle tracker ----------------------------
+    // --- virtual operations of the handle tracker ----------------------------
     ~CParallelTracker() override;
     /// The handle tracker's items, then the corners. After a read, handles
     /// beyond +-32767 keep their previous value (result false) and the sides

@@ -51,7 +51,7 @@ public:
     CPerspectiveCorrection(const CPerspectiveCorrection& other) = default;
     CPerspectiveCorrection& operator=(const CPerspectiveCorrection& other) = default;
 
-    /// --- virtual operations, in table order --------------------------------
+    // --- virtual operations, in table order --------------------------------
     virtual ~CPerspectiveCorrection();
     /// P0..P3: the surface's corners in order around it. Finds the vanishing
     /// points and the horizon. False when the diagonals do not cross strictly
@@ -78,7 +78,7 @@ public:
     /// tables or DC.
     virtual void DrawSurface(CDC* dc, double zoom);
 
-    /// --- point mapping ---------------------------------------------------------
+    // --- point mapping ---------------------------------------------------------
     /// Source point of a destination point: the crossing of the grid column
     /// trunc(x - area.left) and the grid row for trunc(grid height -
     /// (y - area.top) - 1). An index outside the grid is clamped to its edge
@@ -95,7 +95,7 @@ public:
     bool OrthoX(CMPoint& out, const CMPoint& p, const CMPoint& q) const;
     bool OrthoY(CMPoint& out, const CMPoint& p, const CMPoint& q) const { return OrthoX(out, q, p); }
 
-    /// --- state -------------------------------------------------------------------
+    // --- state -------------------------------------------------------------------
     /// A vanishing point is (-1, -1) when its pair of sides is parallel.
     const CMPoint& GetFirstVanishingPoint() const { return m_VanishingPoint1; }
     const CMPoint& GetSecondVanishingPoint() const { return m_VanishingPoint2; }

@@ -30,7 +30,7 @@ public:
     /// drag point and the flags.
     CPolygonTracker& operator=(const CPolygonTracker& other);
 
-    /// --- virtual operations of the handle tracker ----------------------------
+    // --- virtual operations of the handle tracker ----------------------------
     ~CPolygonTracker() override;
     /// Reads or writes the items above. On reading, a handle count other
     /// than the current one (and within 3 .. kMaxHandles) re-initialises the
@@ -67,7 +67,7 @@ public:
     /// On a handle: the handle distance; inside: GetMinDist; else -1.
     int GetDist(const CPoint& point) override;
 
-    /// --- the polygon's own virtual operations ----------------------------------
+    // --- the polygon's own virtual operations ----------------------------------
     /// Removes the selected handle when more than three remain.
     virtual bool RemoveHandle();
     /// Inserts the midpoint of the selected handle and the next one after the

@@ -23,7 +23,7 @@ public:
     /// marker.
     CRectangleTracker& operator=(const CRectangleTracker& other);
 
-    /// --- virtual operations of the handle tracker ----------------------------
+    // --- virtual operations of the handle tracker ----------------------------
     ~CRectangleTracker() override;
     /// The handle tracker's items. After a read, handles with coordinates
     /// beyond +-32767 keep their previous value (result false) and the
@@ -61,7 +61,7 @@ public:
     /// to its nearest side. Otherwise -1.
     int GetDist(const CPoint& point) override;
 
-    /// --- the rectangle ------------------------------------------------------------
+    // --- the rectangle ------------------------------------------------------------
     /// (handle 0, handle 2), as stored (normalised after every drop).
     CRect GetRect() const;
     /// Handles from the rectangle's corners, as given (not normalised).

@@ -46,15 +46,18 @@ public:
     CMarkup();
     /// SetDoc(doc).
     CMarkup(const char* doc);
+    ///@{
     /// The text, the records and the cursor; the error text is not copied.
     CMarkup(const CMarkup& markup);
     CMarkup& operator=(const CMarkup& markup);
+    ///@}
     virtual ~CMarkup();
 
     /// Replaces the document (null means empty), resets the cursor and parses
     /// it. True when a root element was parsed; text after it is not examined.
     /// An empty text gives false and leaves the error text as it was.
     bool SetDoc(const char* doc);
+    /// The document text, with every edit made so far.
     CString GetDoc() const { return m_Doc; }
     /// The message of the last failed parse (never cleared by a good one).
     CString GetError() const { return m_Error; }
@@ -76,20 +79,30 @@ public:
     bool IntoElem();
     /// The parent becomes the main element and the main element the child.
     bool OutOfElem();
+    /// Back to before the root element: no parent, main or child position.
     void ResetPos();
+    /// Back to before the first element of the current level (no main or child
+    /// position).
     void ResetMainPos();
+    /// Back to before the main element's first child.
     void ResetChildPos();
 
+    ///@{
     /// Empty when there is no such element.
     CString GetTagName() const;
     CString GetChildTagName() const;
+    ///@}
+    ///@{
     /// Decoded text data; empty for elements with child elements. A CDATA
     /// section comes back raw.
     CString GetData() const;
     CString GetChildData() const;
+    ///@}
+    ///@{
     /// Decoded value of the attribute; empty when it is absent.
     CString GetAttrib(const char* name) const;
     CString GetChildAttrib(const char* name) const;
+    ///@}
     /// Name of the main element's attribute number n (from 0); empty past the last.
     CString GetAttribName(int n) const;
 
@@ -101,6 +114,7 @@ public:
     /// Adds an element after the child element, inside the main element, and
     /// makes it the child element.
     bool AddChildElem(const char* name, const char* data = nullptr);
+    ///@{
     /// Sets an attribute of the main element: the value of an existing one is
     /// replaced, a new one is appended after the others. The two are the same
     /// operation. A null value is empty.
@@ -108,6 +122,7 @@ public:
     bool SetAttrib(const char* name, const char* value);
     bool AddChildAttrib(const char* name, const char* value);
     bool SetChildAttrib(const char* name, const char* value);
+    ///@}
 
     /// A re-indented copy of the elements, attributes and data (no prolog or
     /// comments), values and data encoded again. Leaves the cursor where its

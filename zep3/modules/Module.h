@@ -57,7 +57,7 @@ public:
     ///@}
     CModule& operator=(const CModule&) = delete;
 
-    /// --- virtual operations, in table order -----------------------------------
+    // --- virtual operations, in table order -----------------------------------
     /// Frees the feature table and the tracker list, not the trackers.
     virtual ~CModule();
     /// Each module's own: its name as the host shows it, its initialisation

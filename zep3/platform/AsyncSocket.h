@@ -49,6 +49,8 @@ public:
     /// all local addresses), watched for `events`.
     BOOL Create(UINT socketPort = 0, int socketType = SOCK_STREAM, long events = FD_ALL_EVENTS,
                 LPCTSTR socketAddress = nullptr);
+    /// Creates an unbound IPv4 socket of the type, watched for `events`; FALSE
+    /// when this object already has one.
     BOOL Socket(int socketType = SOCK_STREAM, long events = FD_ALL_EVENTS, int protocolType = 0,
                 int addressFormat = PF_INET);
     /// Takes over an open socket descriptor (non-blocking from now on) and
@@ -59,6 +61,7 @@ public:
     SOCKET Detach();
     /// Changes the events watched; 0 stops them. The calling thread becomes the owner.
     BOOL AsyncSelect(long events = FD_ALL_EVENTS);
+    /// Stops the events and closes the socket; m_hSocket becomes INVALID_SOCKET.
     virtual void Close();
 
     ///@{
@@ -66,6 +69,7 @@ public:
     BOOL Bind(UINT socketPort, LPCTSTR socketAddress = nullptr);
     BOOL Bind(const SOCKADDR* address, int addressLength);
     ///@}
+    /// Starts accepting connections; OnAccept tells when one is waiting.
     BOOL Listen(int connectionBacklog = 5);
     /// Moves the next pending connection into `connected` (which must have no
     /// socket yet); it is watched for this socket's events on the calling
@@ -77,8 +81,10 @@ public:
     BOOL Connect(LPCTSTR hostAddress, UINT hostPort);
     BOOL Connect(const SOCKADDR* address, int addressLength);
     ///@}
+    /// Ends receiving, sending or both (receives, sends, both) without closing.
     BOOL ShutDown(int how = sends);
 
+    ///@{
     /// A byte count (0 when the peer has closed), or SOCKET_ERROR.
     virtual int Receive(void* buffer, int bufferLength, int flags = 0);
     virtual int Send(const void* buffer, int bufferLength, int flags = 0);
@@ -86,22 +92,31 @@ public:
     int SendTo(const void* buffer, int bufferLength, const SOCKADDR* to, int toLength, int flags = 0);
     int ReceiveFrom(void* buffer, int bufferLength, CString& socketAddress, UINT& socketPort, int flags = 0);
     int ReceiveFrom(void* buffer, int bufferLength, SOCKADDR* from, int* fromLength, int flags = 0);
+    ///@}
 
+    ///@{
+    /// The peer's or this end's address, as dotted text and port or as a
+    /// SOCKADDR; FALSE when the socket has none.
     BOOL GetPeerName(CString& peerAddress, UINT& peerPort);
     BOOL GetPeerName(SOCKADDR* address, int* addressLength);
     BOOL GetSockName(CString& socketAddress, UINT& socketPort);
     BOOL GetSockName(SOCKADDR* address, int* addressLength);
+    ///@}
     /// SO_RCVTIMEO and SO_SNDTIMEO may be given as Winsock does, a DWORD of
     /// milliseconds (0: none), or as the system's timeval.
     BOOL SetSockOpt(int optionName, const void* optionValue, int optionLength, int level = SOL_SOCKET);
+    /// Reads an option; the timeouts come back in the form SetSockOpt describes
+    /// when optionLength is a DWORD's.
     BOOL GetSockOpt(int optionName, void* optionValue, int* optionLength, int level = SOL_SOCKET);
     /// FIONBIO (*argument non-zero: non-blocking) and FIONREAD (bytes waiting).
     BOOL IOCtl(long command, DWORD* argument);
 
     /// The calling thread's last socket error.
     static int GetLastError();
+    /// The descriptor, as m_hSocket.
     operator SOCKET() const { return m_hSocket; }
 
+    ///@{
     /// Event handlers; the base versions do nothing. errorCode is 0 or a WSA number.
     virtual void OnReceive(int errorCode);
     virtual void OnSend(int errorCode);
@@ -109,9 +124,12 @@ public:
     virtual void OnAccept(int errorCode);
     virtual void OnConnect(int errorCode);
     virtual void OnClose(int errorCode);
+    ///@}
 
+    /// What ShutDown ends.
     enum { receives = 0, sends = 1, both = 2 };
 
+    /// The socket's descriptor; INVALID_SOCKET when there is none.
     SOCKET m_hSocket;
 
 protected:

@@ -158,9 +158,11 @@ public:
 
     /// The object of a window handle; null when it is not a window.
     static CWnd* FromHandle(HWND window);
+    /// The object created for a window handle; null when the handle has none.
     static CWnd* FromHandlePermanent(HWND window);
     /// m_hWnd, or null when called through a null pointer.
     HWND GetSafeHwnd() const;
+    /// m_hWnd.
     operator HWND() const { return m_hWnd; }
 
     /// Creates a child window (WS_CHILD is added) of `parent` with control id
@@ -184,16 +186,30 @@ public:
     /// or when it is not a window. Destroying the main window quits the loop.
     virtual BOOL DestroyWindow();
 
+    /// Calls the window procedure and returns its answer, as the free
+    /// SendMessage does (also from other threads).
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    /// Queues the message for the window's thread and returns at once; FALSE
+    /// when the handle is not a window.
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
+    /// The parent window; null for a top-level window.
     CWnd* GetParent() const;
+    ///@{
+    /// The WS_* and WS_EX_* style bits given at creation.
     DWORD GetStyle() const;
     DWORD GetExStyle() const;
+    ///@}
+    /// The control id given at creation.
     int GetDlgCtrlID() const;
+    /// Sets the window's text (caption or control text).
     void SetWindowText(LPCSTR text);
+    ///@{
+    /// The window's text, cut to size - 1 characters in a buffer; returns the
+    /// number of characters copied.
     int GetWindowText(LPSTR buffer, int size) const;
     void GetWindowText(CString& text) const;
+    ///@}
     /// The font a window's text is drawn with (WM_SETFONT/WM_GETFONT), as
     /// dialogs and controls keep it; the window does not own it. GetFont is
     /// null when none was set or the font has been deleted.
@@ -204,10 +220,13 @@ public:
     void GetClientRect(LPRECT rect) const;
     /// The window's rectangle in screen coordinates.
     void GetWindowRect(LPRECT rect) const;
+    ///@{
+    /// Converts between the window's client coordinates and screen coordinates.
     void ClientToScreen(LPPOINT point) const;
     void ClientToScreen(LPRECT rect) const;
     void ScreenToClient(LPPOINT point) const;
     void ScreenToClient(LPRECT rect) const;
+    ///@}
     ///@{
     /// Moves and sizes in the parent's client coordinates; WM_SIZE when the
     /// size changes; repaints the window and the uncovered parent area.
@@ -222,11 +241,14 @@ public:
     BOOL IsWindowVisible() const;
     /// Sends WM_ENABLE on a change; returns non-zero when it was disabled before.
     BOOL EnableWindow(BOOL enable = TRUE);
+    /// True while the window accepts mouse input.
     BOOL IsWindowEnabled() const;
 
     /// Adds the client rectangle (null: all of it) to the update region; the
     /// thread gets one WM_PAINT once nothing is posted. Any thread.
     void Invalidate(BOOL erase = TRUE);
+    /// Adds the rectangle (null: the whole client area) to the update region,
+    /// as Invalidate does.
     void InvalidateRect(LPCRECT rect, BOOL erase = TRUE);
     /// Removes the rectangle (null: all) from the update region where the
     /// rest stays a rectangle.
@@ -243,26 +265,34 @@ public:
 
     /// A DC on the client area (as the free function GetDC gives); give it back with ReleaseDC.
     CDC* GetDC();
+    /// A DC on the whole window; give it back with ReleaseDC.
     CDC* GetWindowDC();
     /// 1 when released, 0 for a DC that did not come from GetDC.
     int ReleaseDC(CDC* dc);
 
+    /// Starts (or restarts) timer id of the window: every elapse milliseconds
+    /// it gets WM_TIMER, or proc is called when given (see the free SetTimer).
+    /// Returns the timer's id, 0 on failure.
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr);
+    /// Stops the window's timer; FALSE when there is no such timer.
     BOOL KillTimer(UINT_PTR id);
     /// Captures the mouse of this thread for the window; returns the window
     /// that had it (which receives WM_CAPTURECHANGED).
     CWnd* SetCapture();
+    /// The window that has this thread's mouse capture; null for none.
     static CWnd* GetCapture();
 
     /// Called by the loop for messages addressed to this window or its
     /// children before dispatch; TRUE keeps the message from being dispatched.
     virtual BOOL PreTranslateMessage(MSG* msg);
 
+    ///@{
     /// Insert-after markers for SetWindowPos.
     static const CWnd wndTop;
     static const CWnd wndBottom;
     static const CWnd wndTopMost;
     static const CWnd wndNoTopMost;
+    ///@}
 
 protected:
     /// Decodes the message and calls its handler; unknown messages go to DefWindowProc.
@@ -276,6 +306,8 @@ protected:
     /// DefWindowProc of the message being handled.
     LRESULT Default();
 
+    /// Called before creation with the parameters, which it may change; FALSE
+    /// refuses creation. The base version accepts.
     virtual BOOL PreCreateWindow(CREATESTRUCT& cs);
     /// Called once the handle is attached, before WM_CREATE.
     virtual void PreSubclassWindow();
@@ -285,6 +317,9 @@ protected:
 
     /// Return -1 to refuse creation.
     virtual int OnCreate(LPCREATESTRUCT cs);
+    ///@{
+    /// Message handlers, called by WindowProc; the base versions pass the message
+    /// to Default.
     virtual void OnDestroy();
     virtual void OnNcDestroy();
     virtual void OnClose();
@@ -294,6 +329,8 @@ protected:
     virtual void OnSize(UINT type, int cx, int cy);
     virtual void OnEnable(BOOL enable);
     virtual void OnTimer(UINT_PTR id);
+    ///@}
+    ///@{
     /// flags: MK_* keys and buttons; point: client coordinates.
     virtual void OnMouseMove(UINT flags, CPoint point);
     virtual void OnLButtonDown(UINT flags, CPoint point);
@@ -302,8 +339,11 @@ protected:
     virtual void OnRButtonDown(UINT flags, CPoint point);
     virtual void OnRButtonUp(UINT flags, CPoint point);
     virtual void OnRButtonDblClk(UINT flags, CPoint point);
+    ///@}
     /// `wnd` is the window gaining the capture (null when released).
     virtual void OnCaptureChanged(CWnd* wnd);
+    /// WM_SETCURSOR: return TRUE after setting the cursor to stop the default
+    /// processing.
     virtual BOOL OnSetCursor(CWnd* wnd, UINT hitTest, UINT message);
 
 private:

@@ -55,15 +55,21 @@ public:
     bool SetPort(int port);
     /// A dotted address to listen on; empty: all local addresses.
     bool SetIP(const CString& address);
+    /// The most connections served at once (0: the default, 100); false (nothing
+    /// changed) while started.
     bool SetConnectionLimit(int limit);
+    /// The port given to SetPort.
     int GetPort() const { return m_nPort; }
     /// The port listened on while started (the system's choice after
     /// SetPort(0)); 0 when not started.
     UINT GetListeningPort() const;
     /// 0 until set.
     int GetConnectionLimit() const { return m_nConnectionLimit; }
+    ///@{
+    /// The states EnableServer and Init/Stop set.
     bool IsServerEnabled() const { return m_bEnabled; }
     bool IsServerStarted() const { return m_bStarted; }
+    ///@}
 
     /// Stores enable; enabling a server that is not started returns Init(),
     /// disabling a started one returns Stop(), anything else false.
@@ -79,28 +85,38 @@ public:
     /// login can be in progress (before enabling the server, say): the
     /// connection threads read them without a lock.
     void AddUser(const CString& user, const CString& password, int rights);
+    /// Forgets every user; the same care as for AddUser.
     void RemoveUsers();
     /// True, with the user's rights, when a user of that name has a password
     /// whose CHash::SHA1(challenge + password) equals response exactly (the
     /// first such entry counts); false (rights unchanged) otherwise.
     bool AuthorizeUser(const CString& user, const CString& response, const CString& challenge, int& rights);
 
+    ///@{
+    /// The server's page table and session table, owned by the server.
     CHTMLPageManager* GetHTMLPageManager() { return &m_HTMLPageManager; }
     CHTTPSessionManager* GetHTTPSessionManager() { return &m_HTTPSessionManager; }
+    ///@}
 
     /// The limits (see above); false (nothing changed) while started or for a
     /// value below 1.
     bool SetMaxRequestSize(int bytes);
     int GetMaxRequestSize() const { return m_nMaxRequestSize; }
+    /// How long a connection may take to send one request; false (nothing
+    /// changed) while started or for a value below 1.
     bool SetRequestTimeout(int milliseconds);
     int GetRequestTimeout() const { return m_nRequestTimeout; }
+    /// The connection limit in force: GetConnectionLimit(), or 100 while it is 0.
     int GetMaxConnections() const;
     /// Connections being served now.
     int GetConnectionCount() const;
 
+    ///@{
+    /// The defaults: 1 MiB per request, 30 seconds per request, 100 connections.
     static const int kDefaultMaxRequestSize = 1 << 20;
     static const int kDefaultRequestTimeout = 30000;
     static const int kDefaultMaxConnections = 100;
+    ///@}
 
 protected:
     friend class CHTTPServerSocket;

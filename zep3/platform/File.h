@@ -18,6 +18,8 @@
 
 class ZEP3_API CFile {
 public:
+    /// Open's flags: one access mode, one sharing mode (kept as a lock on the
+    /// file), creation and the text/binary type (the same here).
     enum OpenFlags {
         modeRead = 0x0000,
         modeWrite = 0x0001,
@@ -33,7 +35,9 @@ public:
         typeText = 0x4000,
         typeBinary = 0x8000
     };
+    /// Attribute bits of CFileStatus::m_attribute.
     enum Attribute { normal = 0x00, readOnly = 0x01, hidden = 0x02, system = 0x04, volume = 0x08, directory = 0x10, archive = 0x20 };
+    /// Where Seek counts from.
     enum SeekPosition { begin = 0, current = 1, end = 2 };
 
     CFile() = default;
@@ -54,8 +58,11 @@ public:
     /// Moves the position; the new position, or -1 (position unchanged) when
     /// the move fails, for instance before the start.
     virtual LONGLONG Seek(LONGLONG offset, UINT from);
+    /// Moves to the start.
     void SeekToBegin() { Seek(0, begin); }
+    /// Moves to the end; returns the length.
     ULONGLONG SeekToEnd() { return static_cast<ULONGLONG>(Seek(0, end)); }
+    /// The current position; 0 when the file is not open.
     virtual ULONGLONG GetPosition() const;
     /// Length in bytes; 0 when the file is not open.
     virtual ULONGLONG GetLength() const;
@@ -68,15 +75,19 @@ public:
     /// Closes the file, ignoring any error.
     virtual void Abort();
 
+    /// The status of the open file; FALSE when it is not open.
     BOOL GetStatus(CFileStatus& status) const;
     /// Status of a file or folder by name; FALSE when there is none.
     static BOOL GetStatus(LPCSTR fileName, CFileStatus& status);
 
+    /// TRUE between a successful Open and Close.
     BOOL IsOpen() const { return m_fd >= 0; }
+    ///@{
     /// The path given to Open, its last component, and that without extension.
     CString GetFilePath() const { return m_strFileName; }
     CString GetFileName() const;
     CString GetFileTitle() const;
+    ///@}
 
 protected:
     /// Opens, locks and truncates as the flags ask; the descriptor or -1.

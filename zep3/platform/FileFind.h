@@ -35,10 +35,12 @@ public:
     /// Ends the search.
     void Close();
 
+    ///@{
     /// Details of the current match; empty or 0 before the first FindNextFile.
     CString GetFileName() const;
     CString GetFilePath() const;
     CString GetFileTitle() const;
+    ///@}
     /// The searched folder with a trailing "/" (empty for the current folder).
     CString GetRoot() const;
     ULONGLONG GetLength() const;

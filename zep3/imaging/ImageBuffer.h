@@ -84,25 +84,35 @@ public:
     /// bit count and padding kept, time stamp reset.
     void Destroy();
 
+    /// True when the width or the height is 0.
     bool IsEmpty() const { return m_Width == 0 || m_Height == 0; }
+    /// Width and height in pixels.
     CSize GetSize() const { return CSize(m_Width, m_Height); }
+    /// Bits per pixel.
     int GetBitCount() const { return m_BitCount; }
+    /// Bytes per pixel, rounded up.
     int GetPixelSize() const { return static_cast<int>((m_BitCount + 7LL) / 8); }
+    /// Bytes after each row's pixels.
     int GetPaddingBytes() const { return m_PaddingBytes; }
     /// First byte of the top row; null when empty. Owned by the buffer (or by
     /// the viewed memory's owner).
     BYTE* GetPixelBuffer() const { return m_pPixelBuffer; }
+    ///@{
+    /// The frame's time stamp and tag, as SetTime left them.
     const CSystemTime& GetTime() const { return m_Time; }
     int GetImageTag() const { return m_ImageTag; }
+    ///@}
     /// Stamps the frame, as a grabber does when it fills the buffer.
     void SetTime(const CSystemTime& time, int imageTag = -1) {
         m_Time = time;
         m_ImageTag = imageTag;
     }
+    /// True when the buffer owns its pixel memory, false when it views another's.
     bool IsOwnBuffer() const { return m_bOwnBuffer; }
     /// Same bit count, width, height and padding.
     bool IsSameType(const CImageBuffer& other) const;
 
+    ///@{
     /// Display bitmap (CDravolinBitmap): CreateBitmap replaces any previous
     /// one with a description of this buffer's pixels for `dc` (may be null)
     /// and returns true (false only without memory). The bitmap may point
@@ -112,6 +122,7 @@ public:
     bool CreateBitmap(CDC* dc);
     void DestroyBitmap();
     bool IsBitmapValid() const { return m_pBitmap != nullptr; }
+    ///@}
     /// The bitmap's StretchBitmap: draws the image at (x, y) zoomed (percent;
     /// zoomY 0 means zoomX), limited to `clip` when the zoomed image does
     /// not fit in it. False without a bitmap or a DC, and when the bitmap

@@ -43,13 +43,21 @@ public:
     /// Starts the thread (see above). FALSE when it was started already or
     /// the system cannot create it. stackSize 0 takes the default.
     BOOL CreateThread(DWORD createFlags = 0, UINT stackSize = 0, LPSECURITY_ATTRIBUTES attributes = nullptr);
+    ///@{
+    /// Suspends or resumes the thread (see the free functions); returns the
+    /// previous suspend count, (DWORD)-1 on failure.
     DWORD SuspendThread();
     DWORD ResumeThread();
+    ///@}
+    ///@{
+    /// The THREAD_PRIORITY_* level of the thread.
     int GetThreadPriority();
     BOOL SetThreadPriority(int priority);
+    ///@}
     /// Posts a thread message to this thread's queue; FALSE before CreateThread
     /// or after the thread has ended.
     BOOL PostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    /// m_hThread.
     operator HANDLE() const { return m_hThread; }
 
     /// The overridables of a thread object; they run on the thread itself.
@@ -58,6 +66,7 @@ public:
     /// The message loop: idle processing while the queue is empty, then
     /// PumpMessage until WM_QUIT; returns ExitInstance().
     virtual int Run();
+    /// Called as the thread ends; returns its exit code (WM_QUIT's, after Run).
     virtual int ExitInstance();
     /// One GetMessage / PreTranslateMessage / DispatchMessage round; FALSE on WM_QUIT.
     virtual BOOL PumpMessage();
@@ -68,6 +77,7 @@ public:
     virtual BOOL PreTranslateMessage(MSG* msg);
     /// Handles a thread message; FALSE (the default) leaves it unhandled.
     virtual BOOL DispatchThreadMessageEx(MSG* msg);
+    /// m_pMainWnd.
     virtual CWnd* GetMainWnd();
     /// Called when the thread ends: deletes the object when m_bAutoDelete is set.
     virtual void Delete();

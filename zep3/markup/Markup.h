@@ -130,7 +130,7 @@ public:
     CString FormatXML();
 
 protected:
-    /// Where one element lies in the text. For an empty element written <a/>
+    /// Where one element lies in the text. For an empty element written `<a/>`
     /// nEndLeft is its '/' and nEndRight its start tag's '>'.
     struct ElemPos {
         int32_t nStartLeft;   ///< '<' of the start tag

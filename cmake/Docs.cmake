@@ -17,7 +17,7 @@ endfunction()
 zep3_doxyfile(${PROJECT_BINARY_DIR}/docs/Doxyfile ${PROJECT_BINARY_DIR}/docs YES)
 add_custom_target(docs
   COMMAND ${ZEP3_DOXYGEN} ${PROJECT_BINARY_DIR}/docs/Doxyfile
-  COMMAND ${CMAKE_COMMAND} -E echo "API reference: ${PROJECT_BINARY_DIR}/docs/html/index.html (warnings in docs/warnings.log)"
+  COMMAND ${CMAKE_COMMAND} -E echo "API reference: ${PROJECT_BINARY_DIR}/docs/html/index.html (warnings: ${PROJECT_BINARY_DIR}/docs/warnings.log)"
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
   VERBATIM)
 

@@ -55,10 +55,10 @@ protected:
     CArray<CAIORange, CAIORange> m_InputRanges;
 };
 
-// Null for an empty name; a name beginning with "COM" (case as written) is
-// the built-in serial device on that port; any other name a plug-in module
-// (loaded as for CreateGrabber, one analog module per process) and its
-// "CreateAnalogIO".
+/// @relates CAnalogIO Null for an empty name; a name beginning with "COM" (case as written) is
+/// the built-in serial device on that port; any other name a plug-in module
+/// (loaded as for CreateGrabber, one analog module per process) and its
+/// "CreateAnalogIO".
 ZEP3_API CAnalogIO* CreateAnalogIO(CString const& name);
-// Deletes the device (null is allowed), then unloads the analog module.
+/// @relates CAnalogIO Deletes the device (null is allowed), then unloads the analog module.
 ZEP3_API void DestroyAnalogIO(CAnalogIO* device);

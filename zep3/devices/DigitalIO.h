@@ -83,8 +83,8 @@ protected:
     CStringArray m_OutputNames;
 };
 
-// Null for an empty name; otherwise the plug-in module (loaded as for
-// CreateGrabber, one digital module per process) and its "CreateDigitalIO".
+/// @relates CDigitalIO Null for an empty name; otherwise the plug-in module (loaded as for
+/// CreateGrabber, one digital module per process) and its "CreateDigitalIO".
 ZEP3_API CDigitalIO* CreateDigitalIO(CString const& name);
-// Deletes the device (null is allowed), then unloads the digital module.
+/// @relates CDigitalIO Deletes the device (null is allowed), then unloads the digital module.
 ZEP3_API void DestroyDigitalIO(CDigitalIO* device);

@@ -92,13 +92,13 @@ protected:
     bool m_bInited;
 };
 
-// An empty name gives null; "VfW" (exactly) the built-in V4L2 grabber; any
-// other name is a plug-in module's file name, loaded unless a grabber module
-// is loaded already (a failed load is retried with ".so" in place of ".dll"),
-// whose "CreateGrabber" is called. Null when the module cannot be loaded, has
-// no such export, or the export gives null (the module then stays loaded
-// until DestroyGrabber).
+/// @relates CGrabber An empty name gives null; "VfW" (exactly) the built-in V4L2 grabber; any
+/// other name is a plug-in module's file name, loaded unless a grabber module
+/// is loaded already (a failed load is retried with ".so" in place of ".dll"),
+/// whose "CreateGrabber" is called. Null when the module cannot be loaded, has
+/// no such export, or the export gives null (the module then stays loaded
+/// until DestroyGrabber).
 ZEP3_API CGrabber* CreateGrabber(CString const& name);
-// Deletes the grabber (null is allowed), then unloads the grabber module if
-// one is loaded: grabbers it made must not be used afterwards.
+/// @relates CGrabber Deletes the grabber (null is allowed), then unloads the grabber module if
+/// one is loaded: grabbers it made must not be used afterwards.
 ZEP3_API void DestroyGrabber(CGrabber* grabber);

@@ -60,10 +60,10 @@ public:
     static HINSTANCE m_hLangDLL;          ///< the selected module, null for the native strings
 };
 
-// String id from the selected language module, or from the application's own
-// string table when none is selected; at most 1000 characters, empty when the
-// string does not exist (a module without it gives empty text).
+/// @relates CLanguage String id from the selected language module, or from the application's own
+/// string table when none is selected; at most 1000 characters, empty when the
+/// string does not exist (a module without it gives empty text).
 ZEP3_API CString GetResString(unsigned int id);
-// The library's twin of GetResString: the selected language module, or this
-// library's own string table when none is selected.
+/// @relates CLanguage The library's twin of GetResString: the selected language module, or this
+/// library's own string table when none is selected.
 ZEP3_API CString GetLibResString(unsigned int id);

@@ -19,7 +19,7 @@ public:
 };
 static_assert(sizeof(CColorValueHSV) == 3, "CColorValueHSV is 3 bytes");
 
-// Integer conversion, the hue rounded to the nearest of its 256 steps.
+/// @relates CColorValueHSV Integer conversion, the hue rounded to the nearest of its 256 steps.
 ZEP3_API void RGBtoHSV(CColorValue24* in, CColorValueHSV* out);
-// Double-precision conversion; each channel truncated toward zero.
+/// @relates CColorValueHSV Double-precision conversion; each channel truncated toward zero.
 ZEP3_API void HSVtoRGB(CColorValueHSV* in, CColorValue24* out);

@@ -152,35 +152,35 @@ private:
     CDravolinBitmap* m_pBitmap;
 };
 
-// Colour mode to bit count: 0 → 8, 1 → 24, 2 → 16, others → -1.
+/// @relates CImageBuffer Colour mode to bit count: 0 → 8, 1 → 24, 2 → 16, others → -1.
 ZEP3_API int GetBitCount(int colorMode);
-// Bit count to colour mode: 8 → 0, 16 → 2, 24 → 1, others → -1.
+/// @relates CImageBuffer Bit count to colour mode: 8 → 0, 16 → 2, 24 → 1, others → -1.
 ZEP3_API int GetColorMode(int bitCount);
 
-// Converts `source` into `destination`, whose bit count names the target
-// format: the destination is re-created at the source size without padding
-// and takes the source's time stamp and tag; source rows are read as
-// width × pixel size bytes (source padding is not skipped). False for null
-// arguments, an empty source or an unsupported pair of formats (the
-// destination has then already been re-created).
+/// @relates CImageBuffer Converts `source` into `destination`, whose bit count names the target
+/// format: the destination is re-created at the source size without padding
+/// and takes the source's time stamp and tag; source rows are read as
+/// width × pixel size bytes (source padding is not skipped). False for null
+/// arguments, an empty source or an unsupported pair of formats (the
+/// destination has then already been re-created).
 ZEP3_API bool ConvertImageBuffer(CImageBuffer* destination, const CImageBuffer* source);
-// Raw conversion of size.cx × size.cy pixels into unpadded destination rows;
-// source rows are sourceRowPixels pixels long, read bottom row first when
-// `flip` is set. Supported (source → destination pixel size): equal sizes
-// (copy), 1 → 2, 1 → 3, 2 → 1, 2 → 3, 3 → 1, 4 → 1; other pairs give false.
-// 24 and 16 to 8 bits average the channels (a 32-bit pixel's fourth byte
-// counts); 8 to 16 bits keeps the top five bits. A zero size does nothing.
+/// @relates CImageBuffer Raw conversion of size.cx × size.cy pixels into unpadded destination rows;
+/// source rows are sourceRowPixels pixels long, read bottom row first when
+/// `flip` is set. Supported (source → destination pixel size): equal sizes
+/// (copy), 1 → 2, 1 → 3, 2 → 1, 2 → 3, 3 → 1, 4 → 1; other pairs give false.
+/// 24 and 16 to 8 bits average the channels (a 32-bit pixel's fourth byte
+/// counts); 8 to 16 bits keeps the top five bits. A zero size does nothing.
 ZEP3_API bool ConvertImageBuffer(void* destination, int destinationPixelSize, const void* source,
                                  int sourcePixelSize, const CSize& size, int sourceRowPixels, bool flip);
 
-// Shrinks `source` into `destination`, which keeps its size (the caller sizes
-// it first): see the raw form. False for null arguments, an empty
-// destination, different pixel sizes, or a source smaller than
-// (skip + 1) × the destination size.
+/// @relates CImageBuffer Shrinks `source` into `destination`, which keeps its size (the caller sizes
+/// it first): see the raw form. False for null arguments, an empty
+/// destination, different pixel sizes, or a source smaller than
+/// (skip + 1) × the destination size.
 ZEP3_API bool ScaleDown(CImageBuffer* destination, const CImageBuffer* source, int skip);
-// Skip 0 copies the top-left destination-size block; skip n keeps one pixel
-// of every n + 1 in both directions, without averaging (pixel sizes 1 to 3
-// only). Rows are unpadded. False for a negative skip or an unsupported
-// pixel size.
+/// @relates CImageBuffer Skip 0 copies the top-left destination-size block; skip n keeps one pixel
+/// of every n + 1 in both directions, without averaging (pixel sizes 1 to 3
+/// only). Rows are unpadded. False for a negative skip or an unsupported
+/// pixel size.
 ZEP3_API bool ScaleDown(void* destination, const void* source, const CSize& destinationSize, int sourceWidth,
                         int pixelSize, int skip);

@@ -9,10 +9,10 @@
 /// accepted and ignored: every event is private to the process and unnamed.
 #include <zep3/platform/Wait.h>
 
-// Creates an event; the handle is closed with CloseHandle. Never fails here,
-// but callers should still test for null as on any platform.
+/// @relates CEvent Creates an event; the handle is closed with CloseHandle. Never fails here,
+/// but callers should still test for null as on any platform.
 ZEP3_API HANDLE CreateEvent(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
-// Each returns FALSE for a handle that is not an open event. Any thread.
+/// @relates CEvent Each returns FALSE for a handle that is not an open event. Any thread.
 ZEP3_API BOOL SetEvent(HANDLE event);
 ZEP3_API BOOL ResetEvent(HANDLE event);
 ZEP3_API BOOL PulseEvent(HANDLE event);

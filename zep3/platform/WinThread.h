@@ -93,12 +93,12 @@ protected:
     MSG m_msgCur; // the message being handled; ExitInstance reads WM_QUIT's code
 };
 
-// Creates a worker thread running func(param), auto-deleting, with the given
-// priority; resumed unless CREATE_SUSPENDED. Null on failure.
+/// @relates CWinThread Creates a worker thread running func(param), auto-deleting, with the given
+/// priority; resumed unless CREATE_SUSPENDED. Null on failure.
 ZEP3_API CWinThread* AfxBeginThread(AFX_THREADPROC func, LPVOID param, int priority = THREAD_PRIORITY_NORMAL,
                                    UINT stackSize = 0, DWORD createFlags = 0,
                                    LPSECURITY_ATTRIBUTES attributes = nullptr);
-// Creates the thread object made by `factory` and starts it the same way.
+/// @relates CWinThread Creates the thread object made by `factory` and starts it the same way.
 ZEP3_API CWinThread* AfxBeginThread(CWinThread* (*factory)(), int priority = THREAD_PRIORITY_NORMAL,
                                    UINT stackSize = 0, DWORD createFlags = 0,
                                    LPSECURITY_ATTRIBUTES attributes = nullptr);
@@ -109,6 +109,6 @@ T* AfxBeginThread(int priority = THREAD_PRIORITY_NORMAL, UINT stackSize = 0, DWO
                                           attributes));
 }
 
-// The CWinThread object of the calling thread; null for threads not started
-// through CWinThread.
+/// @relates CWinThread The CWinThread object of the calling thread; null for threads not started
+/// through CWinThread.
 ZEP3_API CWinThread* AfxGetThread();

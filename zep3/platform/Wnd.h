@@ -351,51 +351,51 @@ private:
     friend struct CWndAccess; // the window table and the message loop
 };
 
-// Free forms of the window calls, on handles.
+/// @relates CWnd Free forms of the window calls, on handles.
 ZEP3_API BOOL IsWindow(HWND window);
 ZEP3_API BOOL DestroyWindow(HWND window);
 ZEP3_API HWND GetParent(HWND window);
 ZEP3_API BOOL GetClientRect(HWND window, LPRECT rect);
 ZEP3_API BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 ZEP3_API BOOL UpdateWindow(HWND window);
-// Device contexts outside painting. GetDC(window) draws into the window's
-// client area (clipped to what its parents leave visible); GetDC(NULL) is the
-// screen's DC: a surface of the X screen's size when windows are shown on a
-// display, of 1024 x 768 otherwise, which shows nothing by itself. Null for a
-// window that does not exist. ReleaseDC shows what was drawn and frees the
-// DC; it answers 1, or 0 for a DC that GetDC did not give for that window.
+/// @relates CWnd Device contexts outside painting. GetDC(window) draws into the window's
+/// client area (clipped to what its parents leave visible); GetDC(NULL) is the
+/// screen's DC: a surface of the X screen's size when windows are shown on a
+/// display, of 1024 x 768 otherwise, which shows nothing by itself. Null for a
+/// window that does not exist. ReleaseDC shows what was drawn and frees the
+/// DC; it answers 1, or 0 for a DC that GetDC did not give for that window.
 ZEP3_API HDC GetDC(HWND window);
 ZEP3_API HDC GetWindowDC(HWND window);
 ZEP3_API int ReleaseDC(HWND window, HDC dc);
 
-// The pixels a window paints into: the surface of its top-level window
-// (child windows paint into their part of it), with the window's client
-// origin on that surface in *clientOrigin. Null when it is not a window.
-// Valid until the top-level window is destroyed; read it on the window's
-// thread. Tests and screenshots use it (CPixelSurface::SaveBMP).
+/// @relates CWnd The pixels a window paints into: the surface of its top-level window
+/// (child windows paint into their part of it), with the window's client
+/// origin on that surface in *clientOrigin. Null when it is not a window.
+/// Valid until the top-level window is destroyed; read it on the window's
+/// thread. Tests and screenshots use it (CPixelSurface::SaveBMP).
 ZEP3_API CPixelSurface* GetWindowSurface(HWND window, LPPOINT clientOrigin = nullptr);
 
-// Two clicks within this many milliseconds (and 4 x 4 pixels) make a double click.
+/// @relates CWnd Two clicks within this many milliseconds (and 4 x 4 pixels) make a double click.
 ZEP3_API UINT GetDoubleClickTime();
 
-// The id of the window's thread (and 0 as process id through processId); 0 for a bad handle.
+/// @relates CWnd The id of the window's thread (and 0 as process id through processId); 0 for a bad handle.
 ZEP3_API DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 
-// Mouse capture of the calling thread; SetCapture accepts only its own windows.
+/// @relates CWnd Mouse capture of the calling thread; SetCapture accepts only its own windows.
 ZEP3_API HWND SetCapture(HWND window);
 ZEP3_API BOOL ReleaseCapture();
 ZEP3_API HWND GetCapture();
 
-// Window classes, by case-insensitive name. RegisterClass fails (0) for a
-// name already registered; AfxRegisterClass answers TRUE for it.
+/// @relates CWnd Window classes, by case-insensitive name. RegisterClass fails (0) for a
+/// name already registered; AfxRegisterClass answers TRUE for it.
 ZEP3_API ATOM RegisterClass(const WNDCLASS* windowClass);
 ZEP3_API BOOL AfxRegisterClass(WNDCLASS* windowClass);
 ZEP3_API BOOL GetClassInfo(HINSTANCE instance, LPCSTR className, LPWNDCLASS windowClass);
 ZEP3_API int GetClassName(HWND window, LPSTR buffer, int size);
 
-// The application's main window: the calling CWinThread's m_pMainWnd when
-// set, otherwise the window registered with AfxSetMainWnd (null when none).
+/// @relates CWnd The application's main window: the calling CWinThread's m_pMainWnd when
+/// set, otherwise the window registered with AfxSetMainWnd (null when none).
 ZEP3_API CWnd* AfxGetMainWnd();
-// Registers the application's main window for every thread; its thread
-// quits its loop when the window is destroyed. Null clears it.
+/// @relates CWnd Registers the application's main window for every thread; its thread
+/// quits its loop when the window is destroyed. Null clears it.
 ZEP3_API void AfxSetMainWnd(CWnd* window);

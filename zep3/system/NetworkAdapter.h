@@ -91,9 +91,9 @@ private:
     UINT m_nAddressLength;
 };
 
-// Empties the array (deleting nothing) and appends a new adapter for each of
-// the platform's adapters, in index order; the caller owns them. 0 always;
-// the array stays empty when the list cannot be read.
+/// @relates CNetworkAdapter Empties the array (deleting nothing) and appends a new adapter for each of
+/// the platform's adapters, in index order; the caller owns them. 0 always;
+/// the array stays empty when the list cannot be read.
 ZEP3_API unsigned long EnumNetworkAdapters(CArrayEx<CNetworkAdapter*, CNetworkAdapter*>& adapters);
-// Deletes every adapter in the array and empties it.
+/// @relates CNetworkAdapter Deletes every adapter in the array and empties it.
 ZEP3_API void FreeNetworkAdaptersArray(CArrayEx<CNetworkAdapter*, CNetworkAdapter*>& adapters);

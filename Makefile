@@ -3,7 +3,7 @@ JOBS    ?= $(shell nproc)
 CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 CTEST   := ctest --output-on-failure -j$(JOBS) --timeout 600
 
-.PHONY: all build run package test bench fuzz sanitize tsan tsan-build stress install-deps format lint clean
+.PHONY: all build run package test bench fuzz sanitize tsan tsan-build stress docs install-deps format lint clean
 
 all: build
 
@@ -60,6 +60,11 @@ tsan-build: install-deps
 STRESS_ROUNDS ?= 3
 stress: build tsan-build
 	STRESS_ROUNDS=$(STRESS_ROUNDS) JOBS=$(JOBS) scripts/stress build build-tsan
+
+# The API reference from the headers' comments, in build/docs/html.
+docs: install-deps
+	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build --target docs
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

@@ -1,5 +1,6 @@
 #pragma once
-// ZEP3: the whole public interface of the library.
+/// @file
+/// ZEP3: the whole public interface of the library.
 #include <zep3/platform/platform.h>
 #include <zep3/foundation/foundation.h>
 #include <zep3/crypto/crypto.h>

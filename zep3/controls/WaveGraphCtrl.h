@@ -1,22 +1,23 @@
 #pragma once
-// CWaveGraphCtrl: the waveform of a recorded sound (8-bit unsigned or 16-bit
-// signed little-endian samples) with a selection, zoom and a play position.
-//
-// Init gives the length of the recording; AddWaveData then feeds its samples
-// in order, as they arrive, into a fixed overview of 2500 columns, each the
-// smallest and largest sample byte (0..255, 128 on the zero line) of its
-// stretch. The view draws from the overview; once it is zoomed in so far that
-// fewer overview columns than pixels are visible, it asks the parent for the
-// raw samples of the visible range instead (WM_WAVEGRAPH_DATAREQUEST). A
-// recording shorter than 2500 samples is not drawn.
-//
-// The operator selects with the left button (a drag, released anywhere: the
-// mouse is captured), clears the selection with the right button, and
-// double-clicks; the control tells its parent through the messages below,
-// sent, or posted when Init asked for it (the data request is always sent:
-// it needs the answer). Times in messages are milliseconds.
-//
-// Use it on its window's thread. Failures are results; nothing throws.
+/// @class CWaveGraphCtrl
+/// The waveform of a recorded sound (8-bit unsigned or 16-bit
+/// signed little-endian samples) with a selection, zoom and a play position.
+///
+/// Init gives the length of the recording; AddWaveData then feeds its samples
+/// in order, as they arrive, into a fixed overview of 2500 columns, each the
+/// smallest and largest sample byte (0..255, 128 on the zero line) of its
+/// stretch. The view draws from the overview; once it is zoomed in so far that
+/// fewer overview columns than pixels are visible, it asks the parent for the
+/// raw samples of the visible range instead (WM_WAVEGRAPH_DATAREQUEST). A
+/// recording shorter than 2500 samples is not drawn.
+///
+/// The operator selects with the left button (a drag, released anywhere: the
+/// mouse is captured), clears the selection with the right button, and
+/// double-clicks; the control tells its parent through the messages below,
+/// sent, or posted when Init asked for it (the data request is always sent:
+/// it needs the answer). Times in messages are milliseconds.
+///
+/// Use it on its window's thread. Failures are results; nothing throws.
 #include <zep3/platform/Wnd.h>
 
 #include <vector>
@@ -28,9 +29,9 @@
 #define WM_WAVEGRAPH_DBLCLK (WM_USER + 47)     // 1071: double click (0, 0)
 #define WM_WAVEGRAPH_DATAREQUEST (WM_USER + 48) // 1072: (WAVEGRAPHDATAREQUEST*, 0)
 
-// What WM_WAVEGRAPH_DATAREQUEST asks for: the parent copies `count` bytes of
-// the recording's samples from byte `offset` on into `buffer` and answers
-// above 0; any other answer means it has none.
+/// What WM_WAVEGRAPH_DATAREQUEST asks for: the parent copies `count` bytes of
+/// the recording's samples from byte `offset` on into `buffer` and answers
+/// above 0; any other answer means it has none.
 struct WAVEGRAPHDATAREQUEST {
     void* buffer;
     int offset;
@@ -39,58 +40,58 @@ struct WAVEGRAPHDATAREQUEST {
 
 class ZEP3_API CWaveGraphCtrl : public CWnd {
 public:
-    // Empty (Clear's state), messages sent; registers the window class.
+    /// Empty (Clear's state), messages sent; registers the window class.
     CWaveGraphCtrl();
     ~CWaveGraphCtrl() override;
 
     using CWnd::Create;
-    // Creates the control as a child of `parent` (WS_CHILD is added) in the
-    // window class "MFCWaveGraphCtrl". FALSE without a parent.
+    /// Creates the control as a child of `parent` (WS_CHILD is added) in the
+    /// window class "MFCWaveGraphCtrl". FALSE without a parent.
     BOOL Create(CWnd* parent, const RECT& rect, UINT id, DWORD style);
 
-    // Clears, then takes a recording of totalSamples samples of
-    // bytesPerSample bytes (1 or 2) at sampleRate samples per second: all of
-    // it visible, nothing loaded yet. Tells the parent WM_WAVEGRAPH_SELCHANGE,
-    // posted when `post` is true and sent otherwise, and keeps that choice
-    // for every later message. False, still cleared, for fewer than 1 sample
-    // or a sample size other than 1 or 2.
+    /// Clears, then takes a recording of totalSamples samples of
+    /// bytesPerSample bytes (1 or 2) at sampleRate samples per second: all of
+    /// it visible, nothing loaded yet. Tells the parent WM_WAVEGRAPH_SELCHANGE,
+    /// posted when `post` is true and sent otherwise, and keeps that choice
+    /// for every later message. False, still cleared, for fewer than 1 sample
+    /// or a sample size other than 1 or 2.
     bool Init(int totalSamples, int bytesPerSample, int sampleRate, bool post);
-    // Forgets the recording: no samples, rate 0, no position or selection
-    // (-1), not zoomed, the overview on the zero line. Repaints when asked.
+    /// Forgets the recording: no samples, rate 0, no position or selection
+    /// (-1), not zoomed, the overview on the zero line. Repaints when asked.
     void Clear(bool redraw);
-    // Adds the next `count` samples to the overview: each whole stretch of
-    // samples-per-column samples of this chunk fills the next column (a
-    // remainder is dropped; a column that gets no sample repeats the one
-    // before), then repaints. Nothing before Init. Returns 0.
+    /// Adds the next `count` samples to the overview: each whole stretch of
+    /// samples-per-column samples of this chunk fills the next column (a
+    /// remainder is dropped; a column that gets no sample repeats the one
+    /// before), then repaints. Nothing before Init. Returns 0.
     int AddWaveData(void* samples, int count);
-    // Rebuilds the picture's columns for the client width: from the
-    // overview, or from the parent's raw samples when zoomed in past it.
+    /// Rebuilds the picture's columns for the client width: from the
+    /// overview, or from the parent's raw samples when zoomed in past it.
     void PrepareDrawData();
 
-    // Conversions at the sample rate (0 without one); truncated.
+    /// Conversions at the sample rate (0 without one); truncated.
     int SamplesToMS(int samples) const;
     int MSToSamples(int ms) const;
-    // The sample at a fraction of the visible range, within 0..end.
+    /// The sample at a fraction of the visible range, within 0..end.
     int PercentToSample(double fraction) const;
 
-    // Shows the range [fromMs, toMs) (limited to the recording; an empty
-    // range is ignored); position and selection move to its first sample.
+    /// Shows the range [fromMs, toMs) (limited to the recording; an empty
+    /// range is ignored); position and selection move to its first sample.
     void ZoomMS(int fromMs, int toMs);
-    // Shows the whole recording.
+    /// Shows the whole recording.
     void ZoomOff();
-    // True when the visible range has more samples than the view has pixels.
+    /// True when the visible range has more samples than the view has pixels.
     bool CanZoom() const;
-    // CanZoom, and the selection is longer than 50 samples.
+    /// CanZoom, and the selection is longer than 50 samples.
     bool CanZoomSelection() const;
     void GetVisible(int& first, int& end, int& total) const;
 
-    // The play position, limited to the recording; needs a length and a rate.
+    /// The play position, limited to the recording; needs a length and a rate.
     void SetPositionMS(int ms);
-    // The selection in samples or milliseconds; the position moves to its start.
+    /// The selection in samples or milliseconds; the position moves to its start.
     void SetSelection(int start, int end);
     void SetSelectionMS(int startMs, int endMs);
-    // The selection; false (values still filled) without a rate or while
-    // its end is below 1.
+    /// The selection; false (values still filled) without a rate or while
+    /// its end is below 1.
     bool GetSelection(int& start, int& end) const;
     bool GetSelectionMS(int& startMs, int& endMs) const;
 

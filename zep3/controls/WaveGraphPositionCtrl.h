@@ -1,31 +1,32 @@
 #pragma once
-// CWaveGraphPositionCtrl: the bar under a CWaveGraphCtrl that shows which
-// part of the recording is visible (the thumb) and lets the operator move it:
-// dragging the thumb moves it, a click beside it pages by its length. Each
-// move tells the parent WM_WAVEGRAPH_WINDOWMOVED (window start, window end,
-// in samples), sent.
-//
-// Use it on its window's thread. Failures are results; nothing throws.
+/// @class CWaveGraphPositionCtrl
+/// The bar under a CWaveGraphCtrl that shows which
+/// part of the recording is visible (the thumb) and lets the operator move it:
+/// dragging the thumb moves it, a click beside it pages by its length. Each
+/// move tells the parent WM_WAVEGRAPH_WINDOWMOVED (window start, window end,
+/// in samples), sent.
+///
+/// Use it on its window's thread. Failures are results; nothing throws.
 #include <zep3/platform/Wnd.h>
 
 #define WM_WAVEGRAPH_WINDOWMOVED (WM_USER + 51) // 1075
 
 class ZEP3_API CWaveGraphPositionCtrl : public CWnd {
 public:
-    // Empty; registers the window class.
+    /// Empty; registers the window class.
     CWaveGraphPositionCtrl();
     ~CWaveGraphPositionCtrl() override;
 
     using CWnd::Create;
-    // Creates the bar as a child of `parent` (WS_CHILD is added) in the
-    // window class "MFCWaveGraphPositionCtrl". FALSE without a parent.
+    /// Creates the bar as a child of `parent` (WS_CHILD is added) in the
+    /// window class "MFCWaveGraphPositionCtrl". FALSE without a parent.
     BOOL Create(CWnd* parent, const RECT& rect, UINT id, DWORD style);
 
-    // A recording of `total` samples, all of it in the window.
+    /// A recording of `total` samples, all of it in the window.
     void Init(int total);
-    // No recording, no window.
+    /// No recording, no window.
     void Clear();
-    // The visible window [start, end); an end of -1 means the total.
+    /// The visible window [start, end); an end of -1 means the total.
     void SetSelection(int start, int end);
 
 protected:

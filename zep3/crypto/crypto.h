@@ -1,5 +1,6 @@
 #pragma once
-// Encodings and ciphers.
+/// @file
+/// Encodings and ciphers.
 #include <zep3/crypto/Base64Coder.h>
 #include <zep3/crypto/CryptString.h>
 #include <zep3/crypto/CryptoRc5.h>

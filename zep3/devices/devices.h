@@ -1,6 +1,7 @@
 #pragma once
-// Telephony and device I/O: caller identity, serial ports, device plug-ins,
-// USB devices.
+/// @file
+/// Telephony and device I/O: caller identity, serial ports, device plug-ins,
+/// USB devices.
 #include <zep3/devices/AIORange.h>
 #include <zep3/devices/AnalogIO.h>
 #include <zep3/devices/BulkUSBDevice.h>

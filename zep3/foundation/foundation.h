@@ -1,5 +1,6 @@
 #pragma once
-// The foundation services' public headers.
+/// @file
+/// The foundation services' public headers.
 #include <zep3/foundation/Counter.h>
 #include <zep3/foundation/CrashHandler.h>
 #include <zep3/foundation/ExchangeObject.h>

@@ -1,6 +1,7 @@
 #pragma once
-// CColorValue24: one 24-bit pixel, in the byte order of the image buffer's
-// colour mode 1 (blue, green, red).
+/// @struct CColorValue24
+/// One 24-bit pixel, in the byte order of the image buffer's
+/// colour mode 1 (blue, green, red).
 #include <zep3/platform/WinTypes.h>
 
 struct CColorValue24 {

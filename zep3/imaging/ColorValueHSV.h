@@ -1,8 +1,9 @@
 #pragma once
-// CColorValueHSV: hue, saturation and value, one byte each. The hue runs over
-// a full circle in 256 steps (0 red, about 85 green, about 171 blue).
-// RGBtoHSV and HSVtoRGB convert single colours; both accept null pointers and
-// then do nothing.
+/// @class CColorValueHSV
+/// Hue, saturation and value, one byte each. The hue runs over
+/// a full circle in 256 steps (0 red, about 85 green, about 171 blue).
+/// RGBtoHSV and HSVtoRGB convert single colours; both accept null pointers and
+/// then do nothing.
 #include <zep3/imaging/ColorValue24.h>
 #include <zep3/platform/Export.h>
 
@@ -18,7 +19,7 @@ public:
 };
 static_assert(sizeof(CColorValueHSV) == 3, "CColorValueHSV is 3 bytes");
 
-// Integer conversion, the hue rounded to the nearest of its 256 steps.
+/// @relates CColorValueHSV Integer conversion, the hue rounded to the nearest of its 256 steps.
 ZEP3_API void RGBtoHSV(CColorValue24* in, CColorValueHSV* out);
-// Double-precision conversion; each channel truncated toward zero.
+/// @relates CColorValueHSV Double-precision conversion; each channel truncated toward zero.
 ZEP3_API void HSVtoRGB(CColorValueHSV* in, CColorValue24* out);

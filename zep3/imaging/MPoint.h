@@ -1,5 +1,6 @@
 #pragma once
-// CMPoint: a point of two double coordinates, the analysis classes' point.
+/// @class CMPoint
+/// A point of two double coordinates, the analysis classes' point.
 class CMPoint {
 public:
     CMPoint() = default;

@@ -1,8 +1,9 @@
 #pragma once
-// Images: the image container and its conversions, BMP and JPEG files and
-// display bitmaps, run-length regions with segmentation and contours,
-// perspective correction, the editable shapes (trackers) and the measuring
-// helpers (robust averages, line stepping, part layout, neuron).
+/// @file
+/// Images: the image container and its conversions, BMP and JPEG files and
+/// display bitmaps, run-length regions with segmentation and contours,
+/// perspective correction, the editable shapes (trackers) and the measuring
+/// helpers (robust averages, line stepping, part layout, neuron).
 #include <zep3/imaging/BmpFile.h>
 #include <zep3/imaging/ColorValue24.h>
 #include <zep3/imaging/ColorValueHSV.h>

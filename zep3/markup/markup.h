@@ -1,3 +1,4 @@
 #pragma once
-// Structured text: the XML document.
+/// @file
+/// Structured text: the XML document.
 #include <zep3/markup/Markup.h>

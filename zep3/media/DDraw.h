@@ -1,18 +1,20 @@
 #pragma once
-// The display records and numbers that CDXDisplay and CDXSurface use: the
-// surface description with its pixel format and capabilities, the blit flags
-// and the result codes. Names and values are the Windows ones.
-//
-// IDirectDraw7 and IDirectDrawSurface7 are opaque here: the display object
-// and the surfaces are created and used only through CDXDisplay and
-// CDXSurface, which hand their pointers on unchanged (to another CDXSurface
-// or back to a blit). They are reference-counted; see DXSurface.h.
+/// @file
+/// The display records and numbers that CDXDisplay and CDXSurface use: the
+/// surface description with its pixel format and capabilities, the blit flags
+/// and the result codes. Names and values are the Windows ones.
+///
+/// IDirectDraw7 and IDirectDrawSurface7 are opaque here: the display object
+/// and the surfaces are created and used only through CDXDisplay and
+/// CDXSurface, which hand their pointers on unchanged (to another CDXSurface
+/// or back to a blit). They are reference-counted; see DXSurface.h.
 #include <zep3/platform/WinTypes.h>
 
 struct IDirectDraw7;
 struct IDirectDrawSurface7;
 
-// Results (32-bit values, sign-extended where a long carries them).
+///@{
+/// Results (32-bit values, sign-extended where a long carries them).
 #define DD_OK 0L
 #define E_NOTIMPL ((HRESULT)0x80004001L)
 #define E_POINTER ((HRESULT)0x80004003L)
@@ -25,8 +27,10 @@ struct IDirectDrawSurface7;
 #define DDERR_SURFACELOST ((HRESULT)0x887601C2L)
 #define DDERR_WASSTILLDRAWING ((HRESULT)0x8876021CL)
 #define DDERR_CANTCREATEDC ((HRESULT)0x88760231L)
+///@}
 
-// DDSURFACEDESC2::dwFlags: which members are valid.
+///@{
+/// DDSURFACEDESC2::dwFlags: which members are valid.
 #define DDSD_CAPS 0x00000001u
 #define DDSD_HEIGHT 0x00000002u
 #define DDSD_WIDTH 0x00000004u
@@ -34,12 +38,16 @@ struct IDirectDrawSurface7;
 #define DDSD_BACKBUFFERCOUNT 0x00000020u
 #define DDSD_LPSURFACE 0x00000800u
 #define DDSD_PIXELFORMAT 0x00001000u
+///@}
 
-// DDPIXELFORMAT::dwFlags.
+///@{
+/// DDPIXELFORMAT::dwFlags.
 #define DDPF_PALETTEINDEXED8 0x00000020u
 #define DDPF_RGB 0x00000040u
+///@}
 
-// DDSCAPS2::dwCaps.
+///@{
+/// DDSCAPS2::dwCaps.
 #define DDSCAPS_BACKBUFFER 0x00000004u
 #define DDSCAPS_COMPLEX 0x00000008u
 #define DDSCAPS_FLIP 0x00000010u
@@ -49,12 +57,17 @@ struct IDirectDrawSurface7;
 #define DDSCAPS_SYSTEMMEMORY 0x00000800u
 #define DDSCAPS_3DDEVICE 0x00002000u
 #define DDSCAPS_VIDEOMEMORY 0x00004000u
+///@}
 
-// Blit flags. Waiting is what every blit does here: nothing is ever busy.
+///@{
+/// Blit flags. Waiting is what every blit does here: nothing is ever busy.
 #define DDBLT_WAIT 0x01000000u
 #define DDBLTFAST_NOCOLORKEY 0x00000000u
 #define DDBLTFAST_WAIT 0x00000010u
+///@}
 
+/// The pixel layout of a surface: bit count and the mask of each colour
+/// channel (32 bytes).
 struct DDPIXELFORMAT {
     DWORD dwSize;
     DWORD dwFlags;
@@ -67,11 +80,13 @@ struct DDPIXELFORMAT {
 };
 static_assert(sizeof(DDPIXELFORMAT) == 32, "DDPIXELFORMAT is 32 bytes");
 
+/// A colour-key range. Kept for the record layout; blits here never key.
 struct DDCOLORKEY {
     DWORD dwColorSpaceLowValue;
     DWORD dwColorSpaceHighValue;
 };
 
+/// What a surface is for (DDSCAPS_* in dwCaps); the other words are unused.
 struct DDSCAPS2 {
     DWORD dwCaps;
     DWORD dwCaps2;
@@ -79,8 +94,8 @@ struct DDSCAPS2 {
     DWORD dwCaps4;
 };
 
-// The surface description. lpSurface is a full pointer here, so the record
-// is larger than the 124 bytes of a 32-bit build; it is never stored.
+/// The surface description. lpSurface is a full pointer here, so the record
+/// is larger than the 124 bytes of a 32-bit build; it is never stored.
 struct DDSURFACEDESC2 {
     DWORD dwSize;
     DWORD dwFlags;

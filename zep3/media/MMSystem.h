@@ -1,9 +1,10 @@
 #pragma once
-// The multimedia records and numbers that the sound, wave-file and playback
-// classes share: wave formats and buffer headers, RIFF chunk records, the
-// wave-input results and the playback notice. Values and layouts are the
-// Windows ones; WAVEFORMATEX is packed to its 18 bytes, so a format chunk
-// read from a file can be viewed through it.
+/// @file
+/// The multimedia records and numbers that the sound, wave-file and playback
+/// classes share: wave formats and buffer headers, RIFF chunk records, the
+/// wave-input results and the playback notice. Values and layouts are the
+/// Windows ones; WAVEFORMATEX is packed to its 18 bytes, so a format chunk
+/// read from a file can be viewed through it.
 #include <zep3/platform/WinTypes.h>
 
 typedef DWORD FOURCC;
@@ -15,7 +16,8 @@ typedef DWORD FOURCC;
 typedef UINT MMRESULT;
 typedef UINT MMVERSION;
 
-// Results of the wave-input calls, returned unchanged by CSoundIn.
+///@{
+/// Results of the wave-input calls, returned unchanged by CSoundIn.
 #define MMSYSERR_NOERROR 0u
 #define MMSYSERR_ERROR 1u
 #define MMSYSERR_BADDEVICEID 2u
@@ -30,13 +32,15 @@ typedef UINT MMVERSION;
 #define WAVERR_BADFORMAT 32u
 #define WAVERR_STILLPLAYING 33u
 #define WAVERR_UNPREPARED 34u
+///@}
 
 #define WAVE_MAPPER ((UINT)-1)
 #define CALLBACK_EVENT 0x00050000u
 #define WAVE_FORMAT_PCM 1
 #define WAVE_FORMAT_IEEE_FLOAT 3
 
-// WAVEINCAPS::dwFormats: mono/stereo, 8/16 bits at 11.025, 22.05 and 44.1 kHz.
+///@{
+/// WAVEINCAPS::dwFormats: mono/stereo, 8/16 bits at 11.025, 22.05 and 44.1 kHz.
 #define WAVE_FORMAT_1M08 0x00000001u
 #define WAVE_FORMAT_1S08 0x00000002u
 #define WAVE_FORMAT_1M16 0x00000004u
@@ -49,17 +53,22 @@ typedef UINT MMVERSION;
 #define WAVE_FORMAT_4S08 0x00000200u
 #define WAVE_FORMAT_4M16 0x00000400u
 #define WAVE_FORMAT_4S16 0x00000800u
+///@}
 
-// WAVEHDR::dwFlags.
+///@{
+/// WAVEHDR::dwFlags.
 #define WHDR_DONE 0x00000001u
 #define WHDR_PREPARED 0x00000002u
 #define WHDR_BEGINLOOP 0x00000004u
 #define WHDR_ENDLOOP 0x00000008u
 #define WHDR_INQUEUE 0x00000010u
+///@}
 
 #define MAXPNAMELEN 32
 
 #pragma pack(push, 1)
+/// The format of wave data: PCM tag, channels, sample rate and bits per
+/// sample, with the derived byte rate and block size. Packed, 18 bytes.
 struct WAVEFORMATEX {
     WORD wFormatTag;
     WORD nChannels;
@@ -67,13 +76,13 @@ struct WAVEFORMATEX {
     DWORD nAvgBytesPerSec;
     WORD nBlockAlign;
     WORD wBitsPerSample;
-    WORD cbSize; // bytes of format data after these 18
+    WORD cbSize; ///< bytes of format data after these 18
 };
 #pragma pack(pop)
 static_assert(sizeof(WAVEFORMATEX) == 18, "WAVEFORMATEX is 18 bytes");
 typedef WAVEFORMATEX* LPWAVEFORMATEX;
 
-// One recording buffer as the wave-input device fills it.
+/// One recording buffer as the wave-input device fills it.
 struct WAVEHDR {
     LPSTR lpData;
     DWORD dwBufferLength;
@@ -86,6 +95,8 @@ struct WAVEHDR {
 };
 typedef WAVEHDR* LPWAVEHDR;
 
+/// What a wave-input device offers: its name and the standard formats
+/// (WAVE_FORMAT_* bits in dwFormats) it records.
 struct WAVEINCAPS {
     WORD wMid;
     WORD wPid;
@@ -100,12 +111,12 @@ static_assert(sizeof(WAVEINCAPS) == 48, "WAVEINCAPS is 48 bytes");
 struct HWAVEIN__;
 typedef HWAVEIN__* HWAVEIN;
 
-// A RIFF chunk as the multimedia-file reader finds it.
+/// A RIFF chunk as the multimedia-file reader finds it.
 struct MMCKINFO {
     FOURCC ckid;
-    DWORD cksize;       // data bytes, without the header and the pad byte
-    FOURCC fccType;     // form or list type of "RIFF" and "LIST" chunks
-    DWORD dwDataOffset; // file offset of the data (of the form type for RIFF/LIST)
+    DWORD cksize;       ///< data bytes, without the header and the pad byte
+    FOURCC fccType;     ///< form or list type of "RIFF" and "LIST" chunks
+    DWORD dwDataOffset; ///< file offset of the data (of the form type for RIFF/LIST)
     DWORD dwFlags;
 };
 static_assert(sizeof(MMCKINFO) == 20, "MMCKINFO is 20 bytes");
@@ -114,14 +125,16 @@ typedef MMCKINFO* LPMMCKINFO;
 struct HMMIO__;
 typedef HMMIO__* HMMIO;
 
-// Playback: the completion notice posted to the window named in a play
-// request (wParam: how the request ended, lParam: the device id), and the
-// device modes.
+///@{
+/// Playback: the completion notice posted to the window named in a play
+/// request (wParam: how the request ended, lParam: the device id), and the
+/// device modes.
 #define MM_MCINOTIFY 0x03B9
 #define MCI_NOTIFY_SUCCESSFUL 0x0001
 #define MCI_NOTIFY_SUPERSEDED 0x0002
 #define MCI_NOTIFY_ABORTED 0x0004
 #define MCI_NOTIFY_FAILURE 0x0008
+///@}
 
 #define MCI_MODE_NOT_READY 524
 #define MCI_MODE_STOP 525

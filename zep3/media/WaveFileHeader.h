@@ -1,9 +1,10 @@
 #pragma once
-// CWaveFileHeader: the canonical 44-byte header of a PCM wave file, byte for
-// byte as it lies at the start of the file (all fields little-endian):
-// "RIFF", RIFF size (file size - 8), "WAVE", "fmt ", format chunk size
-// (16 for plain PCM), format tag (1 = PCM), channels, samples per second,
-// average bytes per second, block align, bits per sample, "data", data size.
+/// @class CWaveFileHeader
+/// The canonical 44-byte header of a PCM wave file, byte for
+/// byte as it lies at the start of the file (all fields little-endian):
+/// "RIFF", RIFF size (file size - 8), "WAVE", "fmt ", format chunk size
+/// (16 for plain PCM), format tag (1 = PCM), channels, samples per second,
+/// average bytes per second, block align, bits per sample, "data", data size.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/WinTypes.h>
 
@@ -11,14 +12,16 @@
 
 class ZEP3_API CWaveFileHeader {
 public:
-    // All zero.
+    ///@{
+    /// All zero.
     CWaveFileHeader();
     CWaveFileHeader(const CWaveFileHeader&) = default;
+    ///@}
     CWaveFileHeader& operator=(const CWaveFileHeader&) = default;
 
-    // Sets all 44 bytes to zero.
+    /// Sets all 44 bytes to zero.
     void Clear();
-    // "RIFF", "WAVE", "fmt " and "data" in their places.
+    /// "RIFF", "WAVE", "fmt " and "data" in their places.
     bool IsValid() const;
 
     char m_RiffTag[4];

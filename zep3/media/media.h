@@ -1,6 +1,7 @@
 #pragma once
-// Media: AVI recording and playback with the video codecs, sound input,
-// wave files, the MP3 encoder stream, media playback and display surfaces.
+/// @file
+/// Media: AVI recording and playback with the video codecs, sound input,
+/// wave files, the MP3 encoder stream, media playback and display surfaces.
 #include <zep3/media/AVIEdit.h>
 #include <zep3/media/AVIFile.h>
 #include <zep3/media/Codec.h>

@@ -1,7 +1,8 @@
 #pragma once
-// CFeature: a named option of an analysis module and its state: 1 on, 0 off,
-// any other value meaning "take the state from the configuration on the
-// next read" (CModule::Exchange).
+/// @class CFeature
+/// A named option of an analysis module and its state: 1 on, 0 off,
+/// any other value meaning "take the state from the configuration on the
+/// next read" (CModule::Exchange).
 #include <zep3/platform/Export.h>
 #include <zep3/platform/String.h>
 

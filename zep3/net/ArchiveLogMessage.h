@@ -1,5 +1,6 @@
 #pragma once
-// A query of the archive log: one value (0).
+/// @class CArchiveLogMessage
+/// A query of the archive log: one value (0).
 #include <zep3/net/RemoteMessage.h>
 
 class ZEP3_API CArchiveLogMessage : public CRemoteMessage {

@@ -1,7 +1,8 @@
 #pragma once
-// A camera log entry: value -1, flag false, value 0, value -1, three values
-// 0, flag true, values 0 and 0, two texts of up to 255 characters (empty),
-// value -1 and four values 0.
+/// @class CCameraLogMessage
+/// A camera log entry: value -1, flag false, value 0, value -1, three values
+/// 0, flag true, values 0 and 0, two texts of up to 255 characters (empty),
+/// value -1 and four values 0.
 #include <zep3/net/RemoteMessage.h>
 
 class ZEP3_API CCameraLogMessage : public CRemoteMessage {

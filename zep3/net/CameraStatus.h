@@ -1,7 +1,8 @@
 #pragma once
-// CCameraStatus: the status fields of one camera (no record head), carried
-// inside CCameraStatusMessage: a value, a text of up to 19 characters, three
-// values, two flags and a value. The default constructor sets nothing.
+/// @class CCameraStatus
+/// The status fields of one camera (no record head), carried
+/// inside CCameraStatusMessage: a value, a text of up to 19 characters, three
+/// values, two flags and a value. The default constructor sets nothing.
 #include <zep3/platform/Export.h>
 
 #include <cstddef>

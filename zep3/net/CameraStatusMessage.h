@@ -1,6 +1,7 @@
 #pragma once
-// The status of one camera: a flag (false) and a CCameraStatus (first value
-// -1, text empty, the three values 0, both flags false, last value 0).
+/// @class CCameraStatusMessage
+/// The status of one camera: a flag (false) and a CCameraStatus (first value
+/// -1, text empty, the three values 0, both flags false, last value 0).
 #include <zep3/net/CameraStatus.h>
 #include <zep3/net/RemoteMessage.h>
 

@@ -1,17 +1,18 @@
 #pragma once
-// CClientASocket: the packet stream of CClientSocket over a non-blocking
-// CAsyncSocket. What the network does not take at once goes to a send queue
-// that OnSend drains as the connection takes bytes again, so SendPacket never
-// waits. Bytes leave in the order of the calls: while anything is queued,
-// new packets (and SendPacketEx pieces) are appended to the queue instead of
-// overtaking it. A failure while draining drops the block concerned and is
-// reported to nobody; bytes still queued when the object is destroyed are
-// not sent.
-//
-// Receiving, the progress message and the cap on announced body lengths are
-// as in CClientSocket. GetLastPacketTimer tells, from any thread, for how
-// long a half-received packet has been waiting for its next bytes, so that a
-// watchdog can close a stalled connection.
+/// @class CClientASocket
+/// The packet stream of CClientSocket over a non-blocking
+/// CAsyncSocket. What the network does not take at once goes to a send queue
+/// that OnSend drains as the connection takes bytes again, so SendPacket never
+/// waits. Bytes leave in the order of the calls: while anything is queued,
+/// new packets (and SendPacketEx pieces) are appended to the queue instead of
+/// overtaking it. A failure while draining drops the block concerned and is
+/// reported to nobody; bytes still queued when the object is destroyed are
+/// not sent.
+///
+/// Receiving, the progress message and the cap on announced body lengths are
+/// as in CClientSocket. GetLastPacketTimer tells, from any thread, for how
+/// long a half-received packet has been waiting for its next bytes, so that a
+/// watchdog can close a stalled connection.
 #include <zep3/foundation/Counter.h>
 #include <zep3/foundation/Memory.h>
 #include <zep3/net/PacketHeader.h>
@@ -26,21 +27,21 @@ public:
     CClientASocket();
     ~CClientASocket() override;
 
-    // One packet; false only for an error other than WSAEWOULDBLOCK (what the
-    // network does not take is queued).
+    /// One packet; false only for an error other than WSAEWOULDBLOCK (what the
+    /// network does not take is queued).
     bool SendPacket(void* data, int size, int param);
-    // A header announcing `total` body bytes followed by `size` of them when
-    // total >= size; only the `size` bytes otherwise. A long body goes out in
-    // pieces: first total = the whole length, then total = 0 for the rest.
+    /// A header announcing `total` body bytes followed by `size` of them when
+    /// total >= size; only the `size` bytes otherwise. A long body goes out in
+    /// pieces: first total = the whole length, then total = 0 for the rest.
     bool SendPacketEx(void* data, int size, int total, int param);
-    // Whole milliseconds since the last chunk of a packet still incomplete;
-    // 0 when none is in progress. Any thread.
+    /// Whole milliseconds since the last chunk of a packet still incomplete;
+    /// 0 when none is in progress. Any thread.
     int GetLastPacketTimer();
-    // As in CClientSocket.
+    /// As in CClientSocket.
     virtual void Received();
 
     void OnReceive(int errorCode) override;
-    // Drains the queue; the base's OnSend once it is empty.
+    /// Drains the queue; the base's OnSend once it is empty.
     void OnSend(int errorCode) override;
 
     void SetMaxPacketLength(int maxLength);
@@ -60,7 +61,7 @@ public:
     CCriticalSection m_TimerLock;
 
 protected:
-    // Raw bytes, queued as needed; false only for a real error.
+    /// Raw bytes, queued as needed; false only for a real error.
     bool SendPacketData(void* data, int size);
 
 private:

@@ -1,5 +1,6 @@
 #pragma once
-// A query of a day's log: one value (0).
+/// @class CDayLogMessage
+/// A query of a day's log: one value (0).
 #include <zep3/net/RemoteMessage.h>
 
 class ZEP3_API CDayLogMessage : public CRemoteMessage {

@@ -1,5 +1,6 @@
 #pragma once
-// An event log line: a text of up to 255 characters (empty) and a value (0).
+/// @class CEventLogMessage
+/// An event log line: a text of up to 255 characters (empty) and a value (0).
 #include <zep3/net/RemoteMessage.h>
 
 class ZEP3_API CEventLogMessage : public CRemoteMessage {

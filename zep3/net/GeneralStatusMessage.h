@@ -1,5 +1,6 @@
 #pragma once
-// The general status: four values (0) and two texts (empty).
+/// @class CGeneralStatusMessage
+/// The general status: four values (0) and two texts (empty).
 #include <zep3/net/RemoteMessage.h>
 
 class ZEP3_API CGeneralStatusMessage : public CRemoteMessage {

@@ -1,6 +1,7 @@
 #pragma once
-// CHTMLInputHidden: a hidden field,
-// <input type='hidden' name='NAME' value='VALUE' ATTRIBUTES>.
+/// @class CHTMLInputHidden
+/// A hidden field,
+/// `<input type='hidden' name='NAME' value='VALUE' ATTRIBUTES>`.
 #include <zep3/net/HTMLInput.h>
 
 class ZEP3_API CHTMLInputHidden : public CHTMLInput {

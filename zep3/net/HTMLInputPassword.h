@@ -1,6 +1,7 @@
 #pragma once
-// CHTMLInputPassword: a password field,
-// <input type='password' name='NAME' value='VALUE' ATTRIBUTES>.
+/// @class CHTMLInputPassword
+/// A password field,
+/// `<input type='password' name='NAME' value='VALUE' ATTRIBUTES>`.
 #include <zep3/net/HTMLInput.h>
 
 class ZEP3_API CHTMLInputPassword : public CHTMLInput {

@@ -1,6 +1,7 @@
 #pragma once
-// CHTMLInputText: a one-line text field,
-// <input type='text' name='NAME' value='VALUE' ATTRIBUTES>.
+/// @class CHTMLInputText
+/// A one-line text field,
+/// `<input type='text' name='NAME' value='VALUE' ATTRIBUTES>`.
 #include <zep3/net/HTMLInput.h>
 
 class ZEP3_API CHTMLInputText : public CHTMLInput {

@@ -1,7 +1,8 @@
 #pragma once
-// CHTMLOption: one entry of a list box or one button of a radio group: the
-// value sent by the browser, the text shown, extra attribute text (radio
-// buttons only) and whether it is shown at all.
+/// @class CHTMLOption
+/// One entry of a list box or one button of a radio group: the
+/// value sent by the browser, the text shown, extra attribute text (radio
+/// buttons only) and whether it is shown at all.
 #include <zep3/platform/String.h>
 
 class ZEP3_API CHTMLOption {

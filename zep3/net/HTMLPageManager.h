@@ -1,12 +1,13 @@
 #pragma once
-// CHTMLPageManager: the web server's table of pages by name. It holds the
-// four built-in pages ("__error", "logout", "sha1.js", "md5.js"); the
-// application adds its own. Pages are not owned: they must outlive the
-// server that serves them.
-//
-// m_CriticalSection guards the table and every use of a page through the
-// manager: pages are generated one at a time across all connections. Any
-// thread may call these operations.
+/// @class CHTMLPageManager
+/// The web server's table of pages by name. It holds the
+/// four built-in pages ("__error", "logout", "sha1.js", "md5.js"); the
+/// application adds its own. Pages are not owned: they must outlive the
+/// server that serves them.
+///
+/// m_CriticalSection guards the table and every use of a page through the
+/// manager: pages are generated one at a time across all connections. Any
+/// thread may call these operations.
 #include <zep3/net/HTMLErrorPage.h>
 #include <zep3/net/HTMLLogoutPage.h>
 #include <zep3/net/HTMLScriptPage.h>
@@ -14,25 +15,25 @@
 
 class ZEP3_API CHTMLPageManager {
 public:
-    // Registers the built-in pages.
+    /// Registers the built-in pages.
     CHTMLPageManager();
     ~CHTMLPageManager();
     CHTMLPageManager(const CHTMLPageManager&) = delete;
     CHTMLPageManager& operator=(const CHTMLPageManager&) = delete;
 
-    // Registers page under its current name, replacing (not deleting) a page
-    // registered under that name before. A null page is ignored.
+    /// Registers page under its current name, replacing (not deleting) a page
+    /// registered under that name before. A null page is ignored.
     void AddHTMLPage(CHTMLPage* page);
 
-    // The server's operations.
-    // Whether the page of that name is protected; false for an unknown name.
+    /// The server's operations.
+    /// Whether the page of that name is protected; false for an unknown name.
     bool IsHTMLPageProtected(const CString& name);
-    // Serves the page of that name (exact match), or "__error" when there is
-    // none: stores rights in the page, fills its inputs from variables
-    // (FillVariables with post) and returns GenerateContent(header).
+    /// Serves the page of that name (exact match), or "__error" when there is
+    /// none: stores rights in the page, fills its inputs from variables
+    /// (FillVariables with post) and returns GenerateContent(header).
     CMemory GenerateHTMLPage(const CString& name, CHTMLVariables* variables, bool post, int rights,
                              CString& header);
-    // CreateHTMLPage() of every registered page (the server starts).
+    /// CreateHTMLPage() of every registered page (the server starts).
     void CreateHTMLPages();
 
     CHTMLErrorPage m_ErrorPage;

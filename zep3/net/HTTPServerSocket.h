@@ -1,10 +1,11 @@
 #pragma once
-// CHTTPServerSocket: the web server's listening socket. Each connection it
-// accepts is handed to a new CHTTPServerThread, which serves its one
-// request; when no thread can be had (the server's connection limit is
-// reached, or the system refuses a thread) the connection is closed at once.
-// It runs on the thread that started the server, which must run a message
-// loop.
+/// @class CHTTPServerSocket
+/// The web server's listening socket. Each connection it
+/// accepts is handed to a new CHTTPServerThread, which serves its one
+/// request; when no thread can be had (the server's connection limit is
+/// reached, or the system refuses a thread) the connection is closed at once.
+/// It runs on the thread that started the server, which must run a message
+/// loop.
 #include <zep3/platform/Socket.h>
 
 class CHTTPServer;

@@ -1,9 +1,10 @@
 #pragma once
-// CHTTPSession: one browser session of the web server: its number (the
-// "SID" cookie), the challenge of the login page that created it, the
-// address of the browser that fetched that page, the rights of the user who
-// logged in (-1 until a login succeeds) and the time of its creation or of
-// its last validated request. A plain record; CHTTPSessionManager keeps them.
+/// @class CHTTPSession
+/// One browser session of the web server: its number (the
+/// "SID" cookie), the challenge of the login page that created it, the
+/// address of the browser that fetched that page, the rights of the user who
+/// logged in (-1 until a login succeeds) and the time of its creation or of
+/// its last validated request. A plain record; CHTTPSessionManager keeps them.
 #include <zep3/platform/String.h>
 #include <zep3/platform/Time.h>
 

@@ -1,6 +1,7 @@
 #pragma once
-// CIOLineStatus: 32 bytes of input/output line status (no record head) that
-// the library only copies.
+/// @class CIOLineStatus
+/// 32 bytes of input/output line status (no record head) that
+/// the library only copies.
 #include <zep3/platform/Export.h>
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #pragma once
-// An image: value -1, two values 0, four values 0, value 0, a flag (false),
-// value -1 and the image time (the unset time stamp).
+/// @class CImageMessage
+/// An image: value -1, two values 0, four values 0, value 0, a flag (false),
+/// value -1 and the image time (the unset time stamp).
 #include <zep3/imaging/SystemTime.h>
 #include <zep3/net/RemoteMessage.h>
 

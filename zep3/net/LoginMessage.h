@@ -1,5 +1,6 @@
 #pragma once
-// A login: two texts of up to 19 characters, empty at first.
+/// @class CLoginMessage
+/// A login: two texts of up to 19 characters, empty at first.
 #include <zep3/net/RemoteMessage.h>
 
 class ZEP3_API CLoginMessage : public CRemoteMessage {

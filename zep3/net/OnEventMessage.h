@@ -1,7 +1,8 @@
 #pragma once
-// An event report (m_nFlags starts at 1): value -1, ten values 0, five
-// values 0, a data area of 1020 bytes left unset, value 0 and value -1. It
-// can be default-constructed (param 0), so arrays of it can be made.
+/// @class COnEventMessage
+/// An event report (m_nFlags starts at 1): value -1, ten values 0, five
+/// values 0, a data area of 1020 bytes left unset, value 0 and value -1. It
+/// can be default-constructed (param 0), so arrays of it can be made.
 #include <zep3/net/RemoteMessage.h>
 #include <zep3/platform/WinTypes.h>
 

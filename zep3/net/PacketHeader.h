@@ -1,14 +1,15 @@
 #pragma once
-// PacketHeader: the 32-byte header in front of every packet of the packet
-// stream, byte for byte as it travels (little-endian):
-//   0 length    signed 32-bit, body bytes that follow (a receiver takes 1 or more)
-//   4 sequence  the sender's header counter, 1 in its first header
-//   8 param     the sender's value, carried unchanged
-//  12 version   "Packet 1.0.2", its zero and 3 zero bytes
-//  28 checksum  the sum of bytes 0 to 27, each taken as unsigned
-// The packet clients post WM_PACKET_PROGRESS (wParam: body bytes received so
-// far, lParam: body length; both 0 while a header is incomplete) for every
-// chunk they receive.
+/// @struct PacketHeader
+/// The 32-byte header in front of every packet of the packet
+/// stream, byte for byte as it travels (little-endian):
+///   0 length    signed 32-bit, body bytes that follow (a receiver takes 1 or more)
+///   4 sequence  the sender's header counter, 1 in its first header
+///   8 param     the sender's value, carried unchanged
+///  12 version   "Packet 1.0.2", its zero and 3 zero bytes
+///  28 checksum  the sum of bytes 0 to 27, each taken as unsigned
+/// The packet clients post WM_PACKET_PROGRESS (wParam: body bytes received so
+/// far, lParam: body length; both 0 while a header is incomplete) for every
+/// chunk they receive.
 #include <zep3/platform/Messages.h>
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 #pragma once
-// Image transfer set-up: values 0, 0, 1, then four values 0.
+/// @class CPrepareImageServerMessage
+/// Image transfer set-up: values 0, 0, 1, then four values 0.
 #include <zep3/net/RemoteMessage.h>
 
 class ZEP3_API CPrepareImageServerMessage : public CRemoteMessage {

@@ -1,5 +1,6 @@
 #pragma once
-// The banner: "Dravolin Remote Control".
+/// @class CPromptMessage
+/// The banner: "Dravolin Remote Control".
 #include <zep3/net/RemoteMessage.h>
 
 class ZEP3_API CPromptMessage : public CRemoteMessage {

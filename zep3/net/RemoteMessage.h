@@ -1,10 +1,11 @@
 #pragma once
-// CRemoteMessage: the common head of the remote-control records. A record
-// travels as the body of one packet, byte for byte as it lies in memory, and
-// the receiver picks the record by its first field (m_nType, each record's
-// Type). The records are plain data with fixed 32-bit layouts (little-endian,
-// 4-byte integers at natural alignment, 1-byte bools, zero-terminated 8-bit
-// texts inside their fields); copying one copies all of its bytes.
+/// @class CRemoteMessage
+/// The common head of the remote-control records. A record
+/// travels as the body of one packet, byte for byte as it lies in memory, and
+/// the receiver picks the record by its first field (m_nType, each record's
+/// Type). The records are plain data with fixed 32-bit layouts (little-endian,
+/// 4-byte integers at natural alignment, 1-byte bools, zero-terminated 8-bit
+/// texts inside their fields); copying one copies all of its bytes.
 #include <zep3/platform/Export.h>
 
 #include <cstddef>
@@ -13,7 +14,7 @@
 
 class ZEP3_API CRemoteMessage {
 public:
-    // The first argument goes to the third field.
+    /// The first argument goes to the third field.
     CRemoteMessage(int param, int type, int flags) : m_nType(type), m_nFlags(flags), m_nParam(param) {}
 
     int32_t m_nType;

@@ -1,8 +1,9 @@
 #pragma once
-// A text of up to 100 characters: the first 100 bytes of `text` as strncpy
-// copies them (no terminator when the text has 100 or more characters, so a
-// reader stops at the field's end); bytes 100 to 103 of the field are left
-// unset. A null text counts as empty.
+/// @class CTextMessage
+/// A text of up to 100 characters: the first 100 bytes of `text` as strncpy
+/// copies them (no terminator when the text has 100 or more characters, so a
+/// reader stops at the field's end); bytes 100 to 103 of the field are left
+/// unset. A null text counts as empty.
 #include <zep3/net/RemoteMessage.h>
 
 class ZEP3_API CTextMessage : public CRemoteMessage {

@@ -1,7 +1,8 @@
 #pragma once
-// Networking: the packet stream between the applications and its
-// remote-control records; the web server and its pages; the FTP client,
-// multicast datagrams, named pipes and mailslots.
+/// @file
+/// Networking: the packet stream between the applications and its
+/// remote-control records; the web server and its pages; the FTP client,
+/// multicast datagrams, named pipes and mailslots.
 #include <zep3/net/ArchiveLogMessage.h>
 #include <zep3/net/CameraLogMessage.h>
 #include <zep3/net/CameraStatus.h>

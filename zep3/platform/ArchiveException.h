@@ -1,7 +1,8 @@
 #pragma once
-// CArchiveException: why an archive operation failed. The library never
-// throws it: a CArchive keeps the cause of its first failure, which
-// CArchive::GetFailure reports (see Archive.h).
+/// @class CArchiveException
+/// Why an archive operation failed. The library never
+/// throws it: a CArchive keeps the cause of its first failure, which
+/// CArchive::GetFailure reports (see Archive.h).
 #include <zep3/platform/Export.h>
 #include <zep3/platform/String.h>
 
@@ -12,6 +13,6 @@ public:
     CArchiveException(int cause = none, const char* fileName = nullptr) : m_cause(cause), m_strFileName(fileName) {}
     virtual ~CArchiveException() = default;
 
-    int m_cause;           // one of the causes above
-    CString m_strFileName; // the archive's file, when it has a name
+    int m_cause;           ///< one of the causes above
+    CString m_strFileName; ///< the archive's file, when it has a name
 };

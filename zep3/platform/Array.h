@@ -1,8 +1,9 @@
 #pragma once
-// CArray<TYPE, ARG_TYPE>: a growable array with the application framework's
-// interface. New entries are value-initialised (zero for plain types). The
-// growth step only decides how much room is reserved ahead: by default
-// max(4, min(1024, size / 8)) entries. Indices are the caller's to keep valid.
+/// @class CArray
+/// A growable array with the application framework's
+/// interface. New entries are value-initialised (zero for plain types). The
+/// growth step only decides how much room is reserved ahead: by default
+/// max(4, min(1024, size / 8)) entries. Indices are the caller's to keep valid.
 #include <zep3/platform/WinTypes.h>
 
 #include <algorithm>
@@ -12,49 +13,76 @@ template <class TYPE, class ARG_TYPE = const TYPE&> class CArray {
 public:
     CArray() = default;
 
+    /// The number of entries.
     INT_PTR GetSize() const { return static_cast<INT_PTR>(m_data.size()); }
+    /// The number of entries, as GetSize.
     INT_PTR GetCount() const { return GetSize(); }
+    /// The last index: GetSize() - 1, so -1 for an empty array.
     INT_PTR GetUpperBound() const { return GetSize() - 1; }
+    /// True when the array has no entries.
     bool IsEmpty() const { return m_data.empty(); }
 
+    /// Grows (new entries value-initialised) or shrinks to newSize entries; a
+    /// negative size counts as 0. growBy, when not -1, sets the growth step.
     void SetSize(INT_PTR newSize, INT_PTR growBy = -1) {
         if (growBy >= 0) m_growBy = growBy;
         if (newSize < 0) newSize = 0;
         ReserveFor(static_cast<size_t>(newSize));
         m_data.resize(static_cast<size_t>(newSize));
     }
+    /// Gives back the room reserved beyond the current size.
     void FreeExtra() { m_data.shrink_to_fit(); }
+    /// Removes every entry.
     void RemoveAll() { m_data.clear(); }
 
+    ///@{
+    /// The entry at index i, which must be valid.
     const TYPE& GetAt(INT_PTR i) const { return m_data[static_cast<size_t>(i)]; }
     TYPE& GetAt(INT_PTR i) { return m_data[static_cast<size_t>(i)]; }
+    ///@}
+    /// Replaces the entry at a valid index.
     void SetAt(INT_PTR i, ARG_TYPE e) { m_data[static_cast<size_t>(i)] = e; }
+    /// A reference to the entry at a valid index.
     TYPE& ElementAt(INT_PTR i) { return m_data[static_cast<size_t>(i)]; }
+    ///@{
+    /// The entry at a valid index.
     const TYPE& operator[](INT_PTR i) const { return m_data[static_cast<size_t>(i)]; }
     TYPE& operator[](INT_PTR i) { return m_data[static_cast<size_t>(i)]; }
+    ///@}
+    ///@{
+    /// The entries as one block; null while the array is empty. Valid until the
+    /// array changes its size.
     const TYPE* GetData() const { return m_data.empty() ? nullptr : m_data.data(); }
     TYPE* GetData() { return m_data.empty() ? nullptr : m_data.data(); }
+    ///@}
 
+    /// Sets the entry at index i, growing the array to i + 1 entries first when
+    /// needed; a negative index does nothing.
     void SetAtGrow(INT_PTR i, ARG_TYPE e) {
         if (i < 0) return;
         if (i >= GetSize()) SetSize(i + 1);
         m_data[static_cast<size_t>(i)] = e;
     }
+    /// Appends one entry; returns its index.
     INT_PTR Add(ARG_TYPE e) {
         ReserveFor(m_data.size() + 1);
         m_data.push_back(e);
         return GetUpperBound();
     }
+    /// Appends copies of src's entries; returns the index
+    /// of the first one.
     INT_PTR Append(const CArray& src) {
         INT_PTR old = GetSize();
         ReserveFor(m_data.size() + src.m_data.size());
         m_data.insert(m_data.end(), src.m_data.begin(), src.m_data.end());
         return old;
     }
+    /// Replaces the entries by copies of src's.
     void Copy(const CArray& src) {
         if (this != &src) m_data = src.m_data;
     }
-    // Inserting past the end grows the array first.
+    ///@{
+    /// Inserting past the end grows the array first.
     void InsertAt(INT_PTR i, ARG_TYPE e, INT_PTR count = 1) {
         if (i < 0 || count <= 0) return;
         if (i > GetSize()) SetSize(i);
@@ -68,13 +96,15 @@ public:
         std::vector<TYPE> items(src->m_data); // src may be this array
         m_data.insert(m_data.begin() + start, items.begin(), items.end());
     }
+    ///@}
+    /// Removes count entries from index i on; later entries move down.
     void RemoveAt(INT_PTR i, INT_PTR count = 1) {
         if (i < 0 || count <= 0 || i >= GetSize()) return;
         INT_PTR end = std::min(GetSize(), i + count);
         m_data.erase(m_data.begin() + i, m_data.begin() + end);
     }
 
-    // Standard iteration for range-for loops.
+    /// Standard iteration for range-for loops.
     typename std::vector<TYPE>::iterator begin() { return m_data.begin(); }
     typename std::vector<TYPE>::iterator end() { return m_data.end(); }
     typename std::vector<TYPE>::const_iterator begin() const { return m_data.begin(); }

@@ -1,6 +1,7 @@
 #pragma once
-// CCriticalSection: a re-entrant lock; the owning thread may lock it again and
-// must unlock it as often as it locked it.
+/// @class CCriticalSection
+/// A re-entrant lock; the owning thread may lock it again and
+/// must unlock it as often as it locked it.
 #include <zep3/platform/SyncObject.h>
 
 #include <mutex>

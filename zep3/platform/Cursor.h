@@ -1,7 +1,8 @@
 #pragma once
-// Mouse cursors. Without a display the current cursor is only remembered, so
-// that code which sets cursor shapes runs unchanged and tests can read it
-// back; the standard shapes have fixed handles.
+/// @file
+/// Mouse cursors. Without a display the current cursor is only remembered, so
+/// that code which sets cursor shapes runs unchanged and tests can read it
+/// back; the standard shapes have fixed handles.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/WinTypes.h>
 
@@ -29,11 +30,11 @@ typedef uintptr_t ULONG_PTR;
 #define IDC_HAND MAKEINTRESOURCE(32649)
 #define IDC_APPSTARTING MAKEINTRESOURCE(32650)
 
-// The handle of a standard cursor (IDC_*, with a null instance). Cursors of
-// application resources are not supported: null.
+/// The handle of a standard cursor (IDC_*, with a null instance). Cursors of
+/// application resources are not supported: null.
 ZEP3_API HCURSOR LoadCursor(HINSTANCE instance, LPCSTR name);
-// Makes cursor the current one (null hides it); returns the previous one. Any thread.
+/// Makes cursor the current one (null hides it); returns the previous one. Any thread.
 ZEP3_API HCURSOR SetCursor(HCURSOR cursor);
 ZEP3_API HCURSOR GetCursor();
-// Screen position of the last mouse input delivered to a window.
+/// Screen position of the last mouse input delivered to a window.
 ZEP3_API BOOL GetCursorPos(LPPOINT point);

@@ -1,11 +1,12 @@
 #pragma once
-// CFileDialog: the framework's open and save file dialog.
-//
-// The library runs without a user interface, so a dialog answers IDCANCEL
-// unless the application (or a test) installs a hook with SetFileDialogHook
-// that answers in the user's place. A hook that answers IDOK sets the chosen
-// path; an open dialog with OFN_FILEMUSTEXIST still cancels when that path
-// does not exist, as the real dialog would not close on it.
+/// @class CFileDialog
+/// The framework's open and save file dialog.
+///
+/// The library runs without a user interface, so a dialog answers IDCANCEL
+/// unless the application (or a test) installs a hook with SetFileDialogHook
+/// that answers in the user's place. A hook that answers IDOK sets the chosen
+/// path; an open dialog with OFN_FILEMUSTEXIST still cancels when that path
+/// does not exist, as the real dialog would not close on it.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/String.h>
 
@@ -27,15 +28,15 @@ class CWnd;
 
 class ZEP3_API CFileDialog {
 public:
-    // `filter` is in the framework's form, "Description|*.ext||".
+    /// `filter` is in the framework's form, "Description|*.ext||".
     CFileDialog(bool openFileDialog, const char* defaultExtension = nullptr, const char* fileName = nullptr,
                 DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, const char* filter = nullptr,
                 CWnd* parent = nullptr);
     virtual ~CFileDialog() = default;
 
-    // IDOK with a chosen path, or IDCANCEL. Any thread may call it.
+    /// IDOK with a chosen path, or IDCANCEL. Any thread may call it.
     virtual INT_PTR DoModal();
-    // The chosen path; before DoModal, the initial file name.
+    /// The chosen path; before DoModal, the initial file name.
     CString GetPathName() const { return m_PathName; }
 
     bool IsOpenFileDialog() const { return m_bOpenFileDialog; }

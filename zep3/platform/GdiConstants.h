@@ -1,12 +1,13 @@
 #pragma once
-// Drawing constants, handle types and the small GDI records (pens, brushes,
-// palettes, text metrics, colour adjustment) with their Windows values and
-// layouts.
+/// @file
+/// Drawing constants, handle types and the small GDI records (pens, brushes,
+/// palettes, text metrics, colour adjustment) with their Windows values and
+/// layouts.
 #include <zep3/platform/GdiTypes.h>
 
-// GDI object handles. Every handle names an object of the drawing layer; null
-// means none. As on Windows, the typed handles convert to HGDIOBJ by themselves
-// (HFONT and HBITMAP are declared with the other handles).
+/// GDI object handles. Every handle names an object of the drawing layer; null
+/// means none. As on Windows, the typed handles convert to HGDIOBJ by themselves
+/// (HFONT and HBITMAP are declared with the other handles).
 typedef void* HGDIOBJ;
 struct HPEN__;
 typedef HPEN__* HPEN;
@@ -21,7 +22,8 @@ typedef HRGN__* HRGN;
 #define CLR_NONE 0xFFFFFFFFu
 #define GDI_ERROR 0xFFFFFFFFu
 
-// Pen styles.
+///@{
+/// Pen styles.
 #define PS_SOLID 0
 #define PS_DASH 1
 #define PS_DOT 2
@@ -30,13 +32,17 @@ typedef HRGN__* HRGN;
 #define PS_NULL 5
 #define PS_INSIDEFRAME 6
 #define PS_STYLE_MASK 0x0000000F
+///@}
 
-// Brush styles.
+///@{
+/// Brush styles.
 #define BS_SOLID 0
 #define BS_NULL 1
 #define BS_HOLLOW BS_NULL
+///@}
 
-// Mix modes of pens and brush interiors (SetROP2).
+///@{
+/// Mix modes of pens and brush interiors (SetROP2).
 #define R2_BLACK 1
 #define R2_NOTMERGEPEN 2
 #define R2_MASKNOTPEN 3
@@ -53,8 +59,10 @@ typedef HRGN__* HRGN;
 #define R2_MERGEPENNOT 14
 #define R2_MERGEPEN 15
 #define R2_WHITE 16
+///@}
 
-// Raster operations of the block transfers (pattern, source, destination).
+///@{
+/// Raster operations of the block transfers (pattern, source, destination).
 #define SRCCOPY 0x00CC0020u
 #define SRCPAINT 0x00EE0086u
 #define SRCAND 0x008800C6u
@@ -70,8 +78,10 @@ typedef HRGN__* HRGN;
 #define DSTINVERT 0x00550009u
 #define BLACKNESS 0x00000042u
 #define WHITENESS 0x00FF0062u
+///@}
 
-// Background modes, polygon fill modes, stretch modes.
+///@{
+/// Background modes, polygon fill modes, stretch modes.
 #define TRANSPARENT 1
 #define OPAQUE 2
 #define ALTERNATE 1
@@ -84,8 +94,10 @@ typedef HRGN__* HRGN;
 #define STRETCH_ORSCANS WHITEONBLACK
 #define STRETCH_DELETESCANS COLORONCOLOR
 #define STRETCH_HALFTONE HALFTONE
+///@}
 
-// Text alignment.
+///@{
+/// Text alignment.
 #define TA_NOUPDATECP 0
 #define TA_UPDATECP 1
 #define TA_LEFT 0
@@ -94,12 +106,16 @@ typedef HRGN__* HRGN;
 #define TA_TOP 0
 #define TA_BOTTOM 8
 #define TA_BASELINE 24
+///@}
 
-// ExtTextOut options.
+///@{
+/// ExtTextOut options.
 #define ETO_OPAQUE 0x0002
 #define ETO_CLIPPED 0x0004
+///@}
 
-// DrawText formats.
+///@{
+/// DrawText formats.
 #define DT_TOP 0x00000000
 #define DT_LEFT 0x00000000
 #define DT_CENTER 0x00000001
@@ -116,8 +132,10 @@ typedef HRGN__* HRGN;
 #define DT_NOPREFIX 0x00000800
 #define DT_INTERNAL 0x00001000
 #define DT_END_ELLIPSIS 0x00008000
+///@}
 
-// DrawEdge.
+///@{
+/// DrawEdge.
 #define BDR_RAISEDOUTER 0x0001
 #define BDR_SUNKENOUTER 0x0002
 #define BDR_RAISEDINNER 0x0004
@@ -133,8 +151,10 @@ typedef HRGN__* HRGN;
 #define BF_RECT (BF_LEFT | BF_TOP | BF_RIGHT | BF_BOTTOM)
 #define BF_MIDDLE 0x0800
 #define BF_ADJUST 0x2000
+///@}
 
-// Stock objects.
+///@{
+/// Stock objects.
 #define WHITE_BRUSH 0
 #define LTGRAY_BRUSH 1
 #define GRAY_BRUSH 2
@@ -153,8 +173,10 @@ typedef HRGN__* HRGN;
 #define DEFAULT_PALETTE 15
 #define SYSTEM_FIXED_FONT 16
 #define DEFAULT_GUI_FONT 17
+///@}
 
-// GetObject types.
+///@{
+/// GetObject types.
 #define OBJ_PEN 1
 #define OBJ_BRUSH 2
 #define OBJ_DC 3
@@ -163,16 +185,20 @@ typedef HRGN__* HRGN;
 #define OBJ_BITMAP 7
 #define OBJ_REGION 8
 #define OBJ_MEMDC 10
+///@}
 
-// Region results (Windows' ERROR is left out: the name is too common).
+///@{
+/// Region results (Windows' ERROR is left out: the name is too common).
 #define RGN_ERROR 0
 #define NULLREGION 1
 #define SIMPLEREGION 2
 #define COMPLEXREGION 3
 #define RGN_AND 1
 #define RGN_COPY 5
+///@}
 
-// GetDeviceCaps.
+///@{
+/// GetDeviceCaps.
 #define DRIVERVERSION 0
 #define TECHNOLOGY 2
 #define HORZSIZE 4
@@ -199,16 +225,20 @@ typedef HRGN__* HRGN;
 #define RC_DIBTODEV 0x0200
 #define RC_STRETCHBLT 0x0800
 #define RC_STRETCHDIB 0x2000
+///@}
 
-// Palette entry flags.
+///@{
+/// Palette entry flags.
 #define PC_RESERVED 0x01
 #define PC_EXPLICIT 0x02
 #define PC_NOCOLLAPSE 0x04
+///@}
 
-// DIB compression besides BI_RGB.
+/// DIB compression besides BI_RGB.
 #define BI_BITFIELDS 3
 
-// System colour indices.
+///@{
+/// System colour indices.
 #define COLOR_SCROLLBAR 0
 #define COLOR_BACKGROUND 1
 #define COLOR_ACTIVECAPTION 2
@@ -243,8 +273,10 @@ typedef HRGN__* HRGN;
 #define COLOR_3DHIGHLIGHT COLOR_BTNHIGHLIGHT
 #define COLOR_3DHILIGHT COLOR_BTNHIGHLIGHT
 #define COLOR_BTNHILIGHT COLOR_BTNHIGHLIGHT
+///@}
 
-// Font values besides those of GdiTypes.h.
+///@{
+/// Font values besides those of GdiTypes.h.
 #define FW_THIN 100
 #define FW_LIGHT 300
 #define FW_MEDIUM 500
@@ -261,7 +293,9 @@ typedef HRGN__* HRGN;
 #define TMPF_FIXED_PITCH 0x01
 #define TMPF_VECTOR 0x02
 #define TMPF_TRUETYPE 0x04
+///@}
 
+/// A pen as CPen::CreatePenIndirect takes it: style, width (x) and colour.
 struct LOGPEN {
     UINT lopnStyle;
     POINT lopnWidth;
@@ -269,12 +303,14 @@ struct LOGPEN {
 };
 static_assert(sizeof(LOGPEN) == 16, "LOGPEN is 16 bytes");
 
+/// A brush as CBrush::CreateBrushIndirect takes it: style and colour.
 struct LOGBRUSH {
     UINT lbStyle;
     COLORREF lbColor;
     UINT_PTR lbHatch;
 };
 
+/// One colour of a logical palette.
 struct PALETTEENTRY {
     BYTE peRed;
     BYTE peGreen;
@@ -283,8 +319,8 @@ struct PALETTEENTRY {
 };
 static_assert(sizeof(PALETTEENTRY) == 4, "PALETTEENTRY is 4 bytes");
 
-// A logical palette: palNumEntries entries follow the header (the record is
-// allocated with room for them, as on Windows).
+/// A logical palette: palNumEntries entries follow the header (the record is
+/// allocated with room for them, as on Windows).
 struct LOGPALETTE {
     WORD palVersion;
     WORD palNumEntries;
@@ -293,6 +329,8 @@ struct LOGPALETTE {
 typedef LOGPALETTE* LPLOGPALETTE;
 static_assert(offsetof(LOGPALETTE, palPalEntry) == 4, "palette entries at 4");
 
+/// The measures of the font selected into a device context, in pixels, as
+/// CDC::GetTextMetrics reports them.
 struct TEXTMETRIC {
     LONG tmHeight;
     LONG tmAscent;
@@ -318,8 +356,8 @@ struct TEXTMETRIC {
 typedef TEXTMETRIC* LPTEXTMETRIC;
 static_assert(sizeof(TEXTMETRIC) == 56, "TEXTMETRIC is 56 bytes");
 
-// Colour adjustment of halftone stretching. Accepted and kept by the device
-// context; this layer's halftone stretch does not apply it.
+/// Colour adjustment of halftone stretching. Accepted and kept by the device
+/// context; this layer's halftone stretch does not apply it.
 struct COLORADJUSTMENT {
     WORD caSize;
     WORD caFlags;
@@ -337,5 +375,5 @@ struct COLORADJUSTMENT {
 typedef COLORADJUSTMENT* LPCOLORADJUSTMENT;
 static_assert(sizeof(COLORADJUSTMENT) == 24, "COLORADJUSTMENT is 24 bytes");
 
-// LineDDA's per-point callback: x, y and the caller's value.
+/// LineDDA's per-point callback: x, y and the caller's value.
 typedef void (*LINEDDAPROC)(int x, int y, LPARAM data);

@@ -1,6 +1,7 @@
 #pragma once
-// GDI value records: colours, logical fonts and the bitmap headers, laid out
-// byte for byte as on Windows (little-endian, file header packed to 2 bytes).
+/// @file
+/// GDI value records: colours, logical fonts and the bitmap headers, laid out
+/// byte for byte as on Windows (little-endian, file header packed to 2 bytes).
 #include <zep3/platform/WinTypes.h>
 
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
@@ -18,6 +19,9 @@ constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>(c >> 16); }
 #define DEFAULT_CHARSET 1
 #define EASTEUROPE_CHARSET 238
 
+/// A font as CFont::CreateFontIndirect asks for it: height in pixels
+/// (negative: character height, positive: cell height), weight, italic,
+/// underline and the face name.
 struct LOGFONT {
     LONG lfHeight;
     LONG lfWidth;
@@ -42,6 +46,7 @@ static_assert(sizeof(LOGFONT) == 60, "LOGFONT is 60 bytes");
 #define DIB_PAL_COLORS 1
 
 #pragma pack(push, 2)
+/// The 14-byte header of a BMP file ("BM", file size, offset of the pixels).
 struct BITMAPFILEHEADER {
     WORD bfType;
     DWORD bfSize;
@@ -53,6 +58,9 @@ struct BITMAPFILEHEADER {
 static_assert(sizeof(BITMAPFILEHEADER) == 14, "BITMAPFILEHEADER is 14 bytes");
 static_assert(offsetof(BITMAPFILEHEADER, bfOffBits) == 10, "bfOffBits at 10");
 
+/// The 40-byte description of a device-independent bitmap: size, planes, bit
+/// count, compression and the number of colour-table entries. A positive
+/// height is bottom-up, a negative one top-down.
 struct BITMAPINFOHEADER {
     DWORD biSize;
     LONG biWidth;
@@ -69,6 +77,7 @@ struct BITMAPINFOHEADER {
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER is 40 bytes");
 static_assert(offsetof(BITMAPINFOHEADER, biBitCount) == 14, "biBitCount at 14");
 
+/// One colour-table entry, blue first.
 struct RGBQUAD {
     BYTE rgbBlue;
     BYTE rgbGreen;
@@ -79,13 +88,15 @@ static_assert(sizeof(RGBQUAD) == 4, "RGBQUAD is 4 bytes");
 
 typedef BITMAPINFOHEADER* LPBITMAPINFOHEADER;
 
+/// A bitmap description followed by its colour table (one entry declared; a
+/// palette image allocates room for the rest).
 struct BITMAPINFO {
     BITMAPINFOHEADER bmiHeader;
     RGBQUAD bmiColors[1];
 };
 typedef BITMAPINFO* LPBITMAPINFO;
 
-// A GDI bitmap's description.
+/// A GDI bitmap's description.
 struct BITMAP {
     LONG bmType;
     LONG bmWidth;
@@ -96,7 +107,7 @@ struct BITMAP {
     LPVOID bmBits;
 };
 
-// A DIB section's description (GetObject with sizeof(DIBSECTION)).
+/// A DIB section's description (GetObject with sizeof(DIBSECTION)).
 struct DIBSECTION {
     BITMAP dsBm;
     BITMAPINFOHEADER dsBmih;

@@ -1,7 +1,8 @@
 #pragma once
-// The calling thread's last error, with the Windows error numbers the
-// library's interfaces report. Every platform call that fails sets it; a
-// successful call may leave it unchanged, as on Windows.
+/// @file
+/// The calling thread's last error, with the Windows error numbers the
+/// library's interfaces report. Every platform call that fails sets it; a
+/// successful call may leave it unchanged, as on Windows.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/WinTypes.h>
 
@@ -51,10 +52,10 @@
 #define ERROR_BADKEY 1010L
 #define ERROR_KEY_DELETED 1018L
 
-// The last error of the calling thread (0 until a call fails).
+/// The last error of the calling thread (0 until a call fails).
 ZEP3_API DWORD GetLastError();
-// Sets the last error of the calling thread.
+/// Sets the last error of the calling thread.
 ZEP3_API void SetLastError(DWORD error);
-// The Windows error number that stands for a C library errno value
-// (ERROR_INVALID_FUNCTION for values without a closer match).
+/// The Windows error number that stands for a C library errno value
+/// (ERROR_INVALID_FUNCTION for values without a closer match).
 ZEP3_API DWORD ZEP3ErrorFromErrno(int err);

@@ -1,8 +1,9 @@
 #pragma once
-// CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>: a chained hash table with the
-// application framework's interface. The table has 17 buckets unless
-// InitHashTable chooses another size before the first insertion. POSITION
-// iteration visits every association once, in no particular order.
+/// @class CMap
+/// A chained hash table with the
+/// application framework's interface. The table has 17 buckets unless
+/// InitHashTable chooses another size before the first insertion. POSITION
+/// iteration visits every association once, in no particular order.
 #include <zep3/platform/String.h>
 #include <zep3/platform/WinTypes.h>
 
@@ -10,7 +11,7 @@
 #include <type_traits>
 #include <vector>
 
-// Hash of a key: integers and pointers by value, texts by their bytes.
+/// Hash of a key: integers and pointers by value, texts by their bytes.
 template <class ARG_KEY> inline UINT HashKey(ARG_KEY key) {
     if constexpr (std::is_pointer_v<ARG_KEY>) return static_cast<UINT>(reinterpret_cast<uintptr_t>(key) >> 4);
     else return static_cast<UINT>(static_cast<uintptr_t>(key) >> 4);
@@ -39,6 +40,8 @@ template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE> class CMap {
     };
 
 public:
+    ///@{
+    /// An empty map, or a deep copy of another.
     CMap() = default;
     CMap(const CMap& other) { CopyFrom(other); }
     CMap& operator=(const CMap& other) {
@@ -48,14 +51,20 @@ public:
         }
         return *this;
     }
+    ///@}
     ~CMap() { RemoveAll(); }
 
+    ///@{
+    /// The number of associations.
     INT_PTR GetCount() const { return m_count; }
     INT_PTR GetSize() const { return m_count; }
+    ///@}
+    /// True when the map has no associations.
     bool IsEmpty() const { return m_count == 0; }
+    /// The number of buckets.
     UINT GetHashTableSize() const { return m_tableSize; }
 
-    // Takes effect while the map is empty.
+    /// Takes effect while the map is empty.
     void InitHashTable(UINT size, bool = true) {
         if (m_count == 0 && size > 0) {
             m_buckets.clear();
@@ -63,15 +72,18 @@ public:
         }
     }
 
+    /// Copies the value of key into value; false (value unchanged) when absent.
     bool Lookup(ARG_KEY key, VALUE& value) const {
         const Assoc* a = Find(key);
         if (a) value = a->value;
         return a != nullptr;
     }
+    /// The value of key, or null when absent.
     const VALUE* PLookup(ARG_KEY key) const {
         const Assoc* a = Find(key);
         return a ? &a->value : nullptr;
     }
+    /// The value of key, inserted value-initialised when absent.
     VALUE& operator[](ARG_KEY key) {
         Assoc* a = Find(key);
         if (a) return a->value;
@@ -82,7 +94,9 @@ public:
         ++m_count;
         return head->value;
     }
+    /// Inserts or replaces the value of key.
     void SetAt(ARG_KEY key, ARG_VALUE value) { (*this)[key] = value; }
+    /// Removes key's association; false when absent.
     bool RemoveKey(ARG_KEY key) {
         if (m_buckets.empty()) return false;
         for (Assoc** link = &m_buckets[HashKey<ARG_KEY>(key) % m_tableSize]; *link; link = &(*link)->next) {
@@ -96,6 +110,7 @@ public:
         }
         return false;
     }
+    /// Removes every association.
     void RemoveAll() {
         for (Assoc* head : m_buckets) {
             while (head) {
@@ -108,7 +123,11 @@ public:
         m_count = 0;
     }
 
+    /// Starts an iteration: pass the result to GetNextAssoc until it becomes
+    /// null. Null for an empty map.
     POSITION GetStartPosition() const { return m_count ? BEFORE_START_POSITION : nullptr; }
+    /// Copies out the next association and moves p on (null after the last one).
+    /// The map must not change during the iteration.
     void GetNextAssoc(POSITION& p, KEY& key, VALUE& value) const {
         const Assoc* a = p == BEFORE_START_POSITION ? FirstFrom(0) : reinterpret_cast<const Assoc*>(p);
         if (!a) {

@@ -1,8 +1,9 @@
 #pragma once
-// Message boxes without a screen: the text goes to standard error and to the
-// message-box hook, and the answer is IDOK unless the hook gives another.
-// An application routes the texts to its log and a test scripts answers by
-// setting the hook. Callable from any thread.
+/// @file
+/// Message boxes without a screen: the text goes to standard error and to the
+/// message-box hook, and the answer is IDOK unless the hook gives another.
+/// An application routes the texts to its log and a test scripts answers by
+/// setting the hook. Callable from any thread.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/WinTypes.h>
 
@@ -27,17 +28,17 @@
 #define IDYES 6
 #define IDNO 7
 
-// Sees every message box: its text, caption (may be empty) and MB_* style.
-// Returns the answer, or 0 to answer IDOK.
+/// Sees every message box: its text, caption (may be empty) and MB_* style.
+/// Returns the answer, or 0 to answer IDOK.
 typedef int (*ZEP3MessageBoxHook)(const char* text, const char* caption, UINT type, void* context);
 
-// Installs the hook (null: none) with a context passed back to it; returns
-// the previous hook.
+/// Installs the hook (null: none) with a context passed back to it; returns
+/// the previous hook.
 ZEP3_API ZEP3MessageBoxHook ZEP3SetMessageBoxHook(ZEP3MessageBoxHook hook, void* context);
 
-// The window is not used. Returns the answer (IDOK without a hook).
+/// The window is not used. Returns the answer (IDOK without a hook).
 ZEP3_API int MessageBox(HWND window, LPCSTR text, LPCSTR caption, UINT type);
-// A message box with the application's caption (empty here).
+/// A message box with the application's caption (empty here).
 ZEP3_API int AfxMessageBox(LPCSTR text, UINT type = MB_OK, UINT helpId = 0);
-// A message box with string id of the string tables (CString::LoadString).
+/// A message box with string id of the string tables (CString::LoadString).
 ZEP3_API int AfxMessageBox(UINT promptId, UINT type = MB_OK, UINT helpId = (UINT)-1);

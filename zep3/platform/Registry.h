@@ -1,11 +1,12 @@
 #pragma once
-// The registry: keys holding named, typed values, kept in one file per root
-// ("HKEY_CURRENT_USER", ...) in the folder $ZEP3_REGISTRY_DIR, else
-// $XDG_CONFIG_HOME/zep3/registry, else ~/.config/zep3/registry. Key paths use
-// backslashes; key and value names ignore case. Every change rewrites its
-// root's file under a lock and replaces it atomically, so other threads and
-// processes see a change completely or not at all, and a crash never leaves a
-// damaged file. Results are ERROR_* numbers (ERROR_SUCCESS on success).
+/// @file
+/// The registry: keys holding named, typed values, kept in one file per root
+/// ("HKEY_CURRENT_USER", ...) in the folder $ZEP3_REGISTRY_DIR, else
+/// $XDG_CONFIG_HOME/zep3/registry, else ~/.config/zep3/registry. Key paths use
+/// backslashes; key and value names ignore case. Every change rewrites its
+/// root's file under a lock and replaces it atomically, so other threads and
+/// processes see a change completely or not at all, and a crash never leaves a
+/// damaged file. Results are ERROR_* numbers (ERROR_SUCCESS on success).
 #include <zep3/platform/Export.h>
 #include <zep3/platform/LastError.h>
 #include <zep3/platform/WinTypes.h>
@@ -39,22 +40,22 @@
 typedef DWORD REGSAM;
 typedef HKEY* PHKEY;
 
-// Opens an existing key below an open key or a root; ERROR_FILE_NOT_FOUND
-// when there is none. The handle allows what access asks for.
+/// Opens an existing key below an open key or a root; ERROR_FILE_NOT_FOUND
+/// when there is none. The handle allows what access asks for.
 ZEP3_API LONG RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
-// Opens a key, creating it and its missing parents first. disposition (may
-// be null) tells which happened. Class, options and security are ignored.
+/// Opens a key, creating it and its missing parents first. disposition (may
+/// be null) tells which happened. Class, options and security are ignored.
 ZEP3_API LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
                              void* securityAttributes, PHKEY result, LPDWORD disposition);
-// Reads a value (null or empty name: the key's default value). type and data
-// may be null; dataSize receives the value's length. A buffer too small gives
-// ERROR_MORE_DATA; a missing value ERROR_FILE_NOT_FOUND. REG_SZ values come
-// with their terminating zero.
+/// Reads a value (null or empty name: the key's default value). type and data
+/// may be null; dataSize receives the value's length. A buffer too small gives
+/// ERROR_MORE_DATA; a missing value ERROR_FILE_NOT_FOUND. REG_SZ values come
+/// with their terminating zero.
 ZEP3_API LONG RegQueryValueEx(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                               LPDWORD dataSize);
-// Stores a value of size bytes with its type.
+/// Stores a value of size bytes with its type.
 ZEP3_API LONG RegSetValueEx(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
-// Removes a value; ERROR_FILE_NOT_FOUND when there is none.
+/// Removes a value; ERROR_FILE_NOT_FOUND when there is none.
 ZEP3_API LONG RegDeleteValue(HKEY key, LPCSTR valueName);
-// Releases a handle from RegOpenKeyEx or RegCreateKeyEx.
+/// Releases a handle from RegOpenKeyEx or RegCreateKeyEx.
 ZEP3_API LONG RegCloseKey(HKEY key);

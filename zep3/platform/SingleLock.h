@@ -1,6 +1,7 @@
 #pragma once
-// CSingleLock: holds one synchronisation object for a scope; unlocks it on
-// destruction if still held.
+/// @class CSingleLock
+/// Holds one synchronisation object for a scope; unlocks it on
+/// destruction if still held.
 #include <zep3/platform/SyncObject.h>
 
 class ZEP3_API CSingleLock {

@@ -1,5 +1,6 @@
 #pragma once
-// CStringArray: an array of CString.
+/// @class CStringArray
+/// An array of CString.
 #include <zep3/platform/Array.h>
 #include <zep3/platform/String.h>
 

@@ -1,5 +1,6 @@
 #pragma once
-// CSyncObject: the base of the lockable synchronisation objects.
+/// @class CSyncObject
+/// The base of the lockable synchronisation objects.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/WinTypes.h>
 
@@ -10,7 +11,7 @@
 class ZEP3_API CSyncObject {
 public:
     virtual ~CSyncObject() = default;
-    // True when acquired within the time-out (milliseconds, INFINITE waits).
+    /// True when acquired within the time-out (milliseconds, INFINITE waits).
     virtual bool Lock(DWORD timeout = INFINITE) = 0;
     virtual bool Unlock() = 0;
 };

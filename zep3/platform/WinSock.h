@@ -1,16 +1,17 @@
 #pragma once
-// Windows Sockets on Linux: the handle type, the event bits of the socket
-// classes, the WSA error numbers and the start-up calls.
-//
-// The socket data types and the BSD helpers (sockaddr_in, in_addr, hostent,
-// gethostname, gethostbyname, inet_addr, inet_ntoa, htons, ...) are the
-// system's own: Winsock took them from BSD with the same names, fields and
-// results, so applications use them as they are. Option names and levels
-// (SOL_SOCKET, SO_REUSEADDR, IPPROTO_IP, IP_ADD_MEMBERSHIP, FIONBIO, ...)
-// carry the system's values.
-//
-// Socket calls report failures through GetLastError (WSAGetLastError) with
-// the Windows numbers below; WSAStartup is not required before them.
+/// @file
+/// Windows Sockets on Linux: the handle type, the event bits of the socket
+/// classes, the WSA error numbers and the start-up calls.
+///
+/// The socket data types and the BSD helpers (sockaddr_in, in_addr, hostent,
+/// gethostname, gethostbyname, inet_addr, inet_ntoa, htons, ...) are the
+/// system's own: Winsock took them from BSD with the same names, fields and
+/// results, so applications use them as they are. Option names and levels
+/// (SOL_SOCKET, SO_REUSEADDR, IPPROTO_IP, IP_ADD_MEMBERSHIP, FIONBIO, ...)
+/// carry the system's values.
+///
+/// Socket calls report failures through GetLastError (WSAGetLastError) with
+/// the Windows numbers below; WSAStartup is not required before them.
 #include <zep3/platform/Export.h>
 #include <zep3/platform/WinTypes.h>
 
@@ -39,7 +40,8 @@ typedef struct hostent* LPHOSTENT;
 #define HIBYTE(w) ((BYTE)(((w) >> 8) & 0xFF))
 #endif
 
-// Events a socket asks for (AsyncSelect, Create, Attach).
+///@{
+/// Events a socket asks for (AsyncSelect, Create, Attach).
 #define FD_READ 0x01
 #define FD_WRITE 0x02
 #define FD_OOB 0x04
@@ -47,8 +49,10 @@ typedef struct hostent* LPHOSTENT;
 #define FD_CONNECT 0x10
 #define FD_CLOSE 0x20
 #define FD_ALL_EVENTS (FD_READ | FD_WRITE | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE)
+///@}
 
-// Error numbers of Windows Sockets.
+///@{
+/// Error numbers of Windows Sockets.
 #define WSABASEERR 10000
 #define WSAEINTR 10004
 #define WSAEBADF 10009
@@ -94,10 +98,13 @@ typedef struct hostent* LPHOSTENT;
 #define WSATRY_AGAIN 11002
 #define WSANO_RECOVERY 11003
 #define WSANO_DATA 11004
+///@}
 
 #define WSADESCRIPTION_LEN 256
 #define WSASYS_STATUS_LEN 128
 
+/// What WSAStartup reports: the version in use and the implementation's
+/// description.
 struct WSADATA {
     WORD wVersion;
     WORD wHighVersion;
@@ -109,17 +116,17 @@ struct WSADATA {
 };
 typedef WSADATA* LPWSADATA;
 
-// Starts the socket library: always available here. Answers 0 and fills
-// data (version 2.2 at most, the requested one when lower); versions below
-// 1.1 answer WSAVERNOTSUPPORTED. Calls are counted for WSACleanup.
+/// Starts the socket library: always available here. Answers 0 and fills
+/// data (version 2.2 at most, the requested one when lower); versions below
+/// 1.1 answer WSAVERNOTSUPPORTED. Calls are counted for WSACleanup.
 ZEP3_API int WSAStartup(WORD versionRequested, LPWSADATA data);
-// Ends one WSAStartup: 0, or SOCKET_ERROR (WSANOTINITIALISED) when none is left.
+/// Ends one WSAStartup: 0, or SOCKET_ERROR (WSANOTINITIALISED) when none is left.
 ZEP3_API int WSACleanup();
-// The calling thread's last error (the same value as GetLastError).
+/// The calling thread's last error (the same value as GetLastError).
 ZEP3_API int WSAGetLastError();
 ZEP3_API void WSASetLastError(int error);
-// The framework's start-up of the socket classes: WSAStartup(1.1); TRUE.
+/// The framework's start-up of the socket classes: WSAStartup(1.1); TRUE.
 ZEP3_API BOOL AfxSocketInit(WSADATA* data = nullptr);
-// The Windows Sockets number for a C library errno value of a socket call
-// (WSAEINVAL for values without a closer match).
+/// The Windows Sockets number for a C library errno value of a socket call
+/// (WSAEINVAL for values without a closer match).
 ZEP3_API int ZEP3SocketErrorFromErrno(int err);

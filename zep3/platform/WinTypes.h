@@ -1,7 +1,8 @@
 #pragma once
-// The Windows integer, handle and record types the library's interfaces use,
-// with their Windows sizes. LONG and DWORD are 32 bits as on Windows, whatever
-// `long` is on this platform.
+/// @file
+/// The Windows integer, handle and record types the library's interfaces use,
+/// with their Windows sizes. LONG and DWORD are 32 bits as on Windows, whatever
+/// `long` is on this platform.
 #include <cstddef>
 #include <cstdint>
 
@@ -40,7 +41,7 @@ typedef INT* LPINT;
 typedef DWORD COLORREF;
 typedef LONG HRESULT;
 
-// A 128-bit identifier (display devices, dial-up entries).
+/// A 128-bit identifier (display devices, dial-up entries).
 struct GUID {
     DWORD Data1;
     WORD Data2;
@@ -56,7 +57,7 @@ static_assert(sizeof(GUID) == 16, "GUID is 16 bytes");
 #define FALSE 0
 #endif
 
-// Opaque handles: null means none.
+/// Opaque handles: null means none.
 typedef void* HANDLE;
 struct HWND__;
 typedef HWND__* HWND;
@@ -76,14 +77,17 @@ typedef HDC__* HDC;
 typedef void* HGLOBAL;
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
+/// A point in pixels; CPoint is its class form.
 struct POINT {
     LONG x;
     LONG y;
 };
+/// An extent in pixels; CSize is its class form.
 struct SIZE {
     LONG cx;
     LONG cy;
 };
+/// A rectangle in pixels, right and bottom exclusive; CRect is its class form.
 struct RECT {
     LONG left;
     LONG top;
@@ -95,7 +99,7 @@ typedef SIZE* LPSIZE;
 typedef RECT* LPRECT;
 typedef const RECT* LPCRECT;
 
-// Calendar time, eight 16-bit fields.
+/// Calendar time, eight 16-bit fields.
 struct SYSTEMTIME {
     WORD wYear;
     WORD wMonth;
@@ -108,6 +112,7 @@ struct SYSTEMTIME {
 };
 typedef SYSTEMTIME* LPSYSTEMTIME;
 
+/// A signed 64-bit value, whole (QuadPart) or as its two 32-bit halves.
 union LARGE_INTEGER {
     struct {
         DWORD LowPart;
@@ -116,6 +121,7 @@ union LARGE_INTEGER {
     LONGLONG QuadPart;
 };
 
+/// An unsigned 64-bit value, whole (QuadPart) or as its two 32-bit halves.
 union ULARGE_INTEGER {
     struct {
         DWORD LowPart;
@@ -125,7 +131,7 @@ union ULARGE_INTEGER {
 };
 typedef ULARGE_INTEGER* PULARGE_INTEGER;
 
-// Iteration handle of the list and map collections.
+/// Iteration handle of the list and map collections.
 struct ZEP3Position;
 typedef ZEP3Position* POSITION;
 #define BEFORE_START_POSITION ((POSITION)(intptr_t)-1)

@@ -1,7 +1,8 @@
 #pragma once
-// CWindowDC: a device context on a whole window. Windows here have no frame,
-// so the whole window is its client area and this is CClientDC by another
-// name.
+/// @class CWindowDC
+/// A device context on a whole window. Windows here have no frame,
+/// so the whole window is its client area and this is CClientDC by another
+/// name.
 #include <zep3/platform/ClientDC.h>
 
 class ZEP3_API CWindowDC : public CClientDC {

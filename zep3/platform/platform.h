@@ -1,5 +1,6 @@
 #pragma once
-// The platform layer's public headers.
+/// @file
+/// The platform layer's public headers.
 #include <zep3/platform/Archive.h>
 #include <zep3/platform/ArchiveException.h>
 #include <zep3/platform/Array.h>

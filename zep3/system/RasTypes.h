@@ -1,8 +1,9 @@
 #pragma once
-// The dial-up networking records and numbers that CRas's interface uses:
-// the connection handle, the connection states, the entry properties record
-// (2884 bytes, the layout of the platform version the library was built
-// for) and the dial-up error numbers.
+/// @file
+/// The dial-up networking records and numbers that CRas's interface uses:
+/// the connection handle, the connection states, the entry properties record
+/// (2884 bytes, the layout of the platform version the library was built
+/// for) and the dial-up error numbers.
 #include <zep3/platform/WinTypes.h>
 
 struct HRASCONN__;
@@ -20,9 +21,11 @@ typedef HRASCONN__* HRASCONN;
 #define RAS_MaxDnsSuffix 256
 #define RAS_MAX_PATH 260
 
-// Device types as the phonebook names them.
+///@{
+/// Device types as the phonebook names them.
 #define RASDT_Modem "modem"
 #define RASDT_Isdn "isdn"
+///@}
 
 enum RASCONNSTATE {
     RASCS_OpenPort = 0,
@@ -58,10 +61,14 @@ enum RASCONNSTATE {
     RASCS_Disconnected
 };
 
+/// An IPv4 address of a dial-up entry, one byte per part (a.b.c.d).
 struct RASIPADDR {
     BYTE a, b, c, d;
 };
 
+/// The properties of one phonebook entry (RasGetEntryProperties and
+/// RasSetEntryProperties): the number to dial, the device, the addresses
+/// and the options. Set dwSize before a call.
 struct RASENTRY {
     DWORD dwSize;
     DWORD dwfOptions;
@@ -119,7 +126,8 @@ static_assert(offsetof(RASENTRY, szLocalPhoneNumber) == 27 && offsetof(RASENTRY,
                   offsetof(RASENTRY, dwRedialPause) == 2880,
               "entry properties layout");
 
-// Dial-up error numbers (600 and up).
+///@{
+/// Dial-up error numbers (600 and up).
 #define PENDING 600
 #define ERROR_BUFFER_TOO_SMALL 603
 #define ERROR_CANNOT_SET_PORT_INFO 605
@@ -161,3 +169,4 @@ static_assert(offsetof(RASENTRY, szLocalPhoneNumber) == 27 && offsetof(RASENTRY,
 #define ERROR_PPP_LCP_TERMINATED 734
 #define ERROR_PPP_LOOPBACK_DETECTED 737
 #define ERROR_PPP_NO_ADDRESS_ASSIGNED 738
+///@}

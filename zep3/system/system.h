@@ -1,5 +1,6 @@
 #pragma once
-// System utilities: dial-up connections and network adapter information.
+/// @file
+/// System utilities: dial-up connections and network adapter information.
 #include <zep3/system/IpHelperTypes.h>
 #include <zep3/system/NetworkAdapter.h>
 #include <zep3/system/Ras.h>

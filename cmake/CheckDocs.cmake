@@ -1,0 +1,22 @@
+# cmake -DDOXYGEN=<program> -DDIR=<folder with Doxyfile> -P CheckDocs.cmake
+# Runs Doxygen and fails, listing them, while any public class or struct has
+# no doc comment. Other warnings are shown but do not fail.
+file(REMOVE ${DIR}/warnings.log)
+execute_process(COMMAND ${DOXYGEN} ${DIR}/Doxyfile RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "doxygen failed (${result})")
+endif()
+file(STRINGS ${DIR}/warnings.log warnings)
+set(undocumented)
+foreach(line IN LISTS warnings)
+  if(line MATCHES "warning: Compound .* is not documented")
+    list(APPEND undocumented "${line}")
+  endif()
+endforeach()
+list(LENGTH warnings total)
+list(LENGTH undocumented count)
+message(STATUS "doxygen: ${total} warnings, ${count} about undocumented classes")
+if(count GREATER 0)
+  list(JOIN undocumented "\n" text)
+  message(FATAL_ERROR "Public classes without a doc comment:\n${text}")
+endif()

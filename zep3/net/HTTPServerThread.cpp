@@ -4,6 +4,7 @@
 #include <zep3/net/detail/HTTPServerConnections.h>
 #include <zep3/platform/detail/Posix.h>
 
+#include <cerrno>
 #include <poll.h>
 #include <unistd.h>
 
@@ -25,7 +26,7 @@ CHTTPServerThread::~CHTTPServerThread() {
 
 BOOL CHTTPServerThread::InitInstance() {
     CThreadManager::Register(m_nThreadID, "HTTP Server", nullptr);
-    if (m_hSocket == INVALID_SOCKET || !m_Socket.Attach(m_hSocket)) return FALSE;
+    if (m_hSocket == INVALID_SOCKET || !m_Socket.Attach(m_hSocket, FD_ALL_EVENTS)) return FALSE;
     m_hSocket = INVALID_SOCKET;
     m_Socket.m_pThread = this;
     m_Socket.m_pHTTPServer = m_pHTTPServer;
@@ -62,13 +63,14 @@ void CALLBACK CHTTPServerThread::OnTimeout(HWND, UINT, UINT_PTR, DWORD) {
 
 void CHTTPServerThread::DrainAfterAnswer() {
     const int fd = static_cast<int>(m_Socket.m_hSocket);
-    const zep3::detail::Deadline deadline = zep3::detail::Deadline::After(kDrainMilliseconds);
     char buffer[4096];
-    for (size_t drained = 0; drained < kDrainBytes;) {
+    ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    // Nothing beyond the request has come: the usual case, and no reset to fear.
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    const zep3::detail::Deadline deadline = zep3::detail::Deadline::After(kDrainMilliseconds);
+    for (size_t drained = 0; n > 0 && drained < kDrainBytes; n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) {
+        drained += size_t(n);
         pollfd p = {fd, POLLIN, 0};
         if (poll(&p, 1, deadline.RemainingMilliseconds()) <= 0) return;
-        const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n <= 0) return; // closed by the browser (or failed): done
-        drained += size_t(n);
     }
 }

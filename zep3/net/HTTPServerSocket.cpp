@@ -34,9 +34,11 @@ void CHTTPServerSocket::OnAccept(int errorCode) {
 }
 
 bool CHTTPServerSocket::HandOver(SOCKET connection) {
-    zep3::detail::HTTPServerConnections* connections = m_pHTTPServer ? m_pHTTPServer->m_pConnections.get() : nullptr;
+    zep3::detail::HTTPServerConnections* connections =
+        m_pHTTPServer ? m_pHTTPServer->m_pConnections.get() : nullptr;
     if (!connections || !connections->Reserve(m_pHTTPServer->GetMaxConnections())) return false;
-    auto* thread = AfxBeginThread<CHTTPServerThread>(THREAD_PRIORITY_NORMAL, kConnectionStackSize, CREATE_SUSPENDED);
+    auto* thread =
+        AfxBeginThread<CHTTPServerThread>(THREAD_PRIORITY_NORMAL, kConnectionStackSize, CREATE_SUSPENDED);
     if (!thread) {
         connections->Ended(0);
         return false;

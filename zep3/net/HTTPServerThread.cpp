@@ -4,7 +4,6 @@
 #include <zep3/net/detail/HTTPServerConnections.h>
 #include <zep3/platform/detail/Posix.h>
 
-#include <cerrno>
 #include <poll.h>
 #include <unistd.h>
 
@@ -63,14 +62,15 @@ void CALLBACK CHTTPServerThread::OnTimeout(HWND, UINT, UINT_PTR, DWORD) {
 
 void CHTTPServerThread::DrainAfterAnswer() {
     const int fd = static_cast<int>(m_Socket.m_hSocket);
-    char buffer[4096];
-    ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-    // Nothing beyond the request has come: the usual case, and no reset to fear.
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
     const zep3::detail::Deadline deadline = zep3::detail::Deadline::After(kDrainMilliseconds);
-    for (size_t drained = 0; n > 0 && drained < kDrainBytes; n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) {
-        drained += size_t(n);
+    char buffer[4096];
+    for (size_t drained = 0; drained < kDrainBytes;) {
         pollfd p = {fd, POLLIN, 0};
-        if (poll(&p, 1, deadline.RemainingMilliseconds()) <= 0) return;
+        if (drained > 0 && poll(&p, 1, deadline.RemainingMilliseconds()) <= 0) return;
+        const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        // Nothing waiting at first is the usual case: no reset to fear, no
+        // wait. Later: closed by the browser (or failed), done.
+        if (n <= 0) return;
+        drained += size_t(n);
     }
 }

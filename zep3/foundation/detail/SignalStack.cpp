@@ -64,7 +64,8 @@ thread_local AltStack tlsAltStack;
 
 char* MapStack() {
     const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    void* memory = mmap(nullptr, MappedSize(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    void* memory =
+        mmap(nullptr, MappedSize(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
     if (memory == MAP_FAILED) return nullptr;
     mprotect(memory, page, PROT_NONE);
     return static_cast<char*>(memory);

@@ -19,6 +19,7 @@ scratch=$(mktemp -d)
 chmod 755 "$scratch" # nginx's workers may run as another user
 server_pid= nginx_pid=
 cleanup() {
+  set +e # a killed process's status must not end the cleanup before nginx is stopped
   # The server has no way out but a signal it cannot catch.
   [[ -n $server_pid ]] && kill -KILL "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
   [[ -n $nginx_pid ]] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null

@@ -88,19 +88,22 @@ CONTEXT s_parkedRegisters;
 } // namespace
 
 void CThreadManager::Register(unsigned int id, const char* name, const char* appName) {
+    // The system calls first, outside the lock that every thread start and
+    // end takes.
+    SetThreadSystemName(name, id);
+    HANDLE handle = OpenThread(THREAD_ALL_ACCESS, FALSE, id);
+    if (id == RawThreadId()) EnsureAltSignalStack();
     RegistryLock lock;
     if (appName) SetAppName(appName);
-    SetThreadSystemName(name, id);
     SThreadInfo* info = new SThreadInfo();
     info->m_SuspendCount = -1;
     CopyText(info->m_Name, sizeof info->m_Name, m_AppName);
     size_t used = std::strlen(info->m_Name);
     if (used + 1 < sizeof info->m_Name) info->m_Name[used++] = ':';
     CopyText(info->m_Name + used, sizeof info->m_Name - used, name);
-    info->m_hThread = OpenThread(THREAD_ALL_ACCESS, FALSE, id);
+    info->m_hThread = handle;
     if (SThreadInfo* old = Find(id)) Release(old);
     m_ThreadInfoMap[id] = info;
-    if (id == RawThreadId()) EnsureAltSignalStack();
 }
 
 void CThreadManager::UnRegister(unsigned int id) {

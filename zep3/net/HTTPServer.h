@@ -36,7 +36,7 @@
 #include <memory>
 
 namespace zep3::detail {
-struct HTTPServerConnections;
+class HTTPServerConnections;
 }
 
 class ZEP3_API CHTTPServer {

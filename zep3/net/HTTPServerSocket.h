@@ -16,4 +16,9 @@ public:
     void OnAccept(int errorCode) override;
 
     CHTTPServer* m_pHTTPServer;
+
+protected:
+    // Starts a connection thread for the accepted socket; false (the caller
+    // closes it) when none can be had.
+    bool HandOver(SOCKET connection);
 };

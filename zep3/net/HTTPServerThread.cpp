@@ -25,7 +25,7 @@ CHTTPServerThread::~CHTTPServerThread() {
 
 BOOL CHTTPServerThread::InitInstance() {
     CThreadManager::Register(m_nThreadID, "HTTP Server", nullptr);
-    if (m_hSocket == INVALID_SOCKET || !m_Socket.Attach(m_hSocket)) return FALSE;
+    if (m_hSocket == INVALID_SOCKET || !m_Socket.Attach(m_hSocket, FD_ALL_EVENTS)) return FALSE;
     m_hSocket = INVALID_SOCKET;
     m_Socket.m_pThread = this;
     m_Socket.m_pHTTPServer = m_pHTTPServer;
@@ -66,9 +66,11 @@ void CHTTPServerThread::DrainAfterAnswer() {
     char buffer[4096];
     for (size_t drained = 0; drained < kDrainBytes;) {
         pollfd p = {fd, POLLIN, 0};
-        if (poll(&p, 1, deadline.RemainingMilliseconds()) <= 0) return;
+        if (drained > 0 && poll(&p, 1, deadline.RemainingMilliseconds()) <= 0) return;
         const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n <= 0) return; // closed by the browser (or failed): done
+        // Nothing waiting at first is the usual case: no reset to fear, no
+        // wait. Later: closed by the browser (or failed), done.
+        if (n <= 0) return;
         drained += size_t(n);
     }
 }

@@ -33,8 +33,9 @@ public:
 protected:
     /// The time limit has passed: cut the connection.
     static void CALLBACK OnTimeout(HWND, UINT, UINT_PTR, DWORD);
-    /// Reads and drops what the browser still sends after the answer, until
-    /// it closes or a short time has passed.
+    /// When the browser has sent more than its request, reads and drops it
+    /// until the browser closes or a short time has passed; otherwise returns
+    /// at once (one request per connection: a browser sends nothing more).
     void DrainAfterAnswer();
 
     UINT_PTR m_nTimer;

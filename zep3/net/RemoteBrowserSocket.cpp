@@ -144,10 +144,11 @@ void CRemoteBrowserSocket::SendLoginPage(const CString& message, const CString& 
 }
 
 bool CRemoteBrowserSocket::SendAnswer(const CString& header, const void* body, int size) {
-    // Header and body leave in one segment; the shut sending side tells the
-    // browser at once that the answer is complete.
-    m_bLinger = Send(header, header.GetLength(), size > 0 ? MSG_MORE : 0) != SOCKET_ERROR &&
-                (size <= 0 || Send(body, size) != SOCKET_ERROR) && ShutDown(sends);
+    // Held back (MSG_MORE) until the sending side is shut, which sends it all
+    // with the end of the answer: header, body and end come in one segment
+    // (when they fit), and the browser reads the whole answer at one wake-up.
+    m_bLinger = Send(header, header.GetLength(), MSG_MORE) != SOCKET_ERROR &&
+                (size <= 0 || Send(body, size, MSG_MORE) != SOCKET_ERROR) && ShutDown(sends);
     return m_bLinger;
 }
 

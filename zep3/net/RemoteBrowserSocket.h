@@ -33,8 +33,9 @@ public:
     /// Set once the request has been answered or refused: nothing more is read.
     bool m_bDone;
     /// Set once the whole answer has gone and the sending side is shut: the
-    /// thread then reads what the browser still sends until it closes, so that
-    /// unread bytes cannot turn the close into a reset that loses the answer.
+    /// thread then reads what the browser sent beyond its request until it
+    /// closes, so that unread bytes cannot turn the close into a reset that
+    /// loses the answer.
     bool m_bLinger;
 
 protected:

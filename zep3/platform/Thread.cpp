@@ -163,16 +163,24 @@ struct ThreadEnd {
     }
 };
 
+// Publishes the thread's id unless its creator has done so already; either
+// may come first.
+void Publish(const std::shared_ptr<ThreadObject>& t, pthread_t thread, DWORD tid) {
+    t->thread = thread;
+    if (t->tid != 0) return;
+    t->tid = tid;
+    Remember(t);
+}
+
 void* Trampoline(void* param) {
     std::unique_ptr<StartBlock> start(static_cast<StartBlock*>(param));
     ThreadObject& t = *start->object;
     Bind(start->object);
-    EnsureThreadQueue(); // messages can be posted to it as soon as it is known
+    EnsureThreadQueue(); // first, so that messages can be posted to it soon
     {
         std::lock_guard<std::mutex> hold(t.suspendLock);
-        t.thread = pthread_self();
-        t.tid = tlsTid;
-        Remember(start->object);
+        Publish(start->object, pthread_self(), tlsTid);
+        t.begun = true;
     }
     t.gate.notify_all();
     ThreadEnd end{t};
@@ -184,6 +192,22 @@ void* Trampoline(void* param) {
     end.code = start->body(start->arg);
     pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
     return nullptr;
+}
+
+// The kernel id of a thread, from the id of its CPU-time clock: the kernel
+// encodes a thread clock as the complement of the id shifted left by three,
+// with the low bits 6. Glibc fills in the id before pthread_create returns,
+// so the creator learns it without waiting for the thread to run. 0 where
+// that encoding does not hold (checked once on the calling thread).
+DWORD ThreadIdFromClock(pthread_t thread) {
+    clockid_t clock;
+    if (pthread_getcpuclockid(thread, &clock) != 0 || (clock & 7) != 6) return 0;
+    return static_cast<DWORD>(~(clock >> 3));
+}
+
+DWORD CreatedThreadId(pthread_t thread) {
+    static const bool encodingHolds = ThreadIdFromClock(pthread_self()) == SystemThreadId();
+    return encodingHolds ? ThreadIdFromClock(thread) : 0;
 }
 
 int NiceOf(int priority) {
@@ -235,9 +259,17 @@ std::shared_ptr<ThreadObject> StartThread(UINT stackSize, DWORD (*body)(void*), 
     pthread_attr_destroy(&attr);
     if (rc != 0) return nullptr;
     start.release();
+    // The thread waits at its start gate, alive, so its id cannot be reused yet.
+    const DWORD tid = CreatedThreadId(thread);
     std::unique_lock<std::mutex> hold(t->suspendLock);
-    t->gate.wait(hold, [&] { return t->tid != 0; });
+    if (tid) Publish(t, thread, tid);
+    else t->gate.wait(hold, [&] { return t->tid != 0; });
     return t;
+}
+
+void AwaitThreadBegun(ThreadObject& t) {
+    std::unique_lock<std::mutex> hold(t.suspendLock);
+    if (!t.adopted) t.gate.wait(hold, [&] { return t.begun; });
 }
 
 bool GetSuspendedThreadContext(HANDLE thread, ucontext_t* context) {

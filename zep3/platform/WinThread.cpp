@@ -62,7 +62,10 @@ int CWinThread::GetThreadPriority() { return ::GetThreadPriority(m_hThread); }
 BOOL CWinThread::SetThreadPriority(int priority) { return ::SetThreadPriority(m_hThread, priority); }
 
 BOOL CWinThread::PostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    return m_nThreadID ? ::PostThreadMessage(m_nThreadID, message, wParam, lParam) : FALSE;
+    auto t = LookupHandleAs<ThreadObject>(m_hThread);
+    if (!t) return FALSE;
+    AwaitThreadBegun(*t); // a thread just created may not have its queue yet
+    return ::PostThreadMessage(m_nThreadID, message, wParam, lParam);
 }
 
 BOOL CWinThread::InitInstance() { return FALSE; }

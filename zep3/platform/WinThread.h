@@ -12,9 +12,12 @@
 /// deletes it (which closes m_hThread).
 ///
 /// A thread is created held at a start gate: CreateThread fills m_hThread and
-/// m_nThreadID (and the thread's message queue exists, so PostThreadMessage
-/// works at once) before the thread runs, and CREATE_SUSPENDED keeps it there
-/// until ResumeThread. Thread messages (hwnd null) reach
+/// m_nThreadID before the thread runs past the gate, without waiting for it to
+/// run at all, and CREATE_SUSPENDED keeps it there until ResumeThread. The
+/// thread's first step, before the gate, makes its message queue: the member
+/// PostThreadMessage waits for that when needed, so it works at once; the
+/// global PostThreadMessage by id fails until then, as on Windows before a
+/// thread has asked for its queue. Thread messages (hwnd null) reach
 /// DispatchThreadMessageEx, the stand-in for the framework's thread message
 /// map.
 ///
@@ -54,8 +57,9 @@ public:
     int GetThreadPriority();
     BOOL SetThreadPriority(int priority);
     ///@}
-    /// Posts a thread message to this thread's queue; FALSE before CreateThread
-    /// or after the thread has ended.
+    /// Posts a thread message to this thread's queue, waiting for a thread
+    /// just created to make it; FALSE before CreateThread or after the thread
+    /// has ended.
     BOOL PostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam);
     /// m_hThread.
     operator HANDLE() const { return m_hThread; }

@@ -24,7 +24,7 @@ public:
     bool terminating = false;
     DWORD terminateCode = 0;
 
-    // Set once the thread runs; constant afterwards.
+    // Set by the creator (or the thread, whichever comes first); constant afterwards.
     std::atomic<DWORD> tid{0};
     pthread_t thread{};
     bool adopted = false; // started elsewhere, known since it first used the platform
@@ -36,7 +36,8 @@ public:
     std::mutex suspendLock;
     std::condition_variable gate; // the start gate, and a thread suspended by itself
     DWORD suspendCount = 0;
-    bool started = false;
+    bool begun = false;   // the thread has made its message queue and waits at its gate
+    bool started = false; // past the gate
     bool exiting = false; // past the point where signals may be sent to it
     std::atomic<int> park{kRunning};
     ucontext_t context; // written by the parking handler, read while parked
@@ -45,9 +46,13 @@ public:
 // The record of the calling thread, made on first use; null while the thread exits.
 std::shared_ptr<ThreadObject> CurrentThreadObject();
 
-// Starts a thread that runs body(arg), its exit code the result, and waits
-// until it is known (its id set). It waits at its start gate (suspend count
-// 1) until resumed. Null when the system cannot create it.
+// Starts a thread that runs body(arg), its exit code the result. Its id is
+// known on return (without waiting for the thread to run, where the system
+// allows); the thread then makes its message queue and waits at its start
+// gate (suspend count 1) until resumed. Null when the system cannot create it.
 std::shared_ptr<ThreadObject> StartThread(UINT stackSize, DWORD (*body)(void*), void* arg);
+// Waits until a thread from StartThread has made its message queue (at once
+// for threads started elsewhere).
+void AwaitThreadBegun(ThreadObject& t);
 
 } // namespace zep3::detail

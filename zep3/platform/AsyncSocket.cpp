@@ -1,6 +1,5 @@
 #include <zep3/platform/AsyncSocket.h>
 #include <zep3/platform/LastError.h>
-#include <zep3/platform/MessagePump.h>
 #include <zep3/platform/Thread.h>
 #include <zep3/platform/detail/MessageQueue.h>
 #include <zep3/platform/detail/Posix.h>

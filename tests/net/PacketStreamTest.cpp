@@ -252,7 +252,12 @@ TEST(PacketServer, FiftyClientsEachGetTheirOwnPacketAndTheServerAssemblesTheirs)
         return packets == kClients;
     }));
     EXPECT_TRUE(serving.WaitFor([&] { return serving.threadProgress >= 2 * kClients; })); // header, body
-    clients.clear();
+    clients.clear(); // the server lets the closed ones go on its own thread
+    EXPECT_TRUE(serving.WaitFor([&] {
+        for (int i = 0; i < kClients; ++i)
+            if (server.m_Clients[i]) return false;
+        return true;
+    }));
     serving.Call([&] { server.Close(); });
 }
 

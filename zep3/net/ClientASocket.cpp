@@ -11,17 +11,6 @@ CClientASocket::CClientASocket()
 
 CClientASocket::~CClientASocket() { delete[] m_pData; }
 
-int CClientASocket::SendWhatGoes(const void* data, int size, int flags) {
-    const char* bytes = static_cast<const char*>(data);
-    int done = 0;
-    while (done < size) {
-        const int sent = Send(bytes + done, size - done, flags);
-        if (sent == SOCKET_ERROR) return GetLastError() == WSAEWOULDBLOCK ? done : -1;
-        done += sent;
-    }
-    return done;
-}
-
 bool CClientASocket::Enqueue(const void* data, int size) {
     if (size <= 0) return true;
     m_SendQueue.AddTail(CMemory());
@@ -30,37 +19,38 @@ bool CClientASocket::Enqueue(const void* data, int size) {
     return false;
 }
 
-bool CClientASocket::SendPacketData(void* data, int size) { return SendOrQueue(data, size, 0); }
-
-bool CClientASocket::SendOrQueue(const void* data, int size, int flags) {
-    if (size <= 0) return true;
-    if (!m_SendQueue.IsEmpty()) return Enqueue(data, size); // behind what waits
-    const int sent = SendWhatGoes(data, size, flags);
-    return sent >= 0 && Enqueue(static_cast<const char*>(data) + sent, size - sent);
+bool CClientASocket::SendOrQueue(const void* header, int headerSize, const void* body, int bodySize) {
+    iovec pieces[2];
+    int count = 0;
+    if (headerSize > 0) pieces[count++] = {const_cast<void*>(header), size_t(headerSize)};
+    if (bodySize > 0) pieces[count++] = {const_cast<void*>(body), size_t(bodySize)};
+    iovec* next = pieces;
+    // Nothing overtakes what is queued; otherwise header and body go in one
+    // system call, and only what the network does not take is queued.
+    if (m_SendQueue.IsEmpty() && m_pCore->SendPieces(next, count, false) == SOCKET_ERROR) return false;
+    for (; count > 0; ++next, --count)
+        if (!Enqueue(next->iov_base, int(next->iov_len))) return false;
+    return true;
 }
 
-bool CClientASocket::SendHeader(int length, int param, bool bodyFollows) {
-    zep3::detail::FillHeader(m_SendHeader, length, param);
-    // MSG_MORE: header and body leave in one segment, and Nagle's rule
-    // cannot hold the body back behind the lone header.
-    return SendOrQueue(&m_SendHeader, sizeof m_SendHeader, bodyFollows ? MSG_MORE : 0);
-}
+bool CClientASocket::SendPacketData(void* data, int size) { return SendOrQueue(nullptr, 0, data, size); }
 
-bool CClientASocket::SendPacket(void* data, int size, int param) {
-    return SendHeader(size, param, size > 0) && SendPacketData(data, size);
-}
+bool CClientASocket::SendPacket(void* data, int size, int param) { return SendPacketEx(data, size, size, param); }
 
 bool CClientASocket::SendPacketEx(void* data, int size, int total, int param) {
-    if (total >= size && !SendHeader(total, param, size > 0)) return false;
-    return SendPacketData(data, size);
+    if (total < size) return SendPacketData(data, size);
+    zep3::detail::FillHeader(m_SendHeader, total, param);
+    return SendOrQueue(&m_SendHeader, sizeof m_SendHeader, data, size);
 }
 
 void CClientASocket::OnSend(int errorCode) {
     while (!m_SendQueue.IsEmpty()) {
         CMemory& head = m_SendQueue.GetHead();
-        const int left = head.GetSize() - m_nHeadSent;
-        const int sent = SendWhatGoes(head.GetData() + m_nHeadSent, left, 0);
-        if (sent >= 0 && sent < left) { // would block: the next OnSend goes on
+        iovec rest = {head.GetData() + m_nHeadSent, size_t(head.GetSize() - m_nHeadSent)};
+        iovec* next = &rest;
+        int count = 1;
+        const int sent = m_pCore->SendPieces(next, count, false);
+        if (sent >= 0 && count > 0) { // would block: the next OnSend goes on
             m_nHeadSent += sent;
             return;
         }

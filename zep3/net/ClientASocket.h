@@ -65,13 +65,10 @@ protected:
     bool SendPacketData(void* data, int size);
 
 private:
-    // Sends until all are gone or the network would block: the count sent,
-    // -1 on any other error.
-    int SendWhatGoes(const void* data, int size, int flags);
-    // Sends what goes and queues the rest; everything is queued while the
-    // queue holds anything, so that bytes keep the order of the calls.
-    bool SendOrQueue(const void* data, int size, int flags);
-    bool SendHeader(int length, int param, bool bodyFollows);
+    // Sends header and body (either may be empty) as far as the network
+    // takes them and queues the rest; everything is queued while the queue
+    // holds anything, so that bytes keep the order of the calls.
+    bool SendOrQueue(const void* header, int headerSize, const void* body, int bodySize);
     bool Enqueue(const void* data, int size);
 
     int m_nMaxPacketLength = DefaultMaxPacketLength;

@@ -12,20 +12,12 @@ CClientSocket::~CClientSocket() { delete[] m_pData; }
 
 bool CClientSocket::SendPacket(void* data, int size, int param) {
     zep3::detail::FillHeader(m_SendHeader, size, param);
-    auto sendAll = [this](const void* bytes, int count, int flags) {
-        const char* next = static_cast<const char*>(bytes);
-        while (count > 0) {
-            const int sent = Send(next, count, flags);
-            if (sent == SOCKET_ERROR) return false;
-            next += sent;
-            count -= sent;
-        }
-        return true;
-    };
-    // MSG_MORE: header and body leave in one segment, and Nagle's rule
-    // cannot hold the body back behind the lone header.
-    return sendAll(&m_SendHeader, sizeof m_SendHeader, size > 0 ? MSG_MORE : 0) &&
-           (size <= 0 || sendAll(data, size, 0));
+    // Header and body in one system call: one segment where they fit, and
+    // Nagle's rule cannot hold the body back behind a lone header.
+    iovec pieces[2] = {{&m_SendHeader, sizeof m_SendHeader}, {data, size > 0 ? size_t(size) : 0}};
+    iovec* next = pieces;
+    int count = size > 0 ? 2 : 1;
+    return m_pCore->SendPieces(next, count, true) != SOCKET_ERROR;
 }
 
 void CClientSocket::SetServerSocket(CServerSocket* server) { m_pServerSocket = server; }

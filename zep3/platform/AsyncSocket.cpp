@@ -1,7 +1,7 @@
 #include <zep3/platform/AsyncSocket.h>
 #include <zep3/platform/LastError.h>
-#include <zep3/platform/MessagePump.h>
 #include <zep3/platform/Thread.h>
+#include <zep3/platform/detail/MessageQueue.h>
 #include <zep3/platform/detail/Posix.h>
 #include <zep3/platform/detail/SocketCore.h>
 
@@ -59,9 +59,14 @@ DeferredSockets& Deferred() {
     return *deferred;
 }
 
+// Whether the calling thread has held back events since its last resume:
+// most blocking calls have nothing to resume and skip the shared list.
+thread_local bool tlsDeferredAny = false;
+
 void Defer(SocketCore& core) {
     if (core.deferred) return;
     core.deferred = true;
+    tlsDeferredAny = true;
     DeferredSockets& d = Deferred();
     std::lock_guard<std::mutex> hold(d.lock);
     d.entries.emplace_back(&core, GetCurrentThreadId());
@@ -78,6 +83,8 @@ void Forget(SocketCore& core) {
 
 // Lets the held-back events of the calling thread's sockets come again.
 void ResumeDeferred() {
+    if (!tlsDeferredAny) return;
+    tlsDeferredAny = false;
     std::vector<SocketCore*> resumed;
     {
         DeferredSockets& d = Deferred();
@@ -273,8 +280,9 @@ bool SocketCore::StreamEnded(DWORD events, int& error) {
 // Level-triggered readiness brings the next event on the next pass.
 void SocketCore::OnReady(DWORD events) {
     const DWORD anyEnd = CFdNotifier::Error | CFdNotifier::HangUp;
-    if (waitingFor) {
+    if (waitingFor) { // a blocking call of this socket waits
         if (events & (waitingFor | anyEnd)) waitDone = true;
+        else Update(); // pauses what the wait does not want
         return;
     }
     if (ThreadBlockingSocket() && ThreadBlockingSocket() != this) {
@@ -336,20 +344,27 @@ void SocketCore::DeliverReceive() {
 }
 
 ssize_t SocketCore::ReceiveAhead(void* buffer, size_t length, int flags) {
+    size_t served = 0;
     if (Buffered()) { // what was read ahead comes first
-        const size_t n = std::min(length, aheadFill - aheadNext);
-        std::memcpy(buffer, ahead.get() + aheadNext, n);
-        if (!(flags & MSG_PEEK)) aheadNext += n;
-        return ssize_t(n);
+        served = std::min(length, aheadFill - aheadNext);
+        std::memcpy(buffer, ahead.get() + aheadNext, served);
+        if (flags & MSG_PEEK) return ssize_t(served);
+        aheadNext += served;
+        if (served == length) return ssize_t(served);
     }
-    if (length >= kAheadSize / 4 || (flags & (MSG_PEEK | MSG_OOB))) return recv(Fd(), buffer, length, flags);
+    if (flags & (MSG_PEEK | MSG_OOB)) return served ? ssize_t(served) : recv(Fd(), buffer, length, flags);
     if (!ahead) ahead.reset(new char[kAheadSize]);
-    const ssize_t n = recv(Fd(), ahead.get(), kAheadSize, flags);
-    if (n <= 0) return n;
-    aheadNext = std::min(length, size_t(n));
-    aheadFill = size_t(n);
-    std::memcpy(buffer, ahead.get(), aheadNext);
-    return ssize_t(aheadNext);
+    const size_t rest = length - served;
+    iovec into[2] = {{static_cast<char*>(buffer) + served, rest},
+                     {ahead.get(), rest >= kAheadSize ? kAheadSize / 4 : kAheadSize}};
+    msghdr message = {};
+    message.msg_iov = into;
+    message.msg_iovlen = 2;
+    const ssize_t n = recvmsg(Fd(), &message, flags);
+    if (n <= 0) return served ? ssize_t(served) : n; // an end or error shows on the next receive
+    aheadNext = 0;
+    aheadFill = size_t(n) > rest ? size_t(n) - rest : 0;
+    return ssize_t(served + std::min(rest, size_t(n)));
 }
 
 int SocketCore::Receive(void* buffer, int length, int flags, sockaddr* from, socklen_t* fromLength) {
@@ -383,6 +398,45 @@ int SocketCore::Send(const void* buffer, int length, int flags, const sockaddr* 
     return FailWithErrno();
 }
 
+int SocketCore::SendGathered(iovec*& pieces, int& count) {
+    int total = 0;
+    while (count > 0) {
+        msghdr message = {};
+        message.msg_iov = pieces;
+        message.msg_iovlen = size_t(count);
+        ssize_t n = sendmsg(Fd(), &message, MSG_NOSIGNAL);
+        if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK ? total : FailWithErrno();
+        total += int(n);
+        for (; count > 0 && size_t(n) >= pieces->iov_len; ++pieces, --count) n -= ssize_t(pieces->iov_len);
+        if (count > 0) {
+            pieces->iov_base = static_cast<char*>(pieces->iov_base) + n;
+            pieces->iov_len -= size_t(n);
+        }
+    }
+    return total;
+}
+
+int SocketCore::SendPieces(iovec*& pieces, int& count, bool wait) {
+    if (Fd() < 0) return Fail(WSAENOTSOCK);
+    if (!wait) {
+        const int sent = SendGathered(pieces, count);
+        if (sent >= 0 && count > 0) { // would block: OnSend tells when there is room
+            writeArmed = true;
+            Update();
+        }
+        return sent;
+    }
+    if (ThreadBlockingSocket()) return Fail(WSAEINPROGRESS);
+    ThreadBlockingSocket() = this;
+    int total = 0, sent;
+    while ((sent = SendGathered(pieces, count)) >= 0) {
+        total += sent;
+        if (count == 0 || !WaitFor(CFdNotifier::Write)) break;
+    }
+    ThreadBlockingSocket() = nullptr;
+    return sent >= 0 && count == 0 ? total : SOCKET_ERROR;
+}
+
 bool SocketCore::AcceptInto(CAsyncSocket& connected, sockaddr* address, socklen_t* length) {
     if (Fd() < 0) return Refuse(WSAENOTSOCK);
     if (connected.m_hSocket != INVALID_SOCKET) return Refuse(WSAEINVAL);
@@ -414,25 +468,20 @@ bool SocketCore::Connect(const sockaddr* address, socklen_t length) {
 bool SocketCore::WaitFor(DWORD event) {
     waitDone = cancelled = false;
     const Deadline deadline = BlockingDeadline(Fd(), event);
-    CFdNotifier own;
-    const bool onThisThread = notifier.IsRegistered() && notifier.GetThreadId() == GetCurrentThreadId();
-    if (onThisThread) {
-        waitingFor = event;
-        Update();
-    } else if (!own.Register(Fd(), event, [this](DWORD) { waitDone = true; })) {
-        return PollAlone(Fd(), event, deadline);
-    }
-    bool expired = false;
-    while (!waitDone && !cancelled && !(expired = deadline.HasPassed())) {
-        const int left = deadline.RemainingMilliseconds();
-        PumpMessagesUntil([this] { return waitDone || cancelled; }, left < 0 || left > 1000 ? 1000 : DWORD(left));
-        MSG quit;
-        if (!waitDone && PeekMessage(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) break;
-    }
+    // The socket's own notifier stays as it is: the wait polls the descriptor
+    // itself, and a notifier call meanwhile only pauses what is not waited for.
+    waitingFor = event;
+    const FdWait result = WaitForFd(Fd(), event == CFdNotifier::Read ? POLLIN : POLLOUT, deadline,
+                                    [this] { return waitDone || cancelled; });
     waitingFor = 0;
-    if (onThisThread) Update();
+    Update();
     ResumeDeferred();
-    return waitDone || Refuse(expired ? WSAETIMEDOUT : WSAEINTR);
+    switch (result) {
+    case FdWait::Ready: return true;
+    case FdWait::NoQueue: return PollAlone(Fd(), event, deadline);
+    case FdWait::TimedOut: return Refuse(WSAETIMEDOUT);
+    default: return waitDone || Refuse(WSAEINTR); // cancelled, or told to quit
+    }
 }
 
 } // namespace zep3::detail

@@ -82,6 +82,8 @@ public:
 
     void Unwatch(int fd) override { Watch(fd, 0, 0); }
 
+    int PollFd() const override { return m_epoll.Get(); }
+
 private:
     void Drain() {
         uint64_t count;

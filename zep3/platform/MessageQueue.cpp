@@ -5,6 +5,8 @@
 #include <zep3/platform/detail/WindowTable.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <poll.h>
 
 namespace zep3::detail {
 namespace {
@@ -174,6 +176,20 @@ bool ThreadQueue::Sleep(int timeoutMs, bool watchFds) {
     return called;
 }
 
+int ThreadQueue::SleepOnFd(int fd, short pollEvents, int timeoutMs) {
+    m_sleeping.store(true, std::memory_order_seq_cst);
+    const bool woken = m_wakePending.load(std::memory_order_seq_cst); // see Wake
+    pollfd p[2] = {{fd, pollEvents, 0}, {backend->PollFd(), POLLIN, 0}};
+    const int n = poll(p, 2, woken ? 0 : timeoutMs);
+    m_sleeping.store(false, std::memory_order_relaxed);
+    m_wakePending.store(false, std::memory_order_seq_cst);
+    if (n < 0) return errno == EINTR ? kLoopReady : kFdReady; // the caller's next call reports the error
+    int result = woken ? kLoopReady : 0;
+    if (n > 0 && p[0].revents) result |= kFdReady; // errors and hang-ups too: the call that follows meets them
+    if (n > 0 && p[1].revents) result |= kLoopReady;
+    return result;
+}
+
 POINT LastMousePosition() {
     uint64_t v = g_mousePosition.load(std::memory_order_relaxed);
     return POINT{static_cast<LONG>(static_cast<uint32_t>(v)), static_cast<LONG>(static_cast<uint32_t>(v >> 32))};
@@ -323,6 +339,57 @@ bool FetchMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool re
     }
     if (remove) tlsLastMessageTime = msg->time;
     return true;
+}
+
+namespace {
+
+// Owner: whether the loop holds something to dispatch now.
+bool HasWork(ThreadQueue& q) {
+    if (q.takenHead < q.taken.size() || q.hasSent.load(std::memory_order_acquire) || q.quit || q.paintHint.load() ||
+        MsUntilNextTimer(q) == 0)
+        return true;
+    std::lock_guard<std::mutex> hold(q.lock);
+    return !q.posted.empty();
+}
+
+// One turn of the loop: ready notifiers (and the wake-up), then what is
+// queued, a bounded number at a time so that the waited descriptor is looked
+// at again. False when WM_QUIT came; it is queued again.
+bool ServeTurn(ThreadQueue& q, const std::function<bool()>& stop) {
+    q.Sleep(0, true);
+    MSG msg;
+    for (int served = 0; served < kPostedRunLimit && !stop(); ++served) {
+        if (!FetchMessage(&msg, nullptr, 0, 0, true, 0)) break;
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        TranslateMessage(&msg);
+        DispatchMessage(&msg);
+    }
+    return true;
+}
+
+} // namespace
+
+FdWait WaitForFd(int fd, short pollEvents, const Deadline& deadline, const std::function<bool()>& stop) {
+    ThreadQueue* q = OwnQueue();
+    if (!q) return FdWait::NoQueue;
+    for (;;) {
+        const bool work = HasWork(*q);
+        int wait = 0;
+        if (!work) {
+            wait = MsUntilNextTimer(*q);
+            const int left = deadline.RemainingMilliseconds();
+            if (left >= 0) wait = wait < 0 ? left : std::min(wait, left);
+        }
+        const int ready = q->SleepOnFd(fd, pollEvents, wait);
+        if (ready & ThreadQueue::kFdReady) return FdWait::Ready;
+        if (!work && !ready && deadline.HasPassed()) return FdWait::TimedOut;
+        if (!ServeTurn(*q, stop)) return FdWait::Quit;
+        if (stop()) return FdWait::Stopped;
+        if (deadline.HasPassed()) return FdWait::TimedOut;
+    }
 }
 
 void KillWindowTimers(ThreadQueue& q, HWND window) {

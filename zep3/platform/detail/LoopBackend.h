@@ -30,6 +30,9 @@ public:
     // Watch and Unwatch of one backend.
     virtual bool Watch(int fd, uint64_t key, DWORD events) = 0;
     virtual void Unwatch(int fd) = 0;
+    // A descriptor that polls readable while Wait would return at once (a
+    // wake-up or a ready descriptor), for waits that add descriptors of their own.
+    virtual int PollFd() const = 0;
 };
 
 std::unique_ptr<LoopBackend> CreateLoopBackend();

@@ -18,6 +18,7 @@
 
 namespace zep3::detail {
 
+class Deadline;
 class ThreadQueue;
 
 struct SentMessage {
@@ -57,6 +58,12 @@ public:
     // timeoutMs passes; the ready descriptors' callbacks are then called.
     // True when a callback ran.
     bool Sleep(int timeoutMs, bool watchFds);
+    // Owner: sleeps as Sleep does, and also until fd polls one of pollEvents
+    // (POLLIN, POLLOUT); runs no callbacks. Which of the two ended it: kFdReady
+    // and/or kLoopReady (a wake-up or a ready notifier, which Sleep(0, true)
+    // then serves); 0 when the time ran out.
+    enum : int { kFdReady = 1, kLoopReady = 2 };
+    int SleepOnFd(int fd, short pollEvents, int timeoutMs);
     // Owner: whether any descriptor notifier is registered.
     bool HasNotifiers() {
         std::lock_guard<std::mutex> hold(lock);
@@ -113,6 +120,16 @@ LRESULT SendToQueue(const std::shared_ptr<ThreadQueue>& target, HWND window, UIN
 // returnAfterCallbacks, as soon as descriptor callbacks have run.
 bool FetchMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool remove, DWORD timeoutMs,
                   bool returnAfterCallbacks = false);
+
+// A wait of the calling thread for one descriptor that keeps the thread's
+// loop served: it returns as soon as fd polls one of pollEvents, without a
+// turn of the loop when nothing else is due; whatever comes meanwhile (sent
+// and posted messages, notifier callbacks, timers, paints) is dispatched.
+enum class FdWait { Ready, TimedOut, Quit, Stopped, NoQueue };
+// Quit: a WM_QUIT came (it stays queued).
+// Stopped: stop() held after something was dispatched. NoQueue: the thread
+// has no message queue (any more) and nothing was waited for.
+FdWait WaitForFd(int fd, short pollEvents, const Deadline& deadline, const std::function<bool()>& stop);
 // Removes the timers of a window of the calling thread.
 void KillWindowTimers(ThreadQueue& queue, HWND window);
 

@@ -13,6 +13,7 @@
 #include <zep3/platform/FdNotifier.h>
 
 #include <memory>
+#include <sys/uio.h>
 
 namespace zep3::detail {
 
@@ -36,6 +37,12 @@ struct SocketCore {
     // armOnBlock: a would-block arms OnSend (not for CSocket's own waits).
     int Send(const void* buffer, int length, int flags, const struct sockaddr* to, socklen_t toLength,
              bool armOnBlock);
+    // Sends the pieces in order with one system call per attempt, moving
+    // them past what went. wait: a CSocket's send, which waits for room
+    // (serving the thread's messages) until all have gone; otherwise it stops
+    // where the connection would block, arming OnSend. The bytes sent, or
+    // SOCKET_ERROR (some may have gone before).
+    int SendPieces(struct iovec*& pieces, int& count, bool wait);
     bool AcceptInto(CAsyncSocket& connected, struct sockaddr* address, socklen_t* length);
     bool Connect(const struct sockaddr* address, socklen_t length);
     // Ends a connect under way: its WSA error, 0 when connected.
@@ -65,11 +72,14 @@ struct SocketCore {
     bool cancelled = false;
     bool deferred = false; // events held back while another socket blocks
 
-    // Read-ahead (stream sockets that ask for it): small receives take what
-    // the connection holds, up to kAheadSize, in one system call and are
-    // served from it, and OnReceive follows while bytes are buffered. Bytes
-    // read ahead are lost when the descriptor is detached.
-    static const size_t kAheadSize = 64 * 1024;
+    // Read-ahead (stream sockets that ask for it): a receive takes what it
+    // asked for straight into the caller's buffer and, in the same system
+    // call, what follows into a kept buffer -- up to kAheadSize after a
+    // small receive (headers, small bodies: many in one call), a quarter of
+    // it after a large one (a large body is copied once, not twice). Later
+    // receives are served from it first, and OnReceive follows while bytes
+    // are buffered. Bytes read ahead are lost when the descriptor is detached.
+    static const size_t kAheadSize = 16 * 1024;
     bool readAhead = false;
     bool delivering = false; // inside DeliverReceive
     std::unique_ptr<char[]> ahead;
@@ -79,6 +89,9 @@ struct SocketCore {
 
 private:
     ssize_t ReceiveAhead(void* buffer, size_t length, int flags);
+    // Sends until the pieces are gone or the connection would block: the
+    // count sent, or SOCKET_ERROR.
+    int SendGathered(struct iovec*& pieces, int& count);
     void DeliverReceive();
     DWORD Wanted() const;
     void OnReady(DWORD events);

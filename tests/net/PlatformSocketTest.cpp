@@ -244,6 +244,9 @@ TEST(BlockingSocket, WaitingCallServesPostedMessagesAndCanBeCancelled) {
         MSG msg;
         EXPECT_TRUE(PeekMessage(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
         window.DestroyWindow();
+        // Closed on their own thread: its loop may still be delivering their events.
+        blocking.Close();
+        other.Close();
     });
     close(peer);
 }

@@ -30,6 +30,16 @@ TEST(CArray, GrowsInsertsAndRemoves) {
     EXPECT_EQ(a.GetData(), nullptr);
 }
 
+TEST(CArray, AddsAndAppendsItsOwnEntriesAcrossGrowth) {
+    CArray<CString> a;
+    a.Add(CString("first"));
+    // Each Add of an own entry at full capacity moves the storage under it.
+    for (int i = 0; i < 40; ++i) a.Add(a[0]);
+    a.Append(a);
+    ASSERT_EQ(a.GetSize(), 82);
+    for (INT_PTR i = 0; i < a.GetSize(); ++i) EXPECT_STREQ(a[i], "first");
+}
+
 TEST(CArrayEx, CopiesAreDeep) {
     CArrayEx<CString, const CString&> a;
     a.Add("one");

@@ -65,14 +65,23 @@ public:
     }
     /// Appends one entry; returns its index.
     INT_PTR Add(ARG_TYPE e) {
-        ReserveFor(m_data.size() + 1);
-        m_data.push_back(e);
+        if (m_data.size() < m_data.capacity()) {
+            m_data.push_back(e);
+        } else {
+            TYPE copy(e); // e may refer into the array, which is about to move
+            ReserveFor(m_data.size() + 1);
+            m_data.push_back(std::move(copy));
+        }
         return GetUpperBound();
     }
     /// Appends copies of src's entries; returns the index
     /// of the first one.
     INT_PTR Append(const CArray& src) {
         INT_PTR old = GetSize();
+        if (&src == this) {
+            InsertAt(old, this); // copies first
+            return old;
+        }
         ReserveFor(m_data.size() + src.m_data.size());
         m_data.insert(m_data.end(), src.m_data.begin(), src.m_data.end());
         return old;

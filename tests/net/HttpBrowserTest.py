@@ -103,12 +103,17 @@ def run(driver, base, shots):
     wait_for(driver, "after logout the protected page is locked again", on_login_page)
 
 
-def main():
-    server_program, shots = sys.argv[1], sys.argv[2]
-    os.makedirs(shots, exist_ok=True)
+def local_only():
+    """Keeps the browser and urllib off any proxy: every address here is 127.0.0.1."""
     for name in ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
         os.environ.pop(name, None)
     os.environ["NO_PROXY"] = "127.0.0.1,localhost"
+
+
+def main():
+    server_program, shots = sys.argv[1], sys.argv[2]
+    os.makedirs(shots, exist_ok=True)
+    local_only()
     profile = tempfile.mkdtemp(prefix="zep3-chromium-")
     server = subprocess.Popen([server_program], stdout=subprocess.PIPE, text=True)
     driver = None

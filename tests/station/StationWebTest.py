@@ -18,7 +18,7 @@ import time
 import urllib.request
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "net"))
-from HttpBrowserTest import WAIT, log_in, on_login_page, start_browser, wait_for  # noqa: E402
+from HttpBrowserTest import WAIT, local_only, log_in, on_login_page, start_browser, wait_for  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
 
 PASSWORD = "tajne hasło"
@@ -114,9 +114,7 @@ def check_sensitivity(driver, base, folder, old):
 def main():
     station_program, shots = sys.argv[1], sys.argv[2]
     os.makedirs(shots, exist_ok=True)
-    for name in ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
-        os.environ.pop(name, None)
-    os.environ["NO_PROXY"] = "127.0.0.1,localhost"
+    local_only()
     folder = tempfile.mkdtemp(prefix="zep3-station-web-")
     profile = tempfile.mkdtemp(prefix="zep3-chromium-")
     with open(os.path.join(folder, "zep3-station.ini"), "w") as ini:

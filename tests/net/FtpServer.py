@@ -1,8 +1,8 @@
-"""A pyftpdlib server for the FTP client tests: one user with every right in
-a root folder, on 127.0.0.1 and a port of the system's choice, which it
-prints as its first line. Options make it announce a passive address that
-refuses connections, give up on a missing data connection soon, or move data
-slowly."""
+# A pyftpdlib server for the FTP client tests: one user with every right in
+# a root folder, on 127.0.0.1 and a port of the system's choice, which it
+# prints as its first line. Options make it announce a passive address that
+# refuses connections, give up on a missing data connection soon, or move data
+# slowly.
 import argparse
 import logging
 

@@ -4,75 +4,20 @@
 // also when a test fails), and a scripted FTP peer that checks the exact
 // commands it receives and answers from a script.
 #include "NetTestSupport.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
-#include <csignal>
 #include <fstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 namespace ftptest {
 
 using nettest::RawListener;
-
-// A program run by the test; stopped (TERM, then KILL) when it goes away.
-class ChildProcess {
-public:
-    ChildProcess() = default;
-    ~ChildProcess() { Stop(); }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    // Starts argv; its standard output goes to a pipe (read by ReadLine),
-    // its standard error to errorLog.
-    bool Start(const std::vector<std::string>& argv, const std::string& errorLog) {
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) return false;
-        m_pid = fork();
-        if (m_pid == 0) {
-            dup2(out[1], 1);
-            const int err = open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (err >= 0) dup2(err, 2);
-            std::vector<char*> args;
-            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
-        }
-        close(out[1]);
-        m_out.Reset(out[0]);
-        return m_pid > 0;
-    }
-    // The next line of its output, waiting up to 20 s; empty when none came.
-    std::string ReadLine() {
-        std::string line;
-        char c;
-        pollfd p = {m_out.Get(), POLLIN, 0};
-        while (poll(&p, 1, 20000) == 1 && read(m_out.Get(), &c, 1) == 1 && c != '\n') line += c;
-        return line;
-    }
-    bool Exited() { return m_pid <= 0 || waitpid(m_pid, nullptr, WNOHANG) == m_pid; }
-    void Kill() { Signal(SIGKILL); }
-    void Stop() {
-        if (m_pid <= 0) return;
-        Signal(SIGTERM);
-        for (int i = 0; i < 500 && waitpid(m_pid, nullptr, WNOHANG) == 0; ++i) usleep(10000);
-        Signal(SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
-    }
-
-private:
-    void Signal(int sig) {
-        if (m_pid > 0) kill(m_pid, sig);
-    }
-    pid_t m_pid = -1;
-    zep3::detail::UniqueFd m_out;
-};
+using zep3test::ChildProcess;
 
 // Waits until something accepts connections on the port (20 s at most).
 inline bool WaitForListener(UINT port, ChildProcess& server) {
-    for (int i = 0; i < 2000 && !server.Exited(); ++i) {
+    for (int i = 0; i < 2000 && server.Running(); ++i) {
         const int fd = nettest::RawConnect(port);
         if (fd >= 0) {
             close(fd);
@@ -90,7 +35,7 @@ public:
         std::vector<std::string> argv = {"/usr/bin/python3", std::string(ZEP3_FTP_SERVER_SCRIPT), "--root",
                                          root};
         argv.insert(argv.end(), options.begin(), options.end());
-        if (!m_process.Start(argv, root + "/../pyftpdlib.log")) return false;
+        if (!m_process.Start(argv, root + "/../pyftpdlib.log", true)) return false;
         port = UINT(std::atoi(m_process.ReadLine().c_str()));
         return port != 0;
     }

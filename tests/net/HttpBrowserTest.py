@@ -1,14 +1,14 @@
 #!/usr/bin/python3
-"""A real browser logs in to the web server: Debian's Chromium, headless,
-driven by selenium. It opens the protected home page, is sent to the login
-page, types the user name and a password with a Polish letter, presses the
-button (the page's own script computes the response), lands on the home
-page; a wrong password shows the Polish message; logout shows its message
-and locks the home page again. The served scripts' digests are checked
-against Python's hashlib over every 8-bit character. Screenshots go to the
-output folder.
-
-Usage: HttpBrowserTest.py <server program> <output folder>"""
+# A real browser logs in to the web server: Debian's Chromium, headless,
+# driven by selenium. It opens the protected home page, is sent to the login
+# page, types the user name and a password with a Polish letter, presses the
+# button (the page's own script computes the response), lands on the home
+# page; a wrong password shows the Polish message; logout shows its message
+# and locks the home page again. The served scripts' digests are checked
+# against Python's hashlib over every 8-bit character. Screenshots go to the
+# output folder.
+#
+# Usage: HttpBrowserTest.py <server program> <output folder>
 import hashlib
 import os
 import shutil
@@ -104,7 +104,7 @@ def run(driver, base, shots):
 
 
 def local_only():
-    """Keeps the browser and urllib off any proxy: every address here is 127.0.0.1."""
+    # Keeps the browser and urllib off any proxy: every address here is 127.0.0.1.
     for name in ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
         os.environ.pop(name, None)
     os.environ["NO_PROXY"] = "127.0.0.1,localhost"

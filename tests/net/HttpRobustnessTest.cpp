@@ -16,8 +16,8 @@ const std::string kSmallAnswer = kHeader + "\r\nsmall|-1";
 struct SmallSite {
     EchoPage small{"small", false};
     ServerRunner runner;
-    explicit SmallSite(const std::function<void(TestServer&)>& limit = [](TestServer&) {})
-        : runner([&](TestServer& s) {
+    explicit SmallSite(const std::function<void(CHTTPServer&)>& limit = [](CHTTPServer&) {})
+        : runner([&](CHTTPServer& s) {
               s.GetHTMLPageManager()->AddHTMLPage(&small);
               limit(s);
           }) {}
@@ -29,7 +29,7 @@ struct SmallSite {
 int Burst(UINT port, int count) {
     std::vector<int> fds;
     for (int i = 0; i < count; ++i) {
-        const int fd = Connect(port);
+        const int fd = RawConnect(port);
         if (fd < 0) break;
         fds.push_back(fd);
     }
@@ -48,9 +48,9 @@ int Burst(UINT port, int count) {
 } // namespace
 
 TEST(HttpRobustness, SlowAndSilentClientsAreCutOffByTheTimeLimit) {
-    SmallSite site([](TestServer& s) { EXPECT_TRUE(s.SetRequestTimeout(1500)); });
+    SmallSite site([](CHTTPServer& s) { EXPECT_TRUE(s.SetRequestTimeout(1500)); });
     ServerRunner& runner = site.runner;
-    const int slow = Connect(runner.port());
+    const int slow = RawConnect(runner.port());
     const std::string request = "GET /small HTTP/1.1\r\n\r\n";
     const int64_t start = zep3::detail::MonotonicMilliseconds();
     bool cut = false;
@@ -64,7 +64,7 @@ TEST(HttpRobustness, SlowAndSilentClientsAreCutOffByTheTimeLimit) {
     EXPECT_EQ(ReadAll(slow), "");
     close(slow);
     EXPECT_LT(zep3::detail::MonotonicMilliseconds() - start, 15000);
-    const int silent = Connect(runner.port()); // sends nothing at all
+    const int silent = RawConnect(runner.port()); // sends nothing at all
     EXPECT_EQ(ReadAll(silent), "");
     close(silent);
     EXPECT_EQ(Get(runner.port(), "small"), kSmallAnswer) << "the server goes on answering";
@@ -72,14 +72,14 @@ TEST(HttpRobustness, SlowAndSilentClientsAreCutOffByTheTimeLimit) {
 }
 
 TEST(HttpRobustness, OversizedRequestClosesTheConnectionAndMemoryStaysFlat) {
-    SmallSite site([](TestServer& s) { EXPECT_TRUE(s.SetMaxRequestSize(64 * 1024)); });
+    SmallSite site([](CHTTPServer& s) { EXPECT_TRUE(s.SetMaxRequestSize(64 * 1024)); });
     ServerRunner& runner = site.runner;
     const std::string header = "GET /small HTTP/1.1\r\nX-Filler: ";
     const std::string filler(8 * 1024, 'f');
     long before = 0;
     for (int round = 0; round < 12; ++round) {
         if (round == 2) before = ResidentKiB(); // after the first rounds have warmed the allocator
-        const int fd = Connect(runner.port());
+        const int fd = RawConnect(runner.port());
         // Small fixed buffers: what the server has not read waits in send,
         // so however slowly the server gets to its close, the count below
         // holds what it took, not what the kernel could queue meanwhile.
@@ -108,9 +108,9 @@ TEST(HttpRobustness, OversizedRequestClosesTheConnectionAndMemoryStaysFlat) {
 }
 
 TEST(HttpRobustness, ConnectionsBeyondTheLimitAreClosedAtOnce) {
-    SmallSite site([](TestServer& s) { EXPECT_TRUE(s.SetConnectionLimit(2)); });
+    SmallSite site([](CHTTPServer& s) { EXPECT_TRUE(s.SetConnectionLimit(2)); });
     ServerRunner& runner = site.runner;
-    const int first = Connect(runner.port()), second = Connect(runner.port());
+    const int first = RawConnect(runner.port()), second = RawConnect(runner.port());
     nettest::RawWrite(first, "GET /sm");
     nettest::RawWrite(second, "GET /sm");
     ASSERT_TRUE(PumpMessagesUntil([&] { return runner.server().GetConnectionCount() == 2; }, 20000));

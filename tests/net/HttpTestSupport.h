@@ -39,15 +39,13 @@ private:
     std::vector<std::unique_ptr<CHTMLInputText>> m_Fields;
 };
 
-using TestServer = CHTTPServer;
-
 // The server lives on its own loop thread (which accepts the connections);
 // configure runs there before the server is enabled.
 class ServerRunner {
 public:
-    explicit ServerRunner(const std::function<void(TestServer&)>& configure = nullptr) {
+    explicit ServerRunner(const std::function<void(CHTTPServer&)>& configure = nullptr) {
         m_loop.Call([&] {
-            m_server = std::make_unique<TestServer>();
+            m_server = std::make_unique<CHTTPServer>();
             m_server->SetPort(0);
             m_server->SetIP("127.0.0.1");
             m_server->AddUser("admin", "tajne", 7);
@@ -60,7 +58,7 @@ public:
     ~ServerRunner() {
         m_loop.Call([&] { m_server.reset(); });
     }
-    TestServer& server() { return *m_server; }
+    CHTTPServer& server() { return *m_server; }
     UINT port() const { return m_port; }
     // Runs f on the server's thread.
     void Call(const std::function<void()>& f) { m_loop.Call(f); }
@@ -71,31 +69,11 @@ public:
 
 private:
     LoopThread m_loop;
-    std::unique_ptr<TestServer> m_server;
+    std::unique_ptr<CHTTPServer> m_server;
     UINT m_port = 0;
 };
 
-// A connection to the server from a loopback source address (127.0.0.2 is a
-// second client machine); -1 on failure.
-inline int Connect(UINT port, const char* source = "127.0.0.1") {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    inet_pton(AF_INET, source, &a.sin_addr);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        close(fd);
-        return -1;
-    }
-    a.sin_port = htons(uint16_t(port));
-    inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        close(fd);
-        return -1;
-    }
-    const int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
+using nettest::RawConnect;
 
 // Everything until the server closes (waiting up to timeoutMs for each chunk).
 inline std::string ReadAll(int fd, int timeoutMs = 20000) {
@@ -120,13 +98,9 @@ inline bool Quiet(int fd, int ms = 150) {
 
 // One request, the whole answer.
 inline std::string Exchange(UINT port, const std::string& request, const char* source = "127.0.0.1") {
-    const int fd = Connect(port, source);
+    const int fd = RawConnect(port, source);
     if (fd < 0) return "<no connection>";
-    if (!nettest::RawWrite(fd, request)) {
-        close(fd);
-        return "<write failed>";
-    }
-    std::string answer = ReadAll(fd);
+    const std::string answer = nettest::RawWrite(fd, request) ? ReadAll(fd) : "<write failed>";
     close(fd);
     return answer;
 }

@@ -73,8 +73,7 @@ TEST_F(Multicast, TwoReceiversOnOtherThreadsGetEveryDatagram) {
 
 TEST_F(Multicast, ReceiverInAnotherProcessAndGroupsKeptApart) {
     int ready[2], result[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ASSERT_EQ(pipe(result), 0);
+    ASSERT_EQ(pipe(ready) | pipe(result), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) { // joins, says so, and passes on the first datagram it gets
@@ -85,27 +84,23 @@ TEST_F(Multicast, ReceiverInAnotherProcessAndGroupsKeptApart) {
         _exit(!joined || write(ready[1], "r", 1) != 1 || poll(&p, 1, 20000) != 1 ||
               write(result[1], buffer, size_t(std::max(0, member.Receive(buffer, sizeof buffer)))) <= 0);
     }
-    char c;
-    pollfd p = {ready[0], POLLIN, 0};
-    ASSERT_EQ(poll(&p, 1, 20000), 1);
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[1]); // a child that fails closes the last writing ends
+    close(result[1]);
+    char buffer[100] = {};
+    ASSERT_EQ(read(ready[0], buffer, 1), 1);
 
     Receiver same, other; // this thread: one for the group, one for another group on the port
     ASSERT_EQ(same.JoinGroup("239.1.2.3", port, 1, 0), 1);
     ASSERT_EQ(other.JoinGroup("239.1.2.4", port, 1, 1), 1);
     EXPECT_EQ(same.SendTo("hello", 5), 0);
-    char buffer[100] = {};
-    p = {result[0], POLLIN, 0};
-    ASSERT_EQ(poll(&p, 1, 20000), 1);
-    EXPECT_EQ(std::string(buffer, size_t(read(result[0], buffer, sizeof buffer))), "hello");
+    EXPECT_EQ(std::string(buffer, size_t(std::max<ssize_t>(0, read(result[0], buffer, sizeof buffer)))), "hello");
     int status = -1;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     // Groups stay apart although they share the port. (The datagrams leave
     // through "lo" itself, so they come back even with loopback off.)
     EXPECT_EQ(other.SendTo("to 4", 4), 0);
-    EXPECT_TRUE(
-        nettest::PumpUntil([&] { return other.datagrams.size() == 1 && same.datagrams.size() == 1; }));
+    EXPECT_TRUE(nettest::PumpUntil([&] { return other.datagrams.size() == 1 && same.datagrams.size() == 1; }));
     nettest::PumpPasses();
     EXPECT_EQ(same.datagrams, std::vector<std::string>{"hello"});
     EXPECT_EQ(other.datagrams, std::vector<std::string>{"to 4"});

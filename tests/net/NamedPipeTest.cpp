@@ -98,20 +98,16 @@ TEST_F(Pipes, NamesThatCollideOrDoNotExist) {
     // A name another process serves cannot be created here; once that
     // process has died without closing, the name is free again.
     int ready[2], go[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ASSERT_EQ(pipe(go), 0);
+    ASSERT_EQ(pipe(ready) | pipe(go), 0);
     const pid_t child = fork();
     if (child == 0) {
         CNamedPipe other;
         char c;
-        _exit(other.Create("\\\\.\\pipe\\other", 0, 0, 0, 1, PIPE_ACCESS_DUPLEX, 0) &&
-                      write(ready[1], "r", 1) == 1 && read(go[0], &c, 1) == 1
-                  ? 0
-                  : 1);
+        const bool made = other.Create("\\\\.\\pipe\\other", 0, 0, 0, 1, PIPE_ACCESS_DUPLEX, 0);
+        _exit(made && write(ready[1], "r", 1) == 1 && read(go[0], &c, 1) == 1 ? 0 : 1);
     }
+    close(ready[1]); // a child that fails closes the last writing end
     char c;
-    pollfd p = {ready[0], POLLIN, 0};
-    ASSERT_EQ(poll(&p, 1, 20000), 1);
     ASSERT_EQ(read(ready[0], &c, 1), 1);
     EXPECT_FALSE(second.Create("\\\\.\\pipe\\other", 0, 0, 0, 1, PIPE_ACCESS_DUPLEX, 0));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
@@ -173,31 +169,16 @@ TEST_F(Pipes, BetweenProcessesInBothModes) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST_F(Pipes, SharedHandlesAndCloseFromAnotherThread) {
-    CNamedPipe server, client;
+TEST_F(Pipes, CloseByAnotherHolderEndsAWaitOnAnotherThread) {
+    CNamedPipe server;
     ASSERT_TRUE(server.Create(kName, 0, 0, 0, 1, PIPE_ACCESS_DUPLEX, 0));
     std::string waited;
-    std::thread blocked(
-        [&] { waited = server.WaitForConnection() ? "connected" : std::to_string(GetLastError()); });
+    std::thread blocked([&] { waited = server.WaitForConnection() ? "connected" : std::to_string(GetLastError()); });
     CNamedPipe copy = server; // the same instance
     copy.Close();             // ends it for every holder, and the wait (or the wait finds it closed)
     blocked.join();
-    EXPECT_TRUE(waited == std::to_string(ERROR_OPERATION_ABORTED) ||
-                waited == std::to_string(ERROR_INVALID_HANDLE))
+    EXPECT_TRUE(waited == std::to_string(ERROR_OPERATION_ABORTED) || waited == std::to_string(ERROR_INVALID_HANDLE))
         << waited;
     EXPECT_EQ(copy.m_hPipe, nullptr);
     EXPECT_EQ(ReadOnce(server), "error 6");
-
-    ASSERT_TRUE(server.Create(kName, 0, 0, 0, 1, PIPE_ACCESS_DUPLEX, 0));
-    ASSERT_TRUE(client.Connect(kName, 0, GENERIC_READ | GENERIC_WRITE));
-    ASSERT_TRUE(server.WaitForConnection());
-    std::string read;
-    std::thread reading([&] { read = ReadOnce(client); });
-    CNamedPipe other;
-    other.Assing(client);
-    other.Close();
-    reading.join();
-    EXPECT_TRUE(read == "error 995" || read == "error 6") << read;
-    EXPECT_EQ(ReadOnce(client), "error 6");
-    EXPECT_EQ(ReadOnce(server), "error 109"); // the client has gone
 }

@@ -5,11 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The application's main window: counts the redraw requests.
 class MainWnd : public CWnd {
@@ -29,18 +26,15 @@ public:
     CModule* module = nullptr;
     int view = 0;
     int handled = 0;
-    Clock::time_point downAt, moveAt;
 
 protected:
     void OnMouseMove(UINT flags, CPoint point) override {
-        moveAt = Clock::now();
         module->Mouse(this, view, CModule::MOUSE_MOVE, flags & MK_LBUTTON ? CModule::BUTTON_LEFT : 0, point);
         ++handled;
     }
     void OnLButtonDown(UINT, CPoint point) override {
         SetCapture();
         module->Mouse(this, view, CModule::MOUSE_DOWN, CModule::BUTTON_LEFT, point);
-        downAt = Clock::now();
         ++handled;
     }
     void OnLButtonUp(UINT, CPoint point) override {
@@ -118,16 +112,11 @@ TEST_F(ModuleWindow, HighlightSelectDragDrop) {
     Hover(0, 240, 100);
     EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_SIZENWSE));
 
-    // The press highlights and grabs, without a redraw request; a move right
-    // after it is part of the click.
+    // The press highlights and grabs, without a redraw request.
     Down(0, 240, 100);
     EXPECT_EQ(module.GetHighlightedTracker(), 1);
     EXPECT_EQ(module.gate.GetGrabbedHandle(), 2);
     EXPECT_EQ(main.redraws, 2);
-    Mouse(0, WM_MOUSEMOVE, MK_LBUTTON, 260, 130);
-    if (views[0].moveAt - views[0].downAt < std::chrono::milliseconds(140)) {
-        EXPECT_EQ(module.gate.GetRect(), CRect(140, 20, 240, 100));
-    }
     DragTo(0, 420, 320); // beyond the view: the capture still routes it
     EXPECT_EQ(module.gate.GetRect(), CRect(140, 20, 420, 320));
     DragTo(0, 270, 140);

@@ -106,6 +106,12 @@ TEST_F(RasDouble, AsyncDialReportsEachStateOnTheDiallersThreadAndHangUpWaitsForT
     EXPECT_TRUE(Free(connection));
     EXPECT_EQ(CRas::EnumConnections(names), 0);
     CRas::HangUp(nullptr);
+
+    connection = CRas::Dial("Office", "jan", "secret"); // the synchronous dial
+    ASSERT_NE(connection, nullptr);
+    EXPECT_EQ(CRas::EnumConnections(names), 1);
+    CRas::HangUp(connection);
+    EXPECT_TRUE(Free(connection));
 }
 
 TEST_F(RasDouble, FailuresReachTheCallbackAsNegatedErrors) {
@@ -127,19 +133,12 @@ TEST_F(RasDouble, FailuresReachTheCallbackAsNegatedErrors) {
     Progress missing;
     EXPECT_EQ(CRas::AsyncDial("Nowhere", "", "", Progress::Callback, &missing, 3), nullptr);
     EXPECT_EQ(missing.Last(), Progress::kNone);
-}
 
-TEST_F(RasDouble, SynchronousDialReturnsTheConnectionOrNull) {
-    HRASCONN connection = CRas::Dial("Office", "jan", "secret");
-    ASSERT_NE(connection, nullptr);
-    CStringArray names;
-    EXPECT_EQ(CRas::EnumConnections(names), 1);
-    CRas::HangUp(connection);
-    EXPECT_TRUE(Free(connection));
+    // Synchronous dials that fail return null and leave no connection.
     EXPECT_EQ(CRas::Dial("Busy", "", ""), nullptr);
     EXPECT_EQ(CRas::Dial("Office", "jan", "wrong"), nullptr);
-    EXPECT_EQ(CRas::Dial("Nowhere", "", ""), nullptr);
-    EXPECT_EQ(CRas::EnumConnections(names), 0); // failed attempts were hung up
+    CStringArray names;
+    EXPECT_EQ(CRas::EnumConnections(names), 0);
 }
 
 TEST_F(RasDouble, EntriesAreReadWrittenRenamedAndRemovedInThePhonebookFile) {
@@ -152,15 +151,20 @@ TEST_F(RasDouble, EntriesAreReadWrittenRenamedAndRemovedInThePhonebookFile) {
     EXPECT_EQ(entry.dwCountryID, 48u);
     EXPECT_FALSE(CRas::GetEntryProperties("Nowhere", &entry, &size));
 
+    // An existing name to create, a missing one to change, an old record size, no name.
     const std::string before = zep3test::readFile(Book());
-    EXPECT_FALSE(CRas::SetEntryProperties("Office", &entry, true)); // exists already
+    const DWORD full = sizeof entry;
+    const struct {
+        const char* name;
+        bool create;
+        DWORD size;
+    } refusals[] = {{"Office", true, full}, {"Branch", false, full}, {"Branch", true, 2088}, {"", true, full}};
+    for (const auto& r : refusals) {
+        entry.dwSize = r.size;
+        EXPECT_FALSE(CRas::SetEntryProperties(r.name, &entry, r.create)) << r.name;
+    }
     EXPECT_EQ(zep3test::readFile(Book()), before);
-    EXPECT_FALSE(CRas::SetEntryProperties("Branch", &entry, false)); // does not exist
-    entry.dwSize = 2088;
-    EXPECT_FALSE(CRas::SetEntryProperties("Branch", &entry, true));
     entry.dwSize = sizeof entry;
-    EXPECT_FALSE(CRas::SetEntryProperties("", &entry, true));
-    EXPECT_EQ(zep3test::readFile(Book()), before);
 
     strcpy(entry.szLocalPhoneNumber, "0587654321");
     ASSERT_TRUE(CRas::SetEntryProperties("Branch", &entry, true));

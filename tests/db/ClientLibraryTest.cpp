@@ -13,38 +13,39 @@
 using namespace dbtest;
 using zep3::detail::ClientLibraryReferences;
 
+namespace {
+
+// The library's references, and one loaded copy exactly while there are any.
+void ExpectReferences(int references) {
+    EXPECT_EQ(ClientLibraryReferences(), references);
+    EXPECT_EQ(LoadedClientCopies(), references ? 1 : 0);
+}
+
+} // namespace
+
 TEST(MySQLClientLibrary, LoadedOnceForAllConnectionsAndUnloadedWithTheLast) {
-    ASSERT_EQ(LoadedClientCopies(), 0);
+    ExpectReferences(0);
     std::string path;
     {
-        CMySQLConnection first;
+        CMySQLConnection first, second;
         ASSERT_TRUE(first.Init(""));
         EXPECT_TRUE(first.Init("")); // bound already: no second reference
         ASSERT_EQ(LoadedClientCopies(&path), 1);
-        EXPECT_EQ(ClientLibraryReferences(), 1);
-
         // The same library named by its folder is the loaded one.
         const CString folder = path.substr(0, path.rfind('/') + 1).c_str();
-        CMySQLConnection second;
         ASSERT_TRUE(second.Init(folder));
-        EXPECT_EQ(LoadedClientCopies(), 1);
         {
             CMySQLConnection copy(second);
-            EXPECT_EQ(ClientLibraryReferences(), 3);
+            ExpectReferences(3);
         }
         first.Release();
-        EXPECT_EQ(ClientLibraryReferences(), 1);
-        EXPECT_EQ(LoadedClientCopies(), 1);
+        ExpectReferences(1);
         second.Release();
-        EXPECT_EQ(ClientLibraryReferences(), 0);
-        EXPECT_EQ(LoadedClientCopies(), 0);
-
-        // Bound again, it is loaded again; the destructor lets it go.
-        ASSERT_TRUE(first.Init(folder));
-        EXPECT_EQ(LoadedClientCopies(), 1);
+        ExpectReferences(0);
+        ASSERT_TRUE(first.Init(folder)); // bound again, loaded again; the destructor lets it go
+        ExpectReferences(1);
     }
-    EXPECT_EQ(ClientLibraryReferences(), 0);
-    EXPECT_EQ(LoadedClientCopies(), 0);
+    ExpectReferences(0);
 }
 
 namespace {
@@ -52,17 +53,12 @@ namespace {
 // Runs `count` small queries and checks every answer; how many were wrong.
 int WrongAnswers(CMySQLConnection& connection, int thread, int count) {
     int wrong = 0;
-    CString statement, name;
-    name.Format("thread %d", thread);
+    const std::string name = "thread " + std::to_string(thread);
     for (int i = 0; i < count; ++i) {
-        statement.Format("SELECT %d, '%s', NULL", i, (const char*)name);
-        if (!connection.DoQuery(statement)) {
-            ++wrong;
-            continue;
-        }
+        const bool done = connection.DoQuery(("SELECT " + std::to_string(i) + ", '" + name + "', NULL").c_str());
         CMySQLResult result = connection.GetResult();
-        wrong += !result.NextRow() || result.GetField(0).str() != std::to_string(i) || result.GetField(1) != name ||
-                 !result.GetField(2).IsEmpty() || result.NextRow();
+        wrong += !done || !result.NextRow() || result.GetField(0).str() != std::to_string(i) ||
+                 result.GetField(1).str() != name || !result.GetField(2).IsEmpty() || result.NextRow();
     }
     return wrong;
 }
@@ -94,15 +90,13 @@ TEST(MySQLClientLibrary, SharedByConnectionsQueryingOnSeveralThreads) {
     {
         std::unique_lock<std::mutex> guard(lock);
         EXPECT_TRUE(changed.wait_for(guard, std::chrono::seconds(240), [&] { return connected == kThreads; }));
-        EXPECT_EQ(ClientLibraryReferences(), kThreads);
-        EXPECT_EQ(LoadedClientCopies(), 1);
+        ExpectReferences(kThreads);
         goOn = true;
         changed.notify_all();
     }
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(ClientLibraryReferences(), 0);
-    EXPECT_EQ(LoadedClientCopies(), 0);
+    ExpectReferences(0);
 }
 
 TEST(MySQLClientLibrary, FolderWithoutTheLibraryOrWithAnIncompleteOne) {
@@ -115,8 +109,7 @@ TEST(MySQLClientLibrary, FolderWithoutTheLibraryOrWithAnIncompleteOne) {
         SCOPED_TRACE(folder);
         CMySQLConnection connection;
         EXPECT_FALSE(connection.Init(folder.c_str()));
-        EXPECT_EQ(ClientLibraryReferences(), 0);
-        EXPECT_EQ(LoadedClientCopies(), 0); // an incomplete one is unloaded again
+        ExpectReferences(0); // an incomplete one is unloaded again
 
         // Nothing else does anything then.
         MessageBoxRecorder boxes;
@@ -124,8 +117,6 @@ TEST(MySQLClientLibrary, FolderWithoutTheLibraryOrWithAnIncompleteOne) {
         EXPECT_EQ(connection.GetMYSQL(), nullptr);
         EXPECT_FALSE(connection.DoQuery("SELECT 1"));
         EXPECT_FALSE(connection.GetResult().NextRow());
-        EXPECT_TRUE(boxes.Boxes().empty());
-        connection.Release();
+        EXPECT_TRUE(boxes.boxes.empty());
     }
-    EXPECT_EQ(ClientLibraryReferences(), 0);
 }

@@ -3,10 +3,9 @@
 // away in the middle of a session.
 #include "db/DbTestSupport.h"
 
-#include <zep3/db/detail/ClientLibrary.h>
+#include "support/TestSupport.h"
 
-#include <chrono>
-#include <thread>
+#include <zep3/db/detail/ClientLibrary.h>
 
 using namespace dbtest;
 using Rows_t = std::vector<std::vector<std::string>>;
@@ -31,29 +30,6 @@ TEST(MySQLConnection, ConnectsThroughTheSocketAndThePort) {
 }
 
 TEST(MySQLConnection, RefusedConnectionsKeepTheirHandleUntilClosed) {
-    ASSERT_NE(SharedServer(), nullptr);
-    CMySQLConnection connection;
-    ASSERT_TRUE(connection.Init(""));
-    EXPECT_FALSE(connection.Connect("localhost", kUser, "wrong", kDatabase));
-    ASSERT_NE(connection.GetMYSQL(), nullptr);
-    EXPECT_EQ(ClientError(connection.GetMYSQL()),
-              "Access denied for user 'zep3'@'localhost' (using password: YES)");
-    EXPECT_FALSE(connection.Connect("127.0.0.1", kUser, kPassword, "nosuchdb"));
-    EXPECT_EQ(ClientError(connection.GetMYSQL()),
-              "Access denied for user 'zep3'@'127.0.0.1' to database 'nosuchdb'");
-    {
-        // A refused handle runs no statement: the library says why.
-        MessageBoxRecorder boxes;
-        EXPECT_FALSE(connection.DoQuery("SELECT 1"));
-        ASSERT_EQ(boxes.Boxes().size(), 1u);
-        EXPECT_FALSE(boxes.Boxes()[0].text.empty());
-    }
-    connection.Close();
-    EXPECT_EQ(connection.GetMYSQL(), nullptr);
-    EXPECT_TRUE(connection.Connect("localhost", kUser, kPassword, kDatabase));
-}
-
-TEST(MySQLConnection, RefusedOnAPortWithoutServer) {
     MariaDbServer* server = SharedServer();
     ASSERT_NE(server, nullptr);
     // The library reads its default port when it is loaded.
@@ -64,12 +40,23 @@ TEST(MySQLConnection, RefusedOnAPortWithoutServer) {
     setenv("MYSQL_TCP_PORT", std::to_string(port).c_str(), 1);
     {
         CMySQLConnection connection;
-        EXPECT_TRUE(connection.Init(""));
+        ASSERT_TRUE(connection.Init(""));
         EXPECT_FALSE(connection.Connect("127.0.0.1", kUser, kPassword, kDatabase));
         // (followed by the system's error number, which the library takes
         // from its connect call in progress)
-        EXPECT_EQ(ClientError(connection.GetMYSQL()).rfind("Can't connect to server on '127.0.0.1' (", 0),
-                  0u);
+        EXPECT_EQ(ClientError(connection.GetMYSQL()).rfind("Can't connect to server on '127.0.0.1' (", 0), 0u);
+        EXPECT_FALSE(connection.Connect("localhost", kUser, "wrong", kDatabase));
+        ASSERT_NE(connection.GetMYSQL(), nullptr);
+        EXPECT_EQ(ClientError(connection.GetMYSQL()), "Access denied for user 'zep3'@'localhost' (using password: YES)");
+        EXPECT_FALSE(connection.Connect("localhost", kUser, kPassword, "nosuchdb"));
+        EXPECT_EQ(ClientError(connection.GetMYSQL()), "Access denied for user 'zep3'@'localhost' to database 'nosuchdb'");
+        MessageBoxRecorder boxes;
+        EXPECT_FALSE(connection.DoQuery("SELECT 1")) << "a refused handle runs no statement";
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_FALSE(boxes.boxes[0].text.empty()) << "the library says why";
+        connection.Close();
+        EXPECT_EQ(connection.GetMYSQL(), nullptr);
+        EXPECT_TRUE(connection.Connect("localhost", kUser, kPassword, kDatabase));
     }
     server->SetClientDefaults();
     close(refusing);
@@ -88,20 +75,19 @@ TEST(MySQLConnection, StatementsAndTheirErrors) {
     EXPECT_FALSE(connection.DoQuery("INSERT INTO t VALUES (1, 'again')"));
     EXPECT_FALSE(connection.DoQuery("SELEC 1"));
     EXPECT_FALSE(connection.DoQuery("SELECT * FROM nosuch"));
-    const std::vector<MessageBoxRecorder::Box> shown = boxes.Boxes();
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0].text, "Duplicate entry '1' for key 'PRIMARY'");
-    EXPECT_EQ(shown[1].text,
-              "You have an error in your SQL syntax; check the manual that corresponds to your "
-              "MariaDB server version for the right syntax to use near 'SELEC 1' at line 1");
-    EXPECT_EQ(shown[2].text, "Table 'zep3test.nosuch' doesn't exist");
-    for (const MessageBoxRecorder::Box& box : shown) {
-        EXPECT_EQ(box.caption, "");
-        EXPECT_EQ(box.type, UINT(MB_OK));
+    const char* const texts[] = {"Duplicate entry '1' for key 'PRIMARY'",
+                                 "You have an error in your SQL syntax; check the manual that corresponds to your "
+                                 "MariaDB server version for the right syntax to use near 'SELEC 1' at line 1",
+                                 "Table 'zep3test.nosuch' doesn't exist"};
+    ASSERT_EQ(boxes.boxes.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(boxes.boxes[i].text, texts[i]);
+        EXPECT_EQ(boxes.boxes[i].caption, "");
+        EXPECT_EQ(boxes.boxes[i].type, UINT(MB_OK));
     }
     // The connection stays open.
     EXPECT_EQ(Rows(connection, "SELECT name FROM t ORDER BY id"), (Rows_t{{"one"}, {"two"}}));
-    EXPECT_EQ(boxes.Boxes().size(), 3u);
+    EXPECT_EQ(boxes.boxes.size(), 3u);
 }
 
 TEST(MySQLConnection, CopiesShareOneConnectionClosedByTheLast) {
@@ -125,10 +111,7 @@ TEST(MySQLConnection, CopiesShareOneConnectionClosedByTheLast) {
     // Closed by its last holder, the session ends on the server.
     assigned.Close();
     const std::string gone = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + id[0][0];
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (Rows(copy, gone.c_str()) != Rows_t{{"0"}} && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(Rows(copy, gone.c_str()), Rows_t{{"0"}});
+    EXPECT_TRUE(zep3test::waitFor([&] { return Rows(copy, gone.c_str()) == Rows_t{{"0"}}; }));
 }
 
 TEST(MySQLConnection, ServerGoneInTheMiddleOfASession) {
@@ -143,10 +126,9 @@ TEST(MySQLConnection, ServerGoneInTheMiddleOfASession) {
     {
         MessageBoxRecorder boxes;
         EXPECT_FALSE(connection.DoQuery("SELECT 1"));
-        ASSERT_EQ(boxes.Boxes().size(), 1u);
-        const std::string text = boxes.Boxes()[0].text;
-        EXPECT_TRUE(text == "Server has gone away" || text == "Lost connection to server during query")
-            << text;
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        const std::string text = boxes.boxes[0].text;
+        EXPECT_TRUE(text == "Server has gone away" || text == "Lost connection to server during query") << text;
     }
     EXPECT_FALSE(connection.GetResult().NextRow());
     // A stored result is the client's own: it outlives the server.

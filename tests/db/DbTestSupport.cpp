@@ -75,20 +75,4 @@ std::vector<std::vector<std::string>> Rows(CMySQLConnection& connection, const c
     return rows;
 }
 
-MessageBoxRecorder::MessageBoxRecorder() { m_previous = ZEP3SetMessageBoxHook(&Hook, this); }
-
-MessageBoxRecorder::~MessageBoxRecorder() { ZEP3SetMessageBoxHook(m_previous, nullptr); }
-
-int MessageBoxRecorder::Hook(const char* text, const char* caption, UINT type, void* self) {
-    auto* recorder = static_cast<MessageBoxRecorder*>(self);
-    std::lock_guard<std::mutex> guard(recorder->m_lock);
-    recorder->m_boxes.push_back({text, caption, type});
-    return 0;
-}
-
-std::vector<MessageBoxRecorder::Box> MessageBoxRecorder::Boxes() {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_boxes;
-}
-
 } // namespace dbtest

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,21 +34,22 @@ std::string ClientError(st_mysql* connection);
 // Every field of every row of a statement's result.
 std::vector<std::vector<std::string>> Rows(CMySQLConnection& connection, const char* statement);
 
-// Collects the message boxes shown while it lives.
+// Collects the message boxes shown while it lives (on the test's thread).
 class MessageBoxRecorder {
 public:
-    MessageBoxRecorder();
-    ~MessageBoxRecorder();
+    MessageBoxRecorder() : m_previous(ZEP3SetMessageBoxHook(&Hook, this)) {}
+    ~MessageBoxRecorder() { ZEP3SetMessageBoxHook(m_previous, nullptr); }
     struct Box {
         std::string text, caption;
         UINT type;
     };
-    std::vector<Box> Boxes();
+    std::vector<Box> boxes;
 
 private:
-    static int Hook(const char* text, const char* caption, UINT type, void* self);
-    std::mutex m_lock;
-    std::vector<Box> m_boxes;
+    static int Hook(const char* text, const char* caption, UINT type, void* self) {
+        static_cast<MessageBoxRecorder*>(self)->boxes.push_back({text, caption, type});
+        return 0;
+    }
     ZEP3MessageBoxHook m_previous;
 };
 

@@ -5,22 +5,18 @@
 // scratch folder. It has the database "zep3test" and its user "zep3" with the
 // password kPassword. The server dies with the process that started it, and
 // the destructor stops it and removes the scratch folder.
+#include "support/ChildProcess.h"
+
 #include <arpa/inet.h>
 #include <chrono>
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <netinet/in.h>
 #include <sstream>
 #include <string>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -60,15 +56,12 @@ public:
                  << kPassword << "';\nGRANT ALL ON " << kDatabase << ".* TO '" << kUser << "'@'" << host
                  << "';\n";
         init.close();
-        std::vector<std::string> args = {"/usr/bin/mariadb-install-db",
-                                         "--no-defaults",
-                                         "--datadir=" + m_dir + "/data",
-                                         "--skip-test-db",
-                                         "--auth-root-authentication-method=socket",
+        std::vector<std::string> args = {"/usr/bin/mariadb-install-db", "--no-defaults", "--datadir=" + m_dir + "/data",
+                                         "--skip-test-db", "--auth-root-authentication-method=socket",
                                          "--skip-name-resolve"};
         AddServerOptions(args);
-        pid_t pid = Spawn(args, m_dir + "/install.log");
-        m_installed = pid > 0 && WaitExit(pid, std::chrono::seconds(180)) == 0;
+        zep3test::ChildProcess install;
+        m_installed = install.Start(args, m_dir + "/install.log") && install.Wait(180000) == 0;
     }
     ~MariaDbServer() {
         Stop();
@@ -82,39 +75,28 @@ public:
     // waits until both its socket and its port take connections. A port
     // that another process took meanwhile is replaced by a new free one.
     bool Start() {
-        if (!m_installed || m_pid > 0) return m_pid > 0;
+        if (!m_installed || m_server) return bool(m_server);
         for (int attempt = 0; attempt < 3; ++attempt) {
             if (m_port == 0 || attempt > 0) m_port = FreePort();
-            std::vector<std::string> args = {"/usr/sbin/mariadbd",
-                                             "--no-defaults",
-                                             "--datadir=" + m_dir + "/data",
-                                             "--socket=" + Socket(),
-                                             "--port=" + std::to_string(m_port),
-                                             "--bind-address=127.0.0.1",
-                                             "--skip-name-resolve",
-                                             "--pid-file=" + m_dir + "/mariadbd.pid",
-                                             "--log-error=" + m_dir + "/error.log",
-                                             "--init-file=" + m_dir + "/init.sql",
-                                             "--max-allowed-packet=64M",
-                                             "--innodb-flush-log-at-trx-commit=0"};
+            std::vector<std::string> args = {
+                "/usr/sbin/mariadbd", "--no-defaults", "--datadir=" + m_dir + "/data", "--socket=" + Socket(),
+                "--port=" + std::to_string(m_port), "--bind-address=127.0.0.1", "--skip-name-resolve",
+                "--pid-file=" + m_dir + "/mariadbd.pid", "--log-error=" + m_dir + "/error.log",
+                "--init-file=" + m_dir + "/init.sql", "--max-allowed-packet=64M",
+                "--innodb-flush-log-at-trx-commit=0"};
             AddServerOptions(args);
-            m_pid = Spawn(args, m_dir + "/mariadbd.out");
-            if (m_pid > 0 && WaitReady()) return true;
+            const size_t logStart = ReadText("error.log").size(); // a restart appends to the log
+            m_server = std::make_unique<zep3test::ChildProcess>();
+            if (m_server->Start(args, m_dir + "/mariadbd.out") && WaitReady(logStart)) return true;
             Stop();
         }
         return false;
     }
 
-    // Stops the server (SIGTERM, then SIGKILL after a minute) and waits for
-    // its end.
+    // Stops the server (SIGTERM, then SIGKILL after a minute) and waits for its end.
     void Stop() {
-        if (m_pid <= 0) return;
-        kill(m_pid, SIGTERM);
-        if (WaitExit(m_pid, std::chrono::seconds(60)) == -2) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-        m_pid = -1;
+        if (m_server) m_server->Stop(60000);
+        m_server.reset();
     }
 
     // Makes this server the client library's default for connections without
@@ -134,79 +116,18 @@ private:
     static void AddServerOptions(std::vector<std::string>& args) {
         // mariadbd refuses to run as root unless told to.
         if (geteuid() == 0) args.push_back("--user=root");
-        args.push_back("--innodb-log-file-size=4M");
-        args.push_back("--innodb-buffer-pool-size=16M");
+        args.insert(args.end(), {"--innodb-log-file-size=4M", "--innodb-buffer-pool-size=16M"});
     }
 
-    // Starts a program (by its full path) with its output in a file; it is
-    // killed when the thread that started it ends. Everything is prepared
-    // before the fork, so that the child only calls what is safe there.
-    static pid_t Spawn(const std::vector<std::string>& args, const std::string& output) {
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        const pid_t parent = getpid();
-        pid_t pid = fork();
-        if (pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (getppid() != parent) _exit(127);
-            int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (fd >= 0) {
-                dup2(fd, 1);
-                dup2(fd, 2);
-            }
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        return pid;
-    }
-
-    // The exit status, -1 when it did not exit normally, -2 when it is still
-    // running at the time limit.
-    static int WaitExit(pid_t pid, std::chrono::seconds limit) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        int status = 0;
-        while (waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > end) return -2;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    // Polls the socket and the port (a minute at most) until both take a
-    // connection; false as soon as the server has ended.
-    bool WaitReady() {
+    // Waits (a minute at most) until the server's log says that its socket
+    // and port take connections; false as soon as the server has ended.
+    bool WaitReady(size_t logStart) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return false;
-            }
-            if (Accepts(AF_UNIX) && Accepts(AF_INET)) return true;
+        while (std::chrono::steady_clock::now() < end && m_server->Running()) {
+            if (ReadText("error.log").find("ready for connections", logStart) != std::string::npos) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return false;
-    }
-
-    bool Accepts(int family) const {
-        int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0) return false;
-        int rc;
-        if (family == AF_UNIX) {
-            sockaddr_un a{};
-            a.sun_family = AF_UNIX;
-            std::snprintf(a.sun_path, sizeof a.sun_path, "%s", Socket().c_str());
-            rc = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        } else {
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_port = htons(static_cast<uint16_t>(m_port));
-            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            rc = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        }
-        close(fd);
-        return rc == 0;
     }
 
     static int FreePort() {
@@ -224,7 +145,7 @@ private:
 
     std::string m_dir;
     bool m_installed = false;
-    pid_t m_pid = -1;
+    std::unique_ptr<zep3test::ChildProcess> m_server;
     int m_port = 0;
 };
 

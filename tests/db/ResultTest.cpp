@@ -10,32 +10,23 @@ using zep3::detail::ClientLibraryReferences;
 
 namespace {
 
-// Every byte value once, as the bytes and as a hex literal.
-std::string AllBytes() {
-    std::string bytes;
-    for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
-    return bytes;
-}
-
-std::string HexLiteral(const std::string& bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex = "X'";
-    for (unsigned char b : bytes) {
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 15];
-    }
-    return hex + "'";
-}
+class MySQLResult : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(ConnectTestUser(connection)); }
+    CMySQLConnection connection;
+};
 
 } // namespace
 
-TEST(MySQLResult, FieldsAsTextWithNullsAndZeroBytes) {
-    CMySQLConnection connection;
-    ASSERT_TRUE(ConnectTestUser(connection));
-    const std::string bytes = AllBytes();
-    ASSERT_TRUE(connection.DoQuery(("SELECT 'text' AS a, NULL AS b, '' AS c, " + HexLiteral(bytes) +
-                                    " AS d, NULL AS e, NULL AS f, X'0000' AS g")
-                                       .c_str()));
+TEST_F(MySQLResult, FieldsAsTextWithNullsAndZeroBytes) {
+    std::string bytes, hex; // every byte value once, and as a hex literal
+    for (int b = 0; b < 256; ++b) {
+        bytes += char(b);
+        hex += "0123456789ABCDEF"[b >> 4];
+        hex += "0123456789ABCDEF"[b & 15];
+    }
+    ASSERT_TRUE(connection.DoQuery(
+        ("SELECT 'text' AS a, NULL AS b, '' AS c, X'" + hex + "' AS d, NULL AS e, NULL AS f, X'0000' AS g").c_str()));
     CMySQLResult result = connection.GetResult();
     EXPECT_EQ(result.GetRowCount(), 1u);
     ASSERT_EQ(result.GetFieldCount(), 7);
@@ -57,9 +48,7 @@ TEST(MySQLResult, FieldsAsTextWithNullsAndZeroBytes) {
     EXPECT_EQ(result.GetField(0), "");
 }
 
-TEST(MySQLResult, Windows1250TextKeepsItsBytes) {
-    CMySQLConnection connection;
-    ASSERT_TRUE(ConnectTestUser(connection));
+TEST_F(MySQLResult, Windows1250TextKeepsItsBytes) {
     const std::string polish = "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F\xF1"; // Zażółć gęślą jaźń
     ASSERT_TRUE(connection.DoQuery("SET NAMES cp1250"));
     ASSERT_TRUE(connection.DoQuery("CREATE TEMPORARY TABLE t (txt VARCHAR(40) CHARACTER SET cp1250)"));
@@ -73,9 +62,7 @@ TEST(MySQLResult, Windows1250TextKeepsItsBytes) {
     EXPECT_EQ(rows[0][2], "17");
 }
 
-TEST(MySQLResult, LongTextsBothWays) {
-    CMySQLConnection connection;
-    ASSERT_TRUE(ConnectTestUser(connection));
+TEST_F(MySQLResult, LongTextsBothWays) {
     std::string text(1 << 20, ' ');
     for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
     ASSERT_TRUE(connection.DoQuery("CREATE TEMPORARY TABLE t (txt LONGTEXT)"));
@@ -89,9 +76,7 @@ TEST(MySQLResult, LongTextsBothWays) {
     EXPECT_EQ(generated.Right(12), "890123456789");
 }
 
-TEST(MySQLResult, ManyRowsWalkedOneByOne) {
-    CMySQLConnection connection;
-    ASSERT_TRUE(ConnectTestUser(connection));
+TEST_F(MySQLResult, ManyRowsWalkedOneByOne) {
     constexpr int kRows = 50000;
     ASSERT_TRUE(connection.DoQuery("SELECT seq, CONCAT('row ', seq) AS label, IF(seq % 7 = 0, NULL, seq * 2) "
                                    "AS twice FROM seq_1_to_50000"));
@@ -109,38 +94,27 @@ TEST(MySQLResult, ManyRowsWalkedOneByOne) {
     EXPECT_EQ(wrong, 0);
 }
 
-TEST(MySQLResult, CopiesShareOneStoredResultFreedByTheLast) {
-    CMySQLResult empty, emptyCopy(empty);
-    EXPECT_FALSE(emptyCopy.NextRow());
-    EXPECT_EQ(emptyCopy.GetRowCount(), 0u);
-    EXPECT_EQ(emptyCopy.GetFieldCount(), 0);
-    EXPECT_EQ(emptyCopy.GetField(0), "");
-    EXPECT_EQ(emptyCopy["seq"], "");
-
-    CMySQLResult result;
+// The copies walk one result, which outlives its connection and keeps the library loaded.
+TEST_F(MySQLResult, CopiesShareOneStoredResultFreedByTheLast) {
+    ASSERT_TRUE(connection.DoQuery("SELECT seq FROM seq_1_to_5"));
+    CMySQLResult result = connection.GetResult();
+    ASSERT_TRUE(result.NextRow());
     {
-        CMySQLConnection connection;
-        ASSERT_TRUE(ConnectTestUser(connection));
-        ASSERT_TRUE(connection.DoQuery("SELECT seq FROM seq_1_to_5"));
-        result = connection.GetResult();
-        ASSERT_TRUE(result.NextRow());
-        {
-            CMySQLResult copy(result), assigned;
-            assigned = copy;
-            EXPECT_EQ(assigned.GetMYSQL_RES(), result.GetMYSQL_RES());
-            EXPECT_EQ(copy.GetField(0), "1"); // the current row comes along
-            ASSERT_TRUE(assigned.NextRow());  // and the copies walk one result
-            EXPECT_EQ(assigned.GetField(0), "2");
-        }
-        ASSERT_TRUE(result.NextRow());
-        EXPECT_EQ(result.GetField(0), "3");
+        CMySQLResult copy(result), assigned;
+        assigned = copy;
+        EXPECT_EQ(copy.GetField(0), "1"); // the current row comes along
+        ASSERT_TRUE(assigned.NextRow());
+        EXPECT_EQ(assigned.GetField(0), "2");
     }
-    // The result outlives its connection and keeps the library loaded.
+    connection.Release();
     EXPECT_EQ(ClientLibraryReferences(), 1);
     ASSERT_TRUE(result.NextRow());
-    EXPECT_EQ(result.GetField(0), "4");
+    EXPECT_EQ(result.GetField(0), "3");
+    CMySQLResult empty;
     result = empty;
     EXPECT_EQ(result.GetMYSQL_RES(), nullptr);
+    EXPECT_FALSE(result.NextRow());
+    EXPECT_EQ(result["seq"], "");
     EXPECT_EQ(ClientLibraryReferences(), 0);
     EXPECT_EQ(LoadedClientCopies(), 0);
 }

@@ -5,8 +5,6 @@
 
 #include "support/FuzzReplay.h"
 
-#include <zep3/net/detail/FtpReply.h>
-
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -189,14 +187,6 @@ TEST(FtpLogon, ShortTransferIsJudgedByTheFinalReply) {
     EXPECT_EQ(copy.FTPcommand("QUIT"), 1);
     server.Finish();
     EXPECT_EQ(server.received, (std::vector<std::string>{"USER u", "TYPE I", "PASV", "RETR f", "QUIT"}));
-}
-
-// Well-formed replies and commands go through the real servers' passive and active transfers.
-TEST(FtpReplyTexts, PassiveReplyWithoutItsParenthesesIsRefused) {
-    CString host;
-    UINT port = 0;
-    EXPECT_FALSE(zep3::detail::ParsePassiveReply("227 Entering Passive Mode 192,168,1,2,4,1)", host, port));
-    EXPECT_FALSE(zep3::detail::ParsePassiveReply("227 Entering Passive Mode (192,168,1,2,4,1", host, port));
 }
 
 ZEP3_FUZZ_ENTRY(ftp_reply);

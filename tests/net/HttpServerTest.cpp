@@ -227,17 +227,12 @@ TEST(HttpServer, StartAndStopFollowTheEnabledFlagAndSettingsWaitForTheStop) {
     EXPECT_FALSE(server.Init()) << "not enabled";
     EXPECT_TRUE(server.SetPort(int(busy.port())) && server.SetIP("127.0.0.1"));
     EXPECT_FALSE(server.EnableServer(true)) << "the port is taken";
-    EXPECT_TRUE(server.IsServerEnabled());
-    EXPECT_FALSE(server.IsServerStarted());
-
+    EXPECT_TRUE(server.IsServerEnabled() && !server.IsServerStarted());
     EXPECT_TRUE(server.SetPort(0) && server.Init());
-    EXPECT_NE(server.GetListeningPort(), 0u);
     EXPECT_FALSE(server.Init() || server.EnableServer(true)) << "already started";
     EXPECT_FALSE(server.SetPort(81) || server.SetIP("") || server.SetConnectionLimit(3) ||
                  server.SetMaxRequestSize(10) || server.SetRequestTimeout(10));
     EXPECT_TRUE(server.EnableServer(false));
-    EXPECT_EQ(server.GetListeningPort(), 0u);
     EXPECT_FALSE(server.Stop() || server.EnableServer(false));
     EXPECT_TRUE(server.SetConnectionLimit(3));
-    EXPECT_FALSE(server.SetMaxRequestSize(0));
 }

@@ -59,7 +59,6 @@ protected:
 TEST_F(CLanguageTest, InitListsTheNativeLanguageThenValidKnownModules) {
     EXPECT_TRUE(CLanguage::Init(m_dir.path().c_str(), 0x0409));
     EXPECT_EQ(supported(), (std::vector<unsigned short>{0x0409, 0x0407, 0x0415}));
-    EXPECT_EQ(CLanguage::m_hLangDLL, nullptr);
 
     CLanguage::Init(m_dir.path().c_str(), 0);
     EXPECT_EQ(supported(), (std::vector<unsigned short>{0x0407, 0x0409, 0x0415}));
@@ -76,8 +75,7 @@ TEST_F(CLanguageTest, SelectedModuleSuppliesTextsByteForByte) {
     ASSERT_TRUE(CLanguage::SetLanguage(0x0415));
     HINSTANCE polish = CLanguage::m_hLangDLL;
     ASSERT_NE(polish, nullptr);
-    EXPECT_EQ(GetResString(100), windows1250("Okno główne").c_str());
-    EXPECT_EQ(CLanguage::GetResString(100), GetResString(100));
+    EXPECT_EQ(CLanguage::GetResString(100), windows1250("Okno główne").c_str());
     std::string high;
     for (int c = 0x80; c <= 0xFF; ++c) high += static_cast<char>(c);
     EXPECT_EQ(GetResString(101).str(), high);
@@ -100,14 +98,10 @@ TEST_F(CLanguageTest, SelectedModuleSuppliesTextsByteForByte) {
 TEST_F(CLanguageTest, LibraryStringsArePolishInWindows1250) {
     CLanguage::Init(m_dir.path().c_str(), 0x0409);
     const std::pair<unsigned, const char*> texts[] = {
-        {30, "Zła nazwa użytkownika lub hasło."},
-        {31, "Zaloguj ponownie"},
-        {34, "Brak strony"},
-        {35, "Błąd: strona o podanym adresie nie istnieje!"},
-        {36, "Sesja wygasła, zaloguj się ponownie."},
-        {37, "Nazwa użytkownika"},
-        {38, "Hasło"},
-        {39, "Użytkownik został wylogowany."},
+        {30, "Zła nazwa użytkownika lub hasło."}, {31, "Zaloguj ponownie"},
+        {34, "Brak strony"}, {35, "Błąd: strona o podanym adresie nie istnieje!"},
+        {36, "Sesja wygasła, zaloguj się ponownie."}, {37, "Nazwa użytkownika"},
+        {38, "Hasło"}, {39, "Użytkownik został wylogowany."},
     };
     for (auto& t : texts) EXPECT_EQ(GetLibResString(t.first).str(), windows1250(t.second)) << t.first;
     EXPECT_EQ(GetResString(38), ""); // the application's table does not have them

@@ -42,28 +42,19 @@ TEST(ConvertImageBuffer, EveryPairFollowsItsRule) {
     EXPECT_EQ(GetColorMode(32), -1);
 }
 
-TEST(ConvertImageBuffer, FlipsAndReadsLongerSourceRows) {
+TEST(ConvertImageBuffer, FlipsLongRowsAndTakesTheDestinationFormat) {
     const BYTE source[15] = {1, 2, 3, 0, 0, 4, 5, 6, 0, 0, 7, 8, 9, 0, 0}; // 3 × 3 in rows of 5
-    BYTE out[27];
+    BYTE out[9];
     ASSERT_TRUE(ConvertImageBuffer(out, 1, source, 1, CSize(3, 3), 5, true));
     const BYTE flipped[] = {7, 8, 9, 4, 5, 6, 1, 2, 3};
     EXPECT_EQ(std::memcmp(out, flipped, 9), 0);
-    ASSERT_TRUE(ConvertImageBuffer(out, 3, source, 1, CSize(3, 3), 5, false));
-    EXPECT_TRUE(out[9] == 4 && out[26] == 9);
-}
 
-TEST(ConvertImageBuffer, BuffersTakeTheDestinationFormatAndTheStamp) {
     CImageBuffer frame = imgtest::makeFrame(33, 9), grey(CSize(1, 1), 8, 3), words(CSize(1, 1), 16);
     frame.SetTime(CSystemTime(LONGLONG(5000), 1), 77);
     ASSERT_TRUE(ConvertImageBuffer(&grey, &frame));
     EXPECT_TRUE(grey.GetSize() == CSize(33, 9) && grey.GetBitCount() == 8 && grey.GetPaddingBytes() == 0);
     EXPECT_EQ(grey.GetImageTag(), 77);
-    const BYTE* p = frame.GetPixelBuffer() + 3 * 40;
-    EXPECT_EQ(grey.GetPixelBuffer()[40], (p[0] + p[1] + p[2]) / 3);
-
-    EXPECT_FALSE(ConvertImageBuffer(&words, &frame)); // 24 to 16 bits is not offered...
-    EXPECT_EQ(words.GetSize(), CSize(33, 9));         // ...after re-creating the destination
-    EXPECT_TRUE(ConvertImageBuffer(&frame, &frame));
+    EXPECT_FALSE(ConvertImageBuffer(&words, &frame)); // 24 to 16 bits is not offered
     // A source that views the destination's memory outlives its re-creation.
     CImageBuffer owner(CSize(4, 4), 24, 3), view;
     std::memset(owner.GetPixelBuffer(), 0, 4 * 15);
@@ -72,8 +63,7 @@ TEST(ConvertImageBuffer, BuffersTakeTheDestinationFormatAndTheStamp) {
     ASSERT_TRUE(ConvertImageBuffer(&owner, &view));
     EXPECT_TRUE(owner.GetPaddingBytes() == 0 && owner.GetPixelBuffer()[15] == 200 && owner.GetPixelBuffer()[17] == 200);
     const CImageBuffer empty;
-    EXPECT_FALSE(ConvertImageBuffer(&grey, &empty));
-    EXPECT_FALSE(ConvertImageBuffer(&grey, nullptr));
+    EXPECT_FALSE(ConvertImageBuffer(&grey, &empty) || ConvertImageBuffer(&grey, nullptr));
 }
 
 TEST(ScaleDown, SkipsPixelsOrCrops) {
@@ -83,16 +73,13 @@ TEST(ScaleDown, SkipsPixelsOrCrops) {
         return std::memcmp(d.GetPixelBuffer() + (y * d.GetSize().cx + x) * 3, source.GetPixelBuffer() + (sy * 640 + sx) * 3, 3) == 0;
     };
     ASSERT_TRUE(ScaleDown(&half, &source, 1));
-    for (int y : {0, 1, 239})
-        for (int x : {0, 1, 150, 319}) EXPECT_TRUE(same(half, x, y, 2 * x, 2 * y)) << x << "," << y;
+    EXPECT_TRUE(same(half, 1, 1, 2, 2) && same(half, 319, 239, 638, 478));
     ASSERT_TRUE(ScaleDown(&third, &source, 2));
     EXPECT_TRUE(same(third, 212, 159, 636, 477));
     ASSERT_TRUE(ScaleDown(&half, &source, 0));
     EXPECT_TRUE(same(half, 319, 239, 319, 239));
-
     CImageBuffer wide(CSize(640, 480), 32), wideHalf(CSize(320, 240), 32), grey(CSize(320, 240), 8);
     EXPECT_FALSE(ScaleDown(&wideHalf, &wide, 1)); // 4-byte pixels are not skipped
-    EXPECT_TRUE(ScaleDown(&wideHalf, &wide, 0));
     EXPECT_FALSE(ScaleDown(&half, &source, 2));   // needs 960 × 720
     EXPECT_FALSE(ScaleDown(&grey, &source, 1));   // pixel sizes differ
 }
@@ -104,12 +91,11 @@ TEST(HSV, CornersOfTheColourCircle) {
         RGBtoHSV(&in, &out);
         return out.m_Hue << 16 | out.m_Saturation << 8 | out.m_Value;
     };
-    EXPECT_EQ(hsv(255, 0, 0), 0x00FFFF);
-    EXPECT_EQ(hsv(0, 255, 0), 85 << 16 | 0xFFFF);
-    EXPECT_EQ(hsv(0, 0, 255), 171 << 16 | 0xFFFF);
-    EXPECT_EQ(hsv(128, 128, 128), 128);
-    EXPECT_EQ(hsv(255, 128, 0), 21 << 16 | 0xFFFF); // red's sector wraps through 256
-
+    // Red's sector wraps through 256.
+    for (auto [rgb, expected] : std::initializer_list<std::pair<unsigned, int>>{
+             {0xFF0000, 0x00FFFF}, {0x00FF00, 85 << 16 | 0xFFFF}, {0x0000FF, 171 << 16 | 0xFFFF},
+             {0x808080, 128}, {0xFF8000, 21 << 16 | 0xFFFF}})
+        EXPECT_EQ(hsv(BYTE(rgb >> 16), BYTE(rgb >> 8), BYTE(rgb)), expected) << std::hex << rgb;
     CColorValueHSV grey(77, 0, 200), last(255, 128, 200);
     CColorValue24 a, b;
     HSVtoRGB(&grey, &a);

@@ -56,8 +56,7 @@ void ExpectClipped(double zoom, CRect clip, CRect dest, int srcLeft, int srcTop,
 TEST(DisplayBitmap, StretchReproducesEveryFormatAt100AndDoublesAt200) {
     struct Case {
         int bits, width, padding;
-    } cases[] = {{8, 5, 0}, {8, 5, 3}, {8, 8, 0}, {8, 7, 2}, {16, 5, 0}, {16, 5, 2}, {16, 6, 0},
-                 {24, 5, 0}, {24, 5, 1}, {24, 7, 3}, {24, 4, 0}, {24, 3, 6}};
+    } cases[] = {{8, 5, 3}, {8, 8, 0}, {16, 5, 2}, {16, 6, 0}, {24, 5, 1}, {24, 7, 3}, {24, 4, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.bits << " bits, width " << c.width << ", padding " << c.padding);
         CImageBuffer image(CSize(c.width, 6), c.bits, c.padding);
@@ -67,14 +66,12 @@ TEST(DisplayBitmap, StretchReproducesEveryFormatAt100AndDoublesAt200) {
         ASSERT_TRUE(image.StretchBitmap(&canvas.dc, 3, 2, 100, 100, CRect(), nullptr));
         for (int y = 0; y < 6; ++y)
             for (int x = 0; x < c.width; ++x) ASSERT_EQ(canvas.At(3 + x, 2 + y), Shown(image, x, y)) << x << "," << y;
-        EXPECT_EQ(canvas.At(3 + c.width, 2), kWhite);
-        EXPECT_EQ(canvas.At(3, 8), kWhite);
+        EXPECT_TRUE(canvas.At(3 + c.width, 2) == kWhite && canvas.At(3, 8) == kWhite);
 
         // Zoom y 0 takes zoom x: 200 % both ways, every pixel doubled.
         Canvas doubled(40, 30);
         ASSERT_TRUE(image.StretchBitmap(&doubled.dc, 1, 1, 200, 0, CRect(), nullptr));
-        EXPECT_EQ(doubled.At(1 + 2 * c.width, 1), kWhite);
-        EXPECT_EQ(doubled.At(1, 13), kWhite);
+        EXPECT_TRUE(doubled.At(1 + 2 * c.width, 1) == kWhite && doubled.At(1, 13) == kWhite);
         for (int y = 0; y < 12; ++y)
             for (int x = 0; x < 2 * c.width; ++x)
                 ASSERT_EQ(doubled.At(1 + x, 1 + y), Shown(image, x / 2, y / 2)) << x << "," << y;
@@ -97,41 +94,30 @@ TEST(DisplayBitmap, ClipLimitsTheStretchToThePartUnderIt) {
     ExpectClipped(100, CRect(-5, -5, 60, 60), CRect(0, 0, 40, 30), 0, 0, 1);
 }
 
-TEST(DisplayBitmap, DescriptionAndItsPrivateCopy) {
-    CImageBuffer aligned(CSize(5, 3), 24, 1); // 15 + 1 bytes: already 4-byte rows
-    CImageBuffer packed(CSize(5, 3), 24, 0);
-    CImageBuffer grey(CSize(6, 2), 8, 0);
+TEST(DisplayBitmap, PrivateCopyPaletteAndRefusals) {
+    CImageBuffer aligned(CSize(5, 3), 24, 1), packed(CSize(5, 3), 24, 0), grey(CSize(6, 2), 8, 0);
     imgtest::fillRandom(packed, 7);
     Canvas canvas(10, 10);
     CDravolinBitmap bitmap;
     ASSERT_TRUE(bitmap.CreateBitmap(&aligned, &canvas.dc));
     EXPECT_EQ(bitmap.GetBits(), aligned.GetPixelBuffer()) << "aligned rows are used in place";
     EXPECT_EQ(bitmap.GetBitmapInfo()->bmiHeader.biHeight, -3);
-    EXPECT_EQ(bitmap.GetBitmapInfo()->bmiHeader.biBitCount, 24);
     ASSERT_TRUE(bitmap.CreateBitmap(&packed, &canvas.dc));
-    ASSERT_NE(bitmap.GetBits(), packed.GetPixelBuffer());
     const BYTE* copy = static_cast<const BYTE*>(bitmap.GetBits());
     for (int y = 0; y < 3; ++y) {
         EXPECT_EQ(std::memcmp(copy + 16 * y, packed.GetPixelBuffer() + 15 * y, 15), 0);
         EXPECT_EQ(copy[16 * y + 15], 0) << "padding bytes are zero";
     }
-
     // The surfaces are no palette devices: a grey ramp colour table, RGB usage.
     ASSERT_TRUE(bitmap.CreateBitmap(&grey, &canvas.dc));
     EXPECT_EQ(bitmap.GetColorUsage(), DIB_RGB_COLORS);
     const RGBQUAD* table = bitmap.GetBitmapInfo()->bmiColors;
     for (int i = 0; i < 256; ++i) ASSERT_TRUE(table[i].rgbRed == i && table[i].rgbGreen == i && table[i].rgbBlue == i);
-    bitmap.Destroy();
-    EXPECT_EQ(bitmap.GetBitmapInfo(), nullptr);
-    EXPECT_FALSE(bitmap.StretchBitmap(&canvas.dc, 0, 0, 100, 100, CRect(), nullptr));
 
-    // Through the image buffer: no bitmap, no DC, bad zoom.
-    EXPECT_FALSE(grey.IsBitmapValid());
-    EXPECT_FALSE(grey.StretchBitmap(&canvas.dc, 0, 0, 100, 100, CRect(), nullptr));
+    EXPECT_FALSE(grey.StretchBitmap(&canvas.dc, 0, 0, 100, 100, CRect(), nullptr)) << "no bitmap yet";
     ASSERT_TRUE(grey.CreateBitmap(nullptr));
-    EXPECT_TRUE(grey.IsBitmapValid());
-    EXPECT_FALSE(grey.StretchBitmap(nullptr, 0, 0, 100, 100, CRect(), nullptr));
-    EXPECT_FALSE(grey.StretchBitmap(&canvas.dc, 0, 0, 0, 0, CRect(), nullptr));
+    EXPECT_FALSE(grey.StretchBitmap(nullptr, 0, 0, 100, 100, CRect(), nullptr) ||
+                 grey.StretchBitmap(&canvas.dc, 0, 0, 0, 0, CRect(), nullptr));
     COLORADJUSTMENT adjustment{};
     adjustment.caSize = sizeof adjustment;
     EXPECT_TRUE(grey.StretchBitmap(&canvas.dc, 0, 0, 100, 100, CRect(), &adjustment)) << "palette made on first use";
@@ -141,8 +127,6 @@ TEST(DisplayBitmap, DescriptionAndItsPrivateCopy) {
     ASSERT_TRUE(inPlace.CreateBitmap(&canvas.dc));
     inPlace.Create1(CSize(9, 9), 8);
     EXPECT_FALSE(inPlace.StretchBitmap(&canvas.dc, 0, 0, 100, 100, CRect(), nullptr)) << "pixels moved: make it again";
-    grey.Destroy();
-    EXPECT_FALSE(grey.IsBitmapValid());
 }
 
 TEST(DIB, LoadsAnImageMagickPaletteBitmapAndDrawsIt) {
@@ -160,24 +144,19 @@ TEST(DIB, LoadsAnImageMagickPaletteBitmapAndDrawsIt) {
     };
 
     CDIB dib;
-    EXPECT_STREQ(dib.GetRuntimeClass()->m_lpszClassName, "CDIB");
-    EXPECT_TRUE(dib.IsKindOf(RUNTIME_CLASS(CDIB)));
     ASSERT_TRUE(dib.Load(file.c_str()));
-    EXPECT_EQ(dib.GetSize(), CSize(7, 5));
     BITMAP bm;
     ASSERT_TRUE(dib.GetBitmap(&bm));
     EXPECT_LE(bm.bmBitsPixel, 8) << "a palette bitmap";
     RGBQUAD table[256];
-    const UINT colours = dib.GetColorTable(table, 256);
-    EXPECT_GE(colours, 3u);
-    EXPECT_EQ(dib.GetPalette()->GetEntryCount(), int(colours));
+    EXPECT_EQ(dib.GetPalette()->GetEntryCount(), int(dib.GetColorTable(table, 256)));
 
     for (BOOL drawDib : {TRUE, FALSE}) {
         SCOPED_TRACE(drawDib ? "DrawDib" : "block copy");
         const CRect at(2, 3, 9, 8), partDst(0, 0, 6, 4), partSrc(4, 2, 7, 4);
         Canvas canvas(30, 20);
         ASSERT_TRUE(dib.Draw(canvas.dc, &at, nullptr, drawDib));
-        EXPECT_EQ(canvas.Ink(), CRect(2, 3, 9, 8));
+        EXPECT_EQ(canvas.Ink(), at);
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 7; ++x) ASSERT_EQ(canvas.At(2 + x, 3 + y), expected(x, y)) << x << "," << y;
         // A part of the picture at twice its size.
@@ -202,11 +181,9 @@ TEST(DIB, LoadsAnImageMagickPaletteBitmapAndDrawsIt) {
     }
 
     // Bad input keeps what was loaded; DeleteObject empties.
-    EXPECT_FALSE(dib.Load(dir.file("missing.bmp").c_str()));
-    EXPECT_FALSE(dib.Load(nullptr, 999u));
+    EXPECT_FALSE(dib.Load(dir.file("missing.bmp").c_str()) || dib.Load(nullptr, 999u));
     EXPECT_EQ(dib.GetSize(), CSize(7, 5));
     EXPECT_TRUE(dib.DeleteObject());
-    EXPECT_EQ(dib.GetSize(), CSize(0, 0));
     Canvas canvas(4, 4);
     EXPECT_FALSE(dib.Draw(canvas.dc));
 }

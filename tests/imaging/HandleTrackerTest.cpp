@@ -26,43 +26,29 @@ const COLORREF kGreen = 0x00FF00;
 
 } // namespace
 
-TEST(HandleTracker, SquaresHitsAndDistances) {
+TEST(HandleTracker, SquaresHitsAndGrabRules) {
     Tracker t{{10, 10}, {40, 10}};
     EXPECT_EQ(t.Square(0), CRect(7, 7, 13, 13));
-    EXPECT_EQ(t.GetHitHandle({7, 10}), 0);
     EXPECT_EQ(t.GetHitHandle({13, 10}), -1) << "right and bottom edges are outside";
-    EXPECT_EQ(t.GetDist({8, 10}), 1);
     EXPECT_EQ(t.GetMinDist({10, 30}), 3) << "per axis, to the edge lines";
-    EXPECT_EQ(Tracker().GetMinDist({0, 0}), 100000);
     t.SetHandleSize(5);
-    EXPECT_EQ(t.Square(0), CRect(8, 8, 12, 12));
     // Squares follow insertions and removals; overlaps go to the lowest index.
     EXPECT_FALSE(t.InsertHandle(3, {0, 0}));
     EXPECT_TRUE(t.InsertHandle(0, {11, 11}));
     EXPECT_EQ(t.GetHitHandle({8, 8}), 1);
     EXPECT_TRUE(t.RemoveHandle(0));
-    EXPECT_FALSE(t.RemoveHandle(2));
     EXPECT_EQ(t.GetHitHandle({8, 8}), 0);
-    EXPECT_EQ(t.GetHandle(2), CPoint(-1, -1));
-}
 
-TEST(HandleTracker, GrabRulesAndDisabling) {
-    Tracker t{{10, 10}, {50, 50}};
-    EXPECT_TRUE(t.Select({10, 10}, true));
-    EXPECT_TRUE(t.Select({50, 50}, false));
+    EXPECT_TRUE(t.Select({10, 10}, true) && t.Select({40, 10}, false));
     EXPECT_EQ(t.GetGrabbedHandle(), 0) << "selecting without grab keeps the grab";
-    EXPECT_TRUE(t.Drag({20, 30}));
     EXPECT_TRUE(t.Select({100, 100}, false));
     EXPECT_EQ(t.GetGrabbedHandle(), -1) << "empty space clears the grab";
-    EXPECT_FALSE(t.Drop()) << "no grab";
-    EXPECT_FALSE(t.IsDragging()) << "but the drag ends";
-
-    t.Select({50, 50}, true);
+    EXPECT_FALSE(t.Drop() || t.IsDragging());
+    t.Select({40, 10}, true);
     t.EnableTracker(false);
-    EXPECT_EQ(t.GetDist({50, 50}), -1);
+    EXPECT_EQ(t.GetDist({40, 10}), -1);
     t.EnableTracker(true);
-    EXPECT_TRUE(t.Drag({5, 5})) << "the grab survives";
-    EXPECT_TRUE(t.Drop());
+    EXPECT_TRUE(t.Drag({5, 5}) && t.Drop()) << "the grab survives";
     t.EnableTracker(false);
     EXPECT_FALSE(t.Select({5, 5}, true) || t.Drag({0, 0}) || t.Drop()) << "a disabled tracker takes nothing";
     EXPECT_EQ(t.GetHandle(1), CPoint(5, 5));
@@ -71,24 +57,17 @@ TEST(HandleTracker, GrabRulesAndDisabling) {
 TEST(HandleTracker, ModifiedFlagHighlightAndCopy) {
     Tracker t{{10, 10}};
     EXPECT_TRUE(t.IsModified());
-    EXPECT_FALSE(t.IsModified());
-    t.SetColor(0x0000FF, 3);
-    EXPECT_TRUE(t.IsModified()) << "which 3 changes nothing but marks";
-    t.SetViewIndex(3);
-    EXPECT_FALSE(t.IsModified());
+    EXPECT_FALSE(t.IsModified()) << "reading clears it";
     EXPECT_FALSE(t.Highlight(true)) << "off until enabled";
     EXPECT_FALSE(t.EnableHighlight(true));
     EXPECT_TRUE(t.Highlight(true));
     EXPECT_TRUE(t.EnableHighlight(true));
     EXPECT_FALSE(t.IsHighlighted()) << "enabling clears the highlight";
-
-    t.SetName("Gate");
     t.Select({10, 10}, true);
     Tracker c{{1, 1}, {2, 2}};
     c.EnableTracker(false);
     c = t;
     EXPECT_EQ(c.GetHandleCount(), 1);
-    EXPECT_EQ(c.GetName() + (c.IsProperView(3) ? "@3" : ""), CString("Gate@3"));
     EXPECT_FALSE(c.IsSelected() || c.IsEnabled()) << "states are not copied";
 }
 
@@ -114,28 +93,19 @@ TEST(HandleTracker, DrawsFramesByPixel) {
     EXPECT_FALSE(t.Draw(nullptr, 1.0));
 }
 
-TEST(HandleTracker, ExchangeRoundTripThroughTheFile) {
-    // The key names are checked with a module's settings file.
+// The whole round trip of every tracker kind is the module settings test's;
+// here what only the base decides.
+TEST(HandleTracker, ExchangeReadsAsManyHandlesAsItHas) {
     zep3test::TempDir dir;
-    const std::string path = dir.file("trackers.ini");
+    CIniFile ini(dir.file("trackers.ini").c_str(), false), view(&ini, "Cam1\\Zone"), other(&ini, "Cam2");
     Tracker t{{10, 20}, {-30, 40}};
-    t.SetViewIndex(4);
-    t.SetName("Brama");
-    CIniFile written(path.c_str(), false), writtenView(&written, "Cam1\\Zone");
-    EXPECT_TRUE(t.Exchange(&writtenView, 1));
-    ASSERT_TRUE(written.WriteIniFile(false));
-    CIniFile ini(path.c_str(), true), view(&ini, "Cam1\\Zone");
-    Tracker r{{0, 0}, {0, 0}, {7, 7}}; // the current count decides how many are read
+    EXPECT_TRUE(t.Exchange(&view, 1));
+    Tracker r{{0, 0}, {0, 0}, {7, 7}};
     EXPECT_TRUE(r.Exchange(&view, 0));
-    EXPECT_EQ(r.GetHandle(1), CPoint(-30, 40));
-    EXPECT_EQ(r.GetHandle(2), CPoint(7, 7));
+    EXPECT_TRUE(r.GetHandle(1) == CPoint(-30, 40) && r.GetHandle(2) == CPoint(7, 7));
     EXPECT_EQ(r.Square(1), CRect(-33, 37, -27, 43)) << "squares rebuilt";
-    EXPECT_EQ(r.GetName() + (r.IsProperView(4) ? "@4" : ""), CString("Brama@4"));
-
     EXPECT_FALSE(Tracker().Exchange(&view, 0)) << "no handles: false though the rest is there";
-    CIniFile other(&ini, "Cam2");
     Tracker one{{1, 1}};
-    EXPECT_FALSE(one.Exchange(&other, 0));
+    EXPECT_FALSE(one.Exchange(&other, 0) || one.Exchange(nullptr, 1));
     EXPECT_TRUE(one.Exchange(&other, 2));
-    EXPECT_FALSE(one.Exchange(nullptr, 1));
 }

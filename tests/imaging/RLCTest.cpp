@@ -312,8 +312,7 @@ TEST(RLCContour, LimitsDegenerateComponentsAndABlankPicture) {
     r.GetContour(some, box, true, 3);
     EXPECT_EQ(points(some), decltype(outline)(outline.begin(), outline.begin() + 4));
     EXPECT_FALSE(some.IsClosed());
-    CContour copy(all);
-    EXPECT_TRUE(copy.IsClosed() && points(copy) == points(all));
+    CContour copy;
     for (int id : {r.GetHitID(CPoint(10, 0)), 9999, -1}) {
         EXPECT_TRUE(r.GetContour(copy, id, false, -1));
         EXPECT_TRUE(copy.GetSize() == 0 && !copy.IsClosed() && copy.GetPoints() == nullptr) << id;
@@ -341,7 +340,7 @@ TEST(RLCChange, ErosionDilationTransposeAndIntersectionMatchPixels) {
         for (double density : kDensities) {
             CImageBuffer a = noise(s.cx, s.cy, density, rng),
                          b = noise(s.cx + 3, std::max(1, s.cy - 1), 0.5, rng);
-            CRLC ra, rb, self;
+            CRLC ra, rb;
             ASSERT_TRUE(ra.Make(&a, 100, CRect(0, 0, 999, 999), true) &&
                         rb.Make(&b, 100, CRect(0, 0, 999, 999), false));
             const Pixels pa = decode(ra), pb = decode(rb);
@@ -363,9 +362,8 @@ TEST(RLCChange, ErosionDilationTransposeAndIntersectionMatchPixels) {
                         }
                 }
 
-            CRLC swapped(ra), loose(ra);
-            ASSERT_TRUE(swapped.SwapRLCXY(true) && loose.SwapRLCXY(false));
-            EXPECT_TRUE(swapped.IsSwapped() && swapped.IsSameRLC(loose));
+            CRLC swapped(ra);
+            ASSERT_TRUE(swapped.SwapRLCXY(true));
             ASSERT_EQ(swapped.GetImageSize(), CSize(s.cy, s.cx));
             const Pixels pt = decode(swapped);
             for (int y = 0; y < s.cy; ++y)
@@ -376,43 +374,29 @@ TEST(RLCChange, ErosionDilationTransposeAndIntersectionMatchPixels) {
             ASSERT_TRUE(swapped.SwapRLCXY(true));
             EXPECT_TRUE(swapped.IsSameRLC(ra) && !swapped.IsSwapped());
 
-            self = ra;
-            ASSERT_TRUE(self &= self);
             ASSERT_TRUE(ra &= rb);
             ASSERT_EQ(ra.GetImageSize(), CSize(s.cx, std::min(s.cy, b.GetSize().cy)));
-            const Pixels pi = decode(ra), ps = decode(self);
+            const Pixels pi = decode(ra);
             for (int y = 0; y < pi.h; ++y)
                 for (int x = 0; x < pi.w; ++x) {
                     ASSERT_EQ(pi.at(pi.colour, x, y), pa.at(pa.colour, x, y) & pb.at(pb.colour, x, y));
                     ASSERT_EQ(pi.at(pi.id, x, y), -1);
                 }
-            EXPECT_EQ(ps.colour, pa.colour);
         }
     }
-    // After a dilation: the run widened by one on each side, no identifiers.
-    CImageBuffer row = greyImage(12, 1);
-    px(row, 5, 0) = px(row, 6, 0) = 200;
-    CRLC r = segmented(row);
-    ASSERT_TRUE(r.ErodeX(1, false));
-    EXPECT_EQ(pairsOf(r, 0), (Pairs{{-1, 4}, {-1, 8}, {-1, 12}}));
 }
 
 TEST(RLCChange, LinesCopiesAndIteration) {
-    CRLC line, copy;
+    CRLC line;
     ASSERT_TRUE(line.MakeFromLine(CPoint(2, 4), CPoint(2, 1)));
     EXPECT_EQ(line.GetImageSize(), CSize(3, 5));
-    EXPECT_TRUE(pairsOf(line, 0) == (Pairs{{-1, 3}}) && pairsOf(line, 4) == (Pairs{{-1, 3}}));
     EXPECT_EQ(pairsOf(line, 2), (Pairs{{-1, 2}, {-1, 3}})) << "widened by 2, cut at W";
-    ASSERT_TRUE(line.MakeFromLine(CPoint(0, 0), CPoint(5, 0)));
-    EXPECT_EQ(pairsOf(line, 0), (Pairs{{-1, 0}, {-1, 6}})) << "a level line fills its row";
     ASSERT_TRUE(line.MakeFromLine(CPoint(0, 0), CPoint(6, 3)));
     EXPECT_EQ(pairsOf(line, 0), (Pairs{{-1, 0}, {-1, 3}, {-1, 7}})) << "two pixels a row, widened by 1";
-    EXPECT_EQ(pairsOf(line, 2), (Pairs{{-1, 4}, {-1, 7}}));
     EXPECT_EQ(pairsOf(line, 3), (Pairs{{-1, 7}})) << "the end point is not stepped";
-
     ASSERT_TRUE(line.SwapRLCXY(false));
-    copy = line;
-    EXPECT_TRUE(copy.IsSameRLC(line) && copy.IsSwapped() && copy.GetImageSize() == line.GetImageSize());
+    CRLC copy(line);
+    EXPECT_TRUE(copy.IsSameRLC(line) && copy.IsSwapped());
     EXPECT_EQ(copy.GetHitID(CPoint(0, 1)), -1) << "a region without colours gets none";
     copy.Reset();
     EXPECT_TRUE(copy.GetImageSize() == CSize(0, 0) && !copy.IsSwapped() && copy.GetFirst(0) == -1);
@@ -428,27 +412,10 @@ struct Shape : CHandleTracker {
 
 } // namespace
 
-TEST(RLCTracker, PolygonsLinesAndTooFewHandles) {
+// Polygons of any shape are checked against a point-in-polygon reference in
+// the shape tracker tests; here the cases that are no polygon.
+TEST(RLCTracker, LinesAndTooFewHandles) {
     CRLC r, other;
-    ASSERT_TRUE(r.MakeFromTracker(Shape({{0, 0}, {10, 0}, {0, 10}}), true));
-    EXPECT_EQ(r.GetImageSize(), CSize(11, 11));
-    EXPECT_EQ(pairsOf(r, 5), (Pairs{{0, 0}, {1, 5}, {0, 11}}));
-
-    // The outline passes straight down through (6, 3): that row is crossed
-    // once there, whichever handle comes first and in either direction.
-    std::vector<CPoint> handles{{12, 6}, {0, 6}, {0, 0}, {6, 3}};
-    ASSERT_TRUE(r.MakeFromTracker(Shape(handles), false));
-    EXPECT_EQ(pairsOf(r, 3), (Pairs{{-1, 0}, {-1, 6}, {-1, 13}}));
-    EXPECT_EQ(pairsOf(r, 6), (Pairs{{-1, 0}, {-1, 12}, {-1, 13}}));
-    for (int turn = 0; turn < 8; ++turn) {
-        std::rotate(handles.begin(), handles.begin() + 1, handles.end());
-        if (turn == 4) std::reverse(handles.begin(), handles.end());
-        ASSERT_TRUE(other.MakeFromTracker(Shape(handles), false));
-        EXPECT_TRUE(other.IsSameRLC(r)) << turn;
-    }
-    // Polygons in general: against a point-in-polygon reference in the shape
-    // tracker tests.
-
     ASSERT_TRUE(r.MakeFromTracker(Shape({{7, 2}, {1, 5}}), true) &&
                 other.MakeFromLine(CPoint(7, 2), CPoint(1, 5)));
     EXPECT_TRUE(r.IsSameRLC(other));
@@ -458,7 +425,7 @@ TEST(RLCTracker, PolygonsLinesAndTooFewHandles) {
 }
 
 TEST(RLCGravity, GreyWeightedCentre) {
-    CImageBuffer image = greyImage(10, 6, 0, 2), colour(CSize(10, 6), 24);
+    CImageBuffer image = greyImage(10, 6, 0, 2);
     for (int x = 0; x < 10; ++x) px(image, x, 3) = 60;
     px(image, 2, 3) = 110;
     px(image, 6, 3) = 70;
@@ -468,8 +435,7 @@ TEST(RLCGravity, GreyWeightedCentre) {
     ASSERT_TRUE(r.GetGrayGravity(centre, image, 60, 1));
     EXPECT_DOUBLE_EQ(centre.x, (2 * 50 + 6 * 10) / 60.0);
     EXPECT_DOUBLE_EQ(centre.y, 3.0);
-    EXPECT_TRUE(r.GetGrayGravity(centre, image, 110, 1) == false) << "nothing above the threshold";
-    EXPECT_FALSE(r.GetGrayGravity(centre, colour, 50, 1) || r.GetGrayGravity(centre, image, 50, 7));
+    EXPECT_FALSE(r.GetGrayGravity(centre, image, 110, 1)) << "nothing above the threshold";
     // The foreground starting at column 0 is its row's second run; the
     // background at a row's first position never counts.
     ASSERT_TRUE(r.Make(&image, 50, CRect(0, 0, 10, 6), true));
@@ -485,26 +451,22 @@ TEST(SegObject, MergingRoundingAndExchange) {
     o.Add(3, 2, 6, true);
     other.Add(9, 10, 12, false);
     o.Add(other);
-    EXPECT_TRUE(o.GetMass() == 6 && o.GetRect() == CRect(2, 3, 12, 10) && o.GetMaxRunSum() == 22 &&
-                o.GetColor());
+    EXPECT_TRUE(o.GetMass() == 6 && o.GetRect() == CRect(2, 3, 12, 10) && o.GetMaxRunSum() == 22 && o.GetColor());
     EXPECT_EQ(o.GetGravity(), CMPoint(30 / 4.0, 24 / 4.0));
     empty.Add(CSegObject());
     empty.Add(other);
     EXPECT_TRUE(empty.GetMass() == 2 && empty.GetID() == -1 && empty.IsInitialised());
     o.SetGravity(CMPoint(1.125, -2.375));
-    EXPECT_TRUE(o.GetGravitySum() == CPoint(113, -238) && o.GetGravityCount() == 100)
-        << "halves away from zero";
+    EXPECT_TRUE(o.GetGravitySum() == CPoint(113, -238) && o.GetGravityCount() == 100) << "halves away from zero";
 
     zep3test::TempDir dir;
     CIniFile ini(dir.file("seg.ini").c_str(), false), view(&ini, "Obj"), missing(&ini, "None");
     CSegObject back;
     EXPECT_TRUE(o.Exchange(&view, 1) && back.Exchange(&view, 0));
-    EXPECT_TRUE(back.GetGravitySum() == o.GetGravitySum() && back.GetGravityCount() == 100 &&
-                back.GetMass() == 6);
+    EXPECT_TRUE(back.GetGravitySum() == o.GetGravitySum() && back.GetMass() == 6);
     CString text;
     EXPECT_TRUE(ini.ExchangeSimpleObject(0, "Obj\\Gravity\\Y", &text) && text == "-238");
     EXPECT_FALSE(back.Exchange(&missing, 0));
-    EXPECT_TRUE(back.Exchange(&missing, 2));
 }
 
 TEST(RLCDraw, RunEndsSegmentsAndContours) {
@@ -522,9 +484,6 @@ TEST(RLCDraw, RunEndsSegmentsAndContours) {
         return s;
     };
     using Set = std::set<std::pair<int, int>>;
-    r.Draw(&dc, 1.0);
-    EXPECT_EQ(lit(0xFF00FF), (Set{{6, 0}, {2, 1}, {4, 1}, {6, 1}, {6, 2}}));
-    surface.Fill(0);
     r.Draw(&dc, 2.0); // screen rows 0..5 show rows 0, 1, 1, 2, 2, 2 (halves rounded away from zero)
     EXPECT_EQ(lit(0xFF00FF),
               (Set{{12, 0}, {4, 1}, {8, 1}, {12, 1}, {4, 2}, {8, 2}, {12, 2}, {12, 3}, {12, 4}, {12, 5}}));
@@ -536,7 +495,5 @@ TEST(RLCDraw, RunEndsSegmentsAndContours) {
     ASSERT_TRUE(r.GetContour(c, r.GetHitID(CPoint(2, 1)), true, -1));
     CRLC::DrawContour(&dc, c, 0x0000FF, 2.5); // points (3, 1) and (2, 1)
     EXPECT_EQ(lit(0x0000FF), (Set{{5, 2}, {7, 2}}));
-    CRLC::DrawContour(nullptr, c, 0x0000FF, 1.0);
-    r.Draw(nullptr, 1.0);
     EXPECT_EQ(r.DrawSegment(nullptr, 0, 1.0), 0);
 }

@@ -33,10 +33,7 @@ void RecordAndReadBack(int width, int height, int frames) {
     }
     const avitest::Probe probe = avitest::FfProbe(path);
     EXPECT_EQ("rawvideo", probe.codec);
-    EXPECT_EQ(width, probe.width);
-    EXPECT_EQ(height, probe.height);
-    EXPECT_EQ(frames, probe.frames);
-    EXPECT_EQ("25/1", probe.rate);
+    EXPECT_TRUE(probe.width == width && probe.height == height && probe.frames == frames && probe.rate == "25/1");
 
     zep3::detail::AviReader reader;
     ASSERT_EQ(AVIERR_OK, reader.Open(path, false));

@@ -86,8 +86,7 @@ TEST_P(FfmpegFile, ReadFrameByFrameAndAtRandomThroughEachIndex) {
         ASSERT_EQ(source, IndexSource(path));
         CAVIEdit avi;
         ASSERT_TRUE(avi.OpenFile(path.c_str()));
-        EXPECT_EQ(frames, avi.GetFrameCount());
-        EXPECT_EQ(15.0, avi.GetFramePerSecond());
+        EXPECT_TRUE(avi.GetFrameCount() == frames && avi.GetFramePerSecond() == 15.0);
         CImageBuffer image(CSize(width, height), 24);
         for (int pass = 0; pass < 2; ++pass) {
             for (int i = 0; i < frames; ++i) {
@@ -149,9 +148,9 @@ TEST(AviRandomAccess, DecodesFromTheNearestKeyFrame) {
         return window.calls;
     };
     using Calls = std::vector<std::pair<int, int>>;
-    EXPECT_EQ((Calls{{0, 11}, {1, 11}, {2, 11}, {3, 11}, {4, 11}, {5, 11}, {6, 11}, {7, 11}, {8, 11}, {9, 11},
-                     {10, 11}}),
-              read(10)); // 0 .. 10
+    Calls first;
+    for (int i = 0; i <= 10; ++i) first.push_back({i, 11});
+    EXPECT_EQ(first, read(10)); // 0 .. 10
     EXPECT_EQ((Calls{{0, 2}, {1, 2}}), read(12));
     EXPECT_EQ(Calls{}, read(12));
     EXPECT_EQ(6u, read(5).size());  // from the key frame 0 again

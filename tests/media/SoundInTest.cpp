@@ -56,18 +56,11 @@ std::string UseAlsaSamples(const TempDir& dir, int count) {
     return input;
 }
 
+// Registered threads whose name ends in `name`.
 int RegisteredThreads(const char* name) {
-    CSingleLock lock(&CThreadManager::m_CriticalSection, true);
+    const std::string all = zep3test::registeredThreadNames(), key = std::string(name) + ";";
     int count = 0;
-    POSITION pos = CThreadManager::m_ThreadInfoMap.GetStartPosition();
-    while (pos) {
-        unsigned int id;
-        SThreadInfo* info = nullptr;
-        CThreadManager::m_ThreadInfoMap.GetNextAssoc(pos, id, info);
-        const std::string full = info->m_Name;
-        const size_t length = std::strlen(name);
-        if (full.size() >= length && full.compare(full.size() - length, length, name) == 0) ++count;
-    }
+    for (size_t at = all.find(key); at != std::string::npos; at = all.find(key, at + 1)) ++count;
     return count;
 }
 
@@ -88,7 +81,6 @@ public:
         return m_buffers;
     }
     const WAVEFORMATEX& Format() const { return m_Format; }
-    const WAVEINCAPS& Caps() const { return m_WaveInCaps; }
     int opens = 0, closes = 0;
 
 protected:
@@ -134,9 +126,6 @@ TEST(SoundIn, RecordsTheSamplesInOrderIntoAlternatingBuffers) {
     const std::string input = UseAlsaSamples(dir, 64000);
     Recorder recorder;
     ASSERT_EQ(0u, recorder.Open(1, 8000, 16, WAVE_FORMAT_PCM));
-    EXPECT_EQ(16000u, recorder.Format().nAvgBytesPerSec);
-    EXPECT_EQ(2, recorder.Format().nBlockAlign);
-    EXPECT_STRNE("", recorder.Caps().szPname);
     EXPECT_EQ(1, RegisteredThreads(":SoundIn"));
     ASSERT_EQ(0u, recorder.CreateBuffers(800, true));
     ASSERT_EQ(0u, recorder.Record());
@@ -145,17 +134,14 @@ TEST(SoundIn, RecordsTheSamplesInOrderIntoAlternatingBuffers) {
     recorder.Stop();
     recorder.Close();
     EXPECT_EQ(1, recorder.closes);
-    EXPECT_EQ(0, RegisteredThreads(":SoundIn"));
-    EXPECT_EQ(0, RegisteredThreads(":WaveIn"));
+    EXPECT_EQ(0, RegisteredThreads(":SoundIn") + RegisteredThreads(":WaveIn"));
 
     const std::vector<Recorder::Buffer> buffers = recorder.Buffers();
     std::string recorded;
     for (size_t i = 0; i < buffers.size(); ++i) {
         EXPECT_EQ(i % 2, buffers[i].index) << i;
         EXPECT_TRUE(buffers[i].onSoundInThread);
-        if (i + 1 < buffers.size()) {
-            EXPECT_EQ(1600u, buffers[i].data.size()) << i;
-        }
+        EXPECT_TRUE(i + 1 == buffers.size() || buffers[i].data.size() == 1600u) << i;
         recorded += buffers[i].data;
     }
     EXPECT_TRUE(recorded == input.substr(0, recorded.size())) << "the samples arrive whole and in order";
@@ -186,15 +172,10 @@ TEST(SoundIn, StopHandsBackThePartlyFilledBufferOnceAndQueuesNothing) {
 
     const std::vector<Recorder::Buffer> buffers = recorder.Buffers();
     ASSERT_EQ(2u, buffers.size()) << "the part arrives once and nothing is queued again";
-    EXPECT_EQ(0u, buffers[0].index);
-    EXPECT_TRUE(buffers[0].data == input.substr(0, 1920));
-    EXPECT_EQ(1u, buffers[1].index);
+    EXPECT_TRUE(buffers[0].index == 0 && buffers[0].data == input.substr(0, 1920));
     const std::string& part = buffers[1].data;
-    EXPECT_GT(part.size(), 0u);
-    EXPECT_LT(part.size(), 1920u);
-    EXPECT_EQ(0u, part.size() % 2);
-    const size_t written = input.size() - 1920;
-    EXPECT_TRUE(part.substr(0, written) == input.substr(1920, part.size()));
+    EXPECT_TRUE(buffers[1].index == 1 && part.size() > 0 && part.size() < 1920u && part.size() % 2 == 0);
+    EXPECT_TRUE(part == input.substr(1920, part.size()));
 }
 
 TEST(SoundIn, OneBufferWithoutLoopIsHandedOverOnce) {
@@ -203,7 +184,6 @@ TEST(SoundIn, OneBufferWithoutLoopIsHandedOverOnce) {
     Recorder recorder;
     ASSERT_EQ(0u, recorder.Open(2, 44100, 8, WAVE_FORMAT_PCM));
     EXPECT_EQ(88200u, recorder.Format().nAvgBytesPerSec);
-    EXPECT_EQ(2, recorder.Format().nBlockAlign);
     ASSERT_EQ(0u, recorder.CreateBuffers(500, false));
     ASSERT_EQ(0u, recorder.Record());
     ASSERT_TRUE(recorder.WaitForBuffers(1));
@@ -227,7 +207,7 @@ TEST(SoundIn, CloseWhileRecordingTakesTheBuffersBackFirst) {
     EXPECT_EQ(0, RegisteredThreads(":SoundIn"));
 }
 
-TEST(SoundIn, FormatsTheDeviceRefusesAreReturned) {
+TEST(SoundIn, RefusedFormatsAndAMissingDevice) {
     TempDir dir;
     UseAlsaSamples(dir, 100);
     Recorder recorder;
@@ -237,15 +217,15 @@ TEST(SoundIn, FormatsTheDeviceRefusesAreReturned) {
     EXPECT_EQ(WAVERR_BADFORMAT, recorder.Open(1, 8000, 16, 0x55));
     recorder.Close();
     EXPECT_EQ(0, RegisteredThreads(":SoundIn"));
-}
 
-TEST(SoundIn, WithoutAnInputDeviceOpenSucceedsAndOpensNothing) {
-    TempDir dir;
-    UseAlsaDefault(dir, "  type hw\n  card 99\n");
-    Recorder recorder;
-    EXPECT_EQ(0u, recorder.Open(1, 8000, 16, WAVE_FORMAT_PCM));
+    // Without an input device Open succeeds and opens nothing. (A fresh
+    // folder: ALSA reloads a configuration by its path and stamp.)
+    TempDir other;
+    UseAlsaDefault(other, "  type hw\n  card 99\n");
+    Recorder none;
+    EXPECT_EQ(0u, none.Open(1, 8000, 16, WAVE_FORMAT_PCM));
     EXPECT_EQ(0, RegisteredThreads(":SoundIn"));
-    EXPECT_EQ(unsigned(-1), recorder.CreateBuffers(800, true));
-    EXPECT_NE(0u, recorder.Record());
-    EXPECT_EQ(0, recorder.opens);
+    EXPECT_EQ(unsigned(-1), none.CreateBuffers(800, true));
+    EXPECT_NE(0u, none.Record());
+    EXPECT_EQ(0, none.opens);
 }

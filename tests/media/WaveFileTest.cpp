@@ -70,25 +70,21 @@ TEST(WaveFile, FilesFromSoxAndPythonAreRead) {
                                       "w.writeframes(bytes(range(256)) * 40); w.close()\""));
     struct Expected {
         std::string path;
-        int channels, rate, bytes;
+        int bytes;
     };
-    for (const Expected& e : {Expected{sox, 1, 8000, 4000}, Expected{py, 2, 22050, 10240}}) {
+    for (const Expected& e : {Expected{sox, 4000}, Expected{py, 10240}}) {
         SCOPED_TRACE(e.path);
         const std::string file = zep3test::readFile(e.path);
         CWaveFile wave;
         ASSERT_TRUE(wave.Open(e.path.c_str()));
         EXPECT_EQ(0, std::memcmp(&wave.GetHeader(), file.data(), 44));
-        EXPECT_EQ(e.channels, wave.GetHeader().m_Channels);
-        EXPECT_EQ(DWORD(e.rate), wave.GetHeader().m_SamplesPerSec);
         EXPECT_FALSE(wave.IsCompressed());
         EXPECT_EQ(e.bytes, wave.GetDataLength());
         EXPECT_TRUE(ReadAll(wave) == file.substr(44));
-
         CMmioWaveFile mmio;
         ASSERT_TRUE(mmio.Open(e.path.c_str()));
         EXPECT_EQ(0, std::memcmp(mmio.GetHeader(), file.data() + 20, 16));
         EXPECT_EQ(e.bytes, mmio.GetDataLength());
-        EXPECT_FALSE(mmio.IsCompressed());
         EXPECT_TRUE(ReadAll(mmio) == file.substr(44));
     }
 }
@@ -101,10 +97,7 @@ TEST(WaveFile, ExtensibleFormatWithFactChunkNeedsTheChunkReader) {
     EXPECT_FALSE(wave.Open(path.c_str())) << "a \"fact\" chunk lies between \"fmt \" and \"data\"";
     CMmioWaveFile mmio;
     ASSERT_TRUE(mmio.Open(path.c_str()));
-    EXPECT_EQ(0xFFFE, mmio.GetHeader()->wFormatTag);
-    EXPECT_EQ(22, mmio.GetHeader()->cbSize);
-    EXPECT_EQ(24, mmio.GetHeader()->wBitsPerSample);
-    EXPECT_TRUE(mmio.IsCompressed());
+    EXPECT_TRUE(mmio.GetHeader()->wFormatTag == 0xFFFE && mmio.GetHeader()->cbSize == 22 && mmio.IsCompressed());
     EXPECT_EQ(4410 * 6, mmio.GetDataLength());
     EXPECT_EQ(size_t(4410 * 6), ReadAll(mmio).size());
 }
@@ -121,11 +114,6 @@ TEST(WaveFile, ChunksBeforeBetweenAndAfterAreSkippedByTheChunkReader) {
     ASSERT_TRUE(mmio.Open(path.c_str()));
     EXPECT_EQ(3001, mmio.GetDataLength());
     EXPECT_TRUE(ReadAll(mmio) == samples) << "reading stops at the end of the data chunk";
-
-    const std::string list = files.Write("list.wav", Riff(Chunk("fmt ", Format(1, 8000, 16)) + Chunk("LIST", info) +
-                                                          Chunk("data", samples.substr(0, 3000))));
-    EXPECT_FALSE(wave.Open(list.c_str()));
-    EXPECT_TRUE(mmio.Open(list.c_str()));
 }
 
 TEST(WaveFile, LongerFormatChunksAreSkippedOrKeptWhole) {
@@ -138,11 +126,9 @@ TEST(WaveFile, LongerFormatChunksAreSkippedOrKeptWhole) {
         CWaveFile wave;
         ASSERT_TRUE(wave.Open(path.c_str()));
         EXPECT_EQ(DWORD(18 + cb->size()), wave.GetHeader().m_FmtSize);
-        EXPECT_EQ(800, wave.GetDataLength());
         EXPECT_TRUE(ReadAll(wave) == samples);
         CMmioWaveFile mmio;
         ASSERT_TRUE(mmio.Open(path.c_str()));
-        EXPECT_EQ(WORD(cb->size()), mmio.GetHeader()->cbSize);
         EXPECT_EQ(0, std::memcmp(reinterpret_cast<const char*>(mmio.GetHeader()) + 18, cb->data(), cb->size()));
         EXPECT_TRUE(ReadAll(mmio) == samples);
     }
@@ -152,47 +138,41 @@ TEST(WaveFile, BadInputIsRefusedAndLeavesTheObjectsClosed) {
     Files files;
     const std::string fmt = Chunk("fmt ", Format(1, 8000, 16)), data = Chunk("data", Bytes(100));
     const std::string canonical = Riff(fmt + data);
-    std::string rifx = canonical;
+    std::string rifx = canonical, hugeFormat = canonical;
     rifx[3] = 'X';
-    std::string hugeFormat = canonical;
     hugeFormat[19] = '\x7F'; // the format chunk claims 2 GB
-    const std::pair<const char*, std::string> bad[] = {
-        {"empty", ""},
-        {"truncated", canonical.substr(0, 30)},
-        {"rifx", rifx},
-        {"not-wave", "RIFF" + Le(4 + uint32_t(fmt.size() + data.size()), 4) + "AVI " + fmt + data},
-        {"no-data", Riff(fmt)},
-        {"no-fmt", Riff(data)},
-        {"short-fmt", Riff(Chunk("fmt ", Format(1, 8000, 16).substr(0, 10)) + data)},
-        {"huge-fmt", hugeFormat},
-        {"empty-data", Riff(fmt + Chunk("data", ""))},
+    // The plain reader takes an empty data chunk: only the chunk reader wants samples.
+    const struct {
+        const char* name;
+        std::string bytes;
+        int plainOpens; // -1: not asked
+    } bad[] = {
+        {"empty", "", false},
+        {"truncated", canonical.substr(0, 30), false},
+        {"rifx", rifx, false},
+        {"not-wave", "RIFF" + Le(4 + uint32_t(fmt.size() + data.size()), 4) + "AVI " + fmt + data, false},
+        {"no-data", Riff(fmt), false},
+        {"no-fmt", Riff(data), false},
+        {"short-fmt", Riff(Chunk("fmt ", Format(1, 8000, 16).substr(0, 10)) + data), -1},
+        {"huge-fmt", hugeFormat, false},
+        {"empty-data", Riff(fmt + Chunk("data", "")), true},
     };
-    for (const auto& [name, bytes] : bad) {
-        SCOPED_TRACE(name);
-        const std::string path = files.Write(name, bytes);
+    for (const auto& c : bad) {
+        SCOPED_TRACE(c.name);
+        const std::string path = files.Write(c.name, c.bytes);
         CMmioWaveFile mmio;
-        EXPECT_FALSE(mmio.Open(path.c_str()));
-        EXPECT_EQ(-1, mmio.GetDataLength());
-        EXPECT_EQ(nullptr, mmio.GetHeader());
-        EXPECT_FALSE(mmio.IsCompressed());
         char buffer[16];
+        EXPECT_FALSE(mmio.Open(path.c_str()));
+        EXPECT_TRUE(mmio.GetDataLength() == -1 && mmio.GetHeader() == nullptr && !mmio.IsCompressed());
         EXPECT_EQ(-1, mmio.ReadData(buffer, sizeof buffer));
-    }
-    for (const char* name : {"empty", "truncated", "rifx", "not-wave", "no-data", "no-fmt", "huge-fmt"}) {
-        SCOPED_TRACE(name);
         CWaveFile wave;
-        EXPECT_FALSE(wave.Open(files.dir.file(name).c_str()));
-        EXPECT_FALSE(wave.IsOpened());
-        EXPECT_FALSE(wave.GetHeader().IsValid());
+        if (c.plainOpens < 0) continue;
+        EXPECT_EQ(c.plainOpens == 1, wave.Open(path.c_str()));
+        EXPECT_EQ(c.plainOpens == 1, bool(wave.GetHeader().IsValid()));
     }
-    CWaveFile wave;
     CMmioWaveFile mmio;
-    EXPECT_FALSE(wave.Open(files.dir.file("missing.wav").c_str()));
-    EXPECT_FALSE(mmio.Open(files.dir.file("missing.wav").c_str()));
-    EXPECT_FALSE(mmio.Open(files.dir.path().c_str()));
-    EXPECT_FALSE(mmio.Open(nullptr));
-    EXPECT_TRUE(wave.Open(files.dir.file("empty-data").c_str())) << "only the chunk reader wants samples";
-    EXPECT_EQ(0, wave.GetDataLength());
+    EXPECT_FALSE(mmio.Open(files.dir.file("missing.wav").c_str()) || mmio.Open(files.dir.path().c_str()) ||
+                 mmio.Open(nullptr));
 }
 
 TEST(WaveFile, DataCutShortByTheFileEndIsReadAsFarAsItGoes) {
@@ -217,19 +197,11 @@ TEST(WaveFile, ReadDataAnswersZeroOrMinusOneForNothingToDo) {
     CWaveFile wave;
     EXPECT_EQ(0, wave.ReadData(buffer, sizeof buffer)) << "closed";
     ASSERT_TRUE(wave.Open(path.c_str()));
-    EXPECT_EQ(0, wave.ReadData(buffer, 0));
-    EXPECT_EQ(0, wave.ReadData(nullptr, 4));
-    EXPECT_EQ(4, wave.ReadData(buffer, sizeof buffer));
-    wave.Close();
-    EXPECT_FALSE(wave.IsOpened());
-    EXPECT_FALSE(wave.GetHeader().IsValid());
-
+    EXPECT_TRUE(wave.ReadData(buffer, 0) == 0 && wave.ReadData(nullptr, 4) == 0);
     CMmioWaveFile mmio;
     ASSERT_TRUE(mmio.Open(path.c_str()));
     EXPECT_EQ(0, mmio.ReadData(buffer, 0));
-    EXPECT_EQ(-1, mmio.ReadData(nullptr, 4));
-    EXPECT_EQ(-1, mmio.ReadData(buffer, -1));
-
+    EXPECT_TRUE(mmio.ReadData(nullptr, 4) == -1 && mmio.ReadData(buffer, -1) == -1);
     // A name beyond 127 characters is cut, as the chunk reader's open does.
     const std::string longName = files.Write(std::string(140, 'w') + ".wav", zep3test::readFile(path));
     EXPECT_TRUE(wave.Open(longName.c_str()));
@@ -239,18 +211,13 @@ TEST(WaveFile, ReadDataAnswersZeroOrMinusOneForNothingToDo) {
 TEST(WaveFileHeader, IsTheFileStartByteForByte) {
     CWaveFileHeader header;
     const std::string zeros(44, '\0');
-    EXPECT_EQ(0, std::memcmp(&header, zeros.data(), 44));
     EXPECT_FALSE(header.IsValid());
     const std::string start = Riff(Chunk("fmt ", Format(2, 44100, 16)) + Chunk("data", "")).substr(0, 44);
     std::memcpy(&header, start.data(), 44);
     EXPECT_TRUE(header.IsValid());
-    EXPECT_EQ(2, header.m_Channels);
-    EXPECT_EQ(176400u, header.m_AvgBytesPerSec);
-    CWaveFileHeader copy;
-    copy = header;
-    EXPECT_EQ(0, std::memcmp(&copy, start.data(), 44));
-    copy.m_DataTag[0] = 'D';
-    EXPECT_FALSE(copy.IsValid());
-    copy.Clear();
-    EXPECT_EQ(0, std::memcmp(&copy, zeros.data(), 44));
+    EXPECT_TRUE(header.m_Channels == 2 && header.m_AvgBytesPerSec == 176400u);
+    header.m_DataTag[0] = 'D';
+    EXPECT_FALSE(header.IsValid());
+    header.Clear();
+    EXPECT_EQ(0, std::memcmp(&header, zeros.data(), 44));
 }

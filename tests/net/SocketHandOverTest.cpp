@@ -17,25 +17,33 @@ void KeepReceived(AsyncLog& socket, std::string& into) {
     };
 }
 
+void ExpectTimedOut(CSocket& socket) {
+    char buffer[4];
+    EXPECT_EQ(socket.Receive(buffer, sizeof buffer), SOCKET_ERROR);
+    EXPECT_EQ(CAsyncSocket::GetLastError(), WSAETIMEDOUT);
+}
+
 } // namespace
 
-TEST(AcceptedSockets, AcceptedInOnAcceptAreWatchedOnceItReturnsUnlessDetachedThere) {
-    AsyncLog server;
+TEST(AcceptedSockets, WatchedOnceOnAcceptReturnsUnlessDetachedOrDeletedThere) {
+    AsyncLog server, kept, handedOver;
     const UINT port = ListenOnLoopback(server);
-    AsyncLog kept, handedOver;
     SOCKET handle = INVALID_SOCKET;
-    // The first connection stays on this thread, the second leaves it.
+    // The first connection stays, the second leaves the thread, the third is dropped.
     server.hook = [&](const std::string&) {
         if (kept.m_hSocket == INVALID_SOCKET) {
             EXPECT_TRUE(server.Accept(kept));
-        } else {
+        } else if (handle == INVALID_SOCKET) {
             EXPECT_TRUE(server.Accept(handedOver));
             handle = handedOver.Detach();
+        } else {
+            auto dropped = std::make_unique<AsyncLog>();
+            EXPECT_TRUE(server.Accept(*dropped));
         }
     };
     const int keptPeer = RawConnect(port);
     ASSERT_TRUE(PumpUntil([&] { return kept.Has("send 0"); })); // OnSend follows an accept
-    std::string keptGot;
+    std::string keptGot, got;
     KeepReceived(kept, keptGot);
     ASSERT_TRUE(RawWrite(keptPeer, "stay"));
     ASSERT_TRUE(PumpUntil([&] { return keptGot == "stay"; }));
@@ -44,101 +52,62 @@ TEST(AcceptedSockets, AcceptedInOnAcceptAreWatchedOnceItReturnsUnlessDetachedThe
     ASSERT_TRUE(PumpUntil([&] { return handle != INVALID_SOCKET; }));
     LoopThread worker;
     AsyncLog attached;
-    std::string got;
     KeepReceived(attached, got);
     worker.Call([&] { EXPECT_TRUE(attached.Attach(handle)); });
     ASSERT_TRUE(RawWrite(leftPeer, "left"));
     ASSERT_TRUE(worker.WaitFor([&] { return got == "left" && attached.Has("send 0"); }));
+    const int droppedPeer = RawConnect(port);
+    ASSERT_TRUE(PumpUntil([&] { return server.Count("accept") == 3; }));
     PumpPasses();
     EXPECT_TRUE(handedOver.events.empty()); // nothing of it reached the accepting thread
     worker.Call([&] { attached.Close(); });
-    close(keptPeer);
-    close(leftPeer);
-}
-
-TEST(AcceptedSockets, AcceptedAndDeletedInOnAcceptLeavesNothingToWatch) {
-    AsyncLog server;
-    const UINT port = ListenOnLoopback(server);
-    int accepted = 0;
-    server.hook = [&](const std::string&) {
-        auto* connection = new AsyncLog;
-        accepted += server.Accept(*connection) ? 1 : 0;
-        delete connection;
-    };
-    const int peer = RawConnect(port);
-    ASSERT_TRUE(PumpUntil([&] { return accepted == 1; }));
-    PumpPasses();
-    close(peer);
+    for (int fd : {keptPeer, leftPeer, droppedPeer}) close(fd);
 }
 
 TEST(AttachedSockets, TakeTheKindAndStateOfAnyDescriptor) {
     RawListener listener;
-    // Connected: non-blocking, close-on-exec, OnSend once.
     const int own = RawConnect(listener.port());
     const int peer = listener.Accept();
-    ASSERT_GE(peer, 0);
-    const int plain = dup(own); // a descriptor without close-on-exec
+    const int plain = dup(own); // neither non-blocking nor close-on-exec
     close(own);
     AsyncLog connected;
     ASSERT_TRUE(connected.Attach(SOCKET(plain)));
     EXPECT_TRUE(fcntl(plain, F_GETFL) & O_NONBLOCK);
     EXPECT_TRUE(fcntl(plain, F_GETFD) & FD_CLOEXEC);
-    EXPECT_TRUE(PumpUntil([&] { return connected.Has("send 0"); }));
-    std::string got;
-    KeepReceived(connected, got);
-    ASSERT_TRUE(RawWrite(peer, "x"));
-    EXPECT_TRUE(PumpUntil([&] { return got == "x"; }));
-    CString address;
-    UINT port = 0;
-    EXPECT_TRUE(connected.GetPeerName(address, port));
-    EXPECT_EQ(port, listener.port());
 
-    // Listening: OnAccept.
-    AsyncLog source;
+    AsyncLog source, listening, fresh, datagram, reset;
     const UINT listenPort = ListenOnLoopback(source);
-    AsyncLog listening;
     ASSERT_TRUE(listening.Attach(source.Detach()));
     const int caller = RawConnect(listenPort);
-    EXPECT_TRUE(PumpUntil([&] { return listening.Has("accept 0"); }));
-
-    // Neither connected nor listening: no OnSend; a datagram socket: OnSend.
-    AsyncLog fresh, datagram;
     ASSERT_TRUE(fresh.Attach(SOCKET(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))));
     ASSERT_TRUE(datagram.Attach(SOCKET(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))));
-    EXPECT_TRUE(PumpUntil([&] { return datagram.Has("send 0"); }));
-    PumpPasses();
-    EXPECT_TRUE(fresh.events.empty());
-
-    // A peer reset before the attach: not connected, so no OnSend.
+    // Reset by its peer before the attach: no longer connected.
     const int doomed = RawConnect(listener.port());
-    const int doomedPeer = listener.Accept();
-    RawReset(doomedPeer);
+    RawReset(listener.Accept());
     char byte;
     while (recv(doomed, &byte, 1, 0) > 0) {
     }
-    AsyncLog reset;
     ASSERT_TRUE(reset.Attach(SOCKET(doomed)));
+    EXPECT_TRUE(PumpUntil([&] {
+        return connected.Has("send 0") && listening.Has("accept 0") && datagram.Has("send 0");
+    }));
     PumpPasses();
-    EXPECT_FALSE(reset.Has("send 0"));
+    EXPECT_TRUE(fresh.events.empty());
+    EXPECT_TRUE(reset.events.empty());
 
-    // No socket at all.
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
     CAsyncSocket notASocket;
     EXPECT_FALSE(notASocket.Attach(SOCKET(fds[0])));
     EXPECT_EQ(CAsyncSocket::GetLastError(), WSAENOTSOCK);
     EXPECT_EQ(notASocket.m_hSocket, INVALID_SOCKET);
-    close(fds[0]);
-    close(fds[1]);
-    close(peer);
-    close(caller);
+    for (int fd : {fds[0], fds[1], peer, caller}) close(fd);
 }
 
 TEST(BlockingTimeOuts, FollowSetSockOptTheListenerAndOptionsSetBeforeAttach) {
     const DWORD limit = 30;
-    char buffer[4];
-    // Changed after a wait without a limit: the next wait keeps the new one.
     RawListener listener;
+    // Set after a wait without a limit: the next wait keeps the new one.
     CSocket client;
     ASSERT_TRUE(client.Create() && client.Connect("127.0.0.1", listener.port()));
     const int peer = listener.Accept();
@@ -146,23 +115,21 @@ TEST(BlockingTimeOuts, FollowSetSockOptTheListenerAndOptionsSetBeforeAttach) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         RawWrite(peer, "ab");
     });
-    EXPECT_EQ(client.Receive(buffer, sizeof buffer), 2); // waits, with no limit
+    char buffer[4];
+    EXPECT_EQ(client.Receive(buffer, sizeof buffer), 2);
     late.join();
     ASSERT_TRUE(client.SetSockOpt(SO_RCVTIMEO, &limit, sizeof limit));
-    EXPECT_EQ(client.Receive(buffer, sizeof buffer), SOCKET_ERROR);
-    EXPECT_EQ(CAsyncSocket::GetLastError(), WSAETIMEDOUT);
+    ExpectTimedOut(client);
 
     // A listener's limit holds for the connections it accepts.
     CSocket server, accepted;
-    ASSERT_TRUE(server.Create(0, SOCK_STREAM, "127.0.0.1") && server.Listen());
-    ASSERT_TRUE(server.SetSockOpt(SO_RCVTIMEO, &limit, sizeof limit));
     CString address;
     UINT port = 0;
-    ASSERT_TRUE(server.GetSockName(address, port));
+    ASSERT_TRUE(server.Create(0, SOCK_STREAM, "127.0.0.1") && server.Listen() && server.GetSockName(address, port));
+    ASSERT_TRUE(server.SetSockOpt(SO_RCVTIMEO, &limit, sizeof limit));
     const int caller = RawConnect(port);
     ASSERT_TRUE(server.Accept(accepted));
-    EXPECT_EQ(accepted.Receive(buffer, sizeof buffer), SOCKET_ERROR);
-    EXPECT_EQ(CAsyncSocket::GetLastError(), WSAETIMEDOUT);
+    ExpectTimedOut(accepted);
 
     // One set on the descriptor before it was attached.
     const int raw = RawConnect(listener.port());
@@ -171,9 +138,6 @@ TEST(BlockingTimeOuts, FollowSetSockOptTheListenerAndOptionsSetBeforeAttach) {
     ASSERT_EQ(setsockopt(raw, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv), 0);
     CSocket attached;
     ASSERT_TRUE(attached.Attach(SOCKET(raw)));
-    EXPECT_EQ(attached.Receive(buffer, sizeof buffer), SOCKET_ERROR);
-    EXPECT_EQ(CAsyncSocket::GetLastError(), WSAETIMEDOUT);
-    close(peer);
-    close(caller);
-    close(rawPeer);
+    ExpectTimedOut(attached);
+    for (int fd : {peer, caller, rawPeer}) close(fd);
 }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <vector>
 
@@ -105,6 +106,22 @@ void ResumeDeferred() {
     }
 }
 
+// The sockets accepted by the OnAccept delivered on this thread, watched
+// once it returns: most are detached there for a thread of their own.
+struct AcceptTurn {
+    bool active = false;
+    std::vector<SocketCore*> accepted;
+};
+
+thread_local AcceptTurn tlsAcceptTurn;
+
+void Unpend(SocketCore& core) {
+    if (!core.watchPending) return;
+    core.watchPending = false;
+    std::vector<SocketCore*>& accepted = tlsAcceptTurn.accepted;
+    accepted.erase(std::remove(accepted.begin(), accepted.end(), &core), accepted.end());
+}
+
 // getpeername or getsockname.
 typedef int (*AddressCall)(int, sockaddr*, socklen_t*);
 
@@ -127,6 +144,8 @@ bool IsTimeOutOption(int level, int optionName) {
     return level == SOL_SOCKET && (optionName == SO_RCVTIMEO || optionName == SO_SNDTIMEO);
 }
 
+int TimeoutIndex(int optionName) { return optionName == SO_RCVTIMEO ? 0 : 1; }
+
 int PendingError(int fd) {
     int error = 0;
     socklen_t length = sizeof error;
@@ -137,14 +156,9 @@ int PendingError(int fd) {
 // The time a blocking call may wait for `event`: SO_RCVTIMEO for reading
 // (receive, accept), SO_SNDTIMEO for writing (send, connect); none set: no
 // limit, as on Windows.
-Deadline BlockingDeadline(int fd, DWORD event) {
-    timeval limit = {};
-    socklen_t length = sizeof limit;
-    if (getsockopt(fd, SOL_SOCKET, event == CFdNotifier::Read ? SO_RCVTIMEO : SO_SNDTIMEO, &limit, &length) != 0 ||
-        (limit.tv_sec == 0 && limit.tv_usec == 0))
-        return Deadline::Never();
-    const int64_t ms = int64_t(limit.tv_sec) * 1000 + (limit.tv_usec + 999) / 1000;
-    return Deadline::After(DWORD(std::min<int64_t>(ms, INFINITE - 1)));
+Deadline BlockingDeadline(SocketCore& core, DWORD event) {
+    const DWORD ms = core.TimeoutFor(event);
+    return ms ? Deadline::After(ms) : Deadline::Never();
 }
 
 // Waits on the descriptor alone, for threads that have no message queue.
@@ -182,14 +196,25 @@ SocketCore*& ThreadBlockingSocket() {
     return blocking;
 }
 
+void WatchAccepted() {
+    std::vector<SocketCore*> accepted;
+    accepted.swap(tlsAcceptTurn.accepted);
+    for (SocketCore* core : accepted) {
+        core->watchPending = false;
+        core->Select(core->selected);
+    }
+}
+
 SocketCore::~SocketCore() {
     *living = false;
     Forget(*this);
+    Unpend(*this);
     if (ThreadBlockingSocket() == this) ThreadBlockingSocket() = nullptr;
 }
 
 void SocketCore::Reset() {
     Forget(*this);
+    Unpend(*this);
     notifier.Unregister();
     enabled = 0;
     stream = true;
@@ -198,25 +223,63 @@ void SocketCore::Reset() {
     writeArmed = false;
     waitingFor = 0;
     aheadNext = aheadFill = 0;
+    timeoutKnown[0] = timeoutKnown[1] = false;
 }
 
-void SocketCore::Adopt(int fd) {
-    int type = SOCK_STREAM, accepting = 0;
-    socklen_t length = sizeof type;
-    getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length);
-    length = sizeof accepting;
-    getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &length);
-    sockaddr_storage peer;
-    socklen_t peerLength = sizeof peer;
-    stream = type == SOCK_STREAM;
-    listening = stream && accepting;
-    connected = stream && !listening && getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0;
+void SocketCore::Adopt(bool isStream, bool isListening, bool isConnected) {
+    stream = isStream;
+    listening = isListening;
+    connected = isConnected;
     connecting = closed = false;
     readArmed = true;
     writeArmed = connected || !stream;
 }
 
+bool SocketCore::Inspect(int fd) {
+    tcp_info info;
+    socklen_t length = sizeof info;
+    if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) == 0) {
+        // A TCP socket has a peer in every state but these, as getpeername tells.
+        const int state = info.tcpi_state;
+        Adopt(true, state == TCP_LISTEN, state != TCP_LISTEN && state != TCP_CLOSE && state != TCP_SYN_SENT);
+        return true;
+    }
+    if (errno == ENOTSOCK || errno == EBADF) return false;
+    int type = 0, accepting = 0;
+    length = sizeof type;
+    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0) return false;
+    length = sizeof accepting;
+    getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &length);
+    sockaddr_storage peer;
+    socklen_t peerLength = sizeof peer;
+    const bool isStream = type == SOCK_STREAM;
+    const bool isListening = isStream && accepting;
+    Adopt(isStream, isListening,
+          isStream && !isListening && getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0);
+    return true;
+}
+
+DWORD SocketCore::TimeoutFor(DWORD event) {
+    const int which = event == CFdNotifier::Read ? 0 : 1;
+    if (!timeoutKnown[which]) {
+        timeval limit = {};
+        socklen_t length = sizeof limit;
+        if (getsockopt(Fd(), SOL_SOCKET, which == 0 ? SO_RCVTIMEO : SO_SNDTIMEO, &limit, &length) != 0)
+            limit = timeval{};
+        const int64_t ms = int64_t(limit.tv_sec) * 1000 + (limit.tv_usec + 999) / 1000;
+        timeouts[which] = DWORD(std::min<int64_t>(ms, INFINITE - 1));
+        timeoutKnown[which] = true;
+    }
+    return timeouts[which];
+}
+
+void SocketCore::NoTimeouts() {
+    timeouts[0] = timeouts[1] = 0;
+    timeoutKnown[0] = timeoutKnown[1] = true;
+}
+
 bool SocketCore::Select(long events) {
+    Unpend(*this);
     selected = events;
     if (!events || Fd() < 0) {
         notifier.Unregister();
@@ -255,6 +318,10 @@ void SocketCore::Update() {
     if (wanted == enabled || !notifier.IsRegistered()) return;
     notifier.SetEvents(wanted);
     enabled = wanted;
+}
+
+void SocketCore::Rearm() {
+    if (Wanted() & ~enabled) Update();
 }
 
 int SocketCore::FinishConnect() {
@@ -311,7 +378,12 @@ void SocketCore::OnReady(DWORD events) {
     }
     if (listening) {
         readArmed = false;
+        const bool outermost = !tlsAcceptTurn.active;
+        tlsAcceptTurn.active = true;
         owner.OnAccept(0);
+        if (!outermost) return;
+        tlsAcceptTurn.active = false;
+        WatchAccepted();
         return;
     }
     int error = 0;
@@ -340,7 +412,7 @@ void SocketCore::DeliverReceive() {
     } while (*alive && readArmed && Buffered() && !waitingFor && !deferred && !closed);
     if (!*alive) return;
     delivering = false;
-    Update();
+    Rearm();
 }
 
 ssize_t SocketCore::ReceiveAhead(void* buffer, size_t length, int flags) {
@@ -355,8 +427,12 @@ ssize_t SocketCore::ReceiveAhead(void* buffer, size_t length, int flags) {
     if (flags & (MSG_PEEK | MSG_OOB)) return served ? ssize_t(served) : recv(Fd(), buffer, length, flags);
     if (!ahead) ahead.reset(new char[kAheadSize]);
     const size_t rest = length - served;
-    iovec into[2] = {{static_cast<char*>(buffer) + served, rest},
-                     {ahead.get(), rest >= kAheadSize ? kAheadSize / 4 : kAheadSize}};
+    const bool large = rest >= kAheadSize;
+    // Around large reads only a little more: enough for what usually
+    // follows them (a header), but no part of a large body copied twice.
+    const size_t spill = large || lastLarge ? kLittleAhead : kAheadSize;
+    lastLarge = large;
+    iovec into[2] = {{static_cast<char*>(buffer) + served, rest}, {ahead.get(), spill}};
     msghdr message = {};
     message.msg_iov = into;
     message.msg_iovlen = 2;
@@ -375,7 +451,7 @@ int SocketCore::Receive(void* buffer, int length, int flags, sockaddr* from, soc
                                   : recv(Fd(), buffer, size_t(length), flags);
     const int error = errno;
     readArmed = true; // every receive re-arms OnReceive
-    Update();
+    Rearm();
     if (n >= 0) return static_cast<int>(n);
     errno = error;
     return FailWithErrno();
@@ -392,28 +468,26 @@ int SocketCore::Send(const void* buffer, int length, int flags, const sockaddr* 
     const int error = errno;
     if ((error == EAGAIN || error == EWOULDBLOCK) && armOnBlock) {
         writeArmed = true;
-        Update();
+        Rearm();
     }
     errno = error;
     return FailWithErrno();
 }
 
 int SocketCore::SendGathered(iovec*& pieces, int& count) {
-    int total = 0;
-    while (count > 0) {
-        msghdr message = {};
-        message.msg_iov = pieces;
-        message.msg_iovlen = size_t(count);
-        ssize_t n = sendmsg(Fd(), &message, MSG_NOSIGNAL);
-        if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK ? total : FailWithErrno();
-        total += int(n);
-        for (; count > 0 && size_t(n) >= pieces->iov_len; ++pieces, --count) n -= ssize_t(pieces->iov_len);
-        if (count > 0) {
-            pieces->iov_base = static_cast<char*>(pieces->iov_base) + n;
-            pieces->iov_len -= size_t(n);
-        }
+    if (count == 0) return 0;
+    msghdr message = {};
+    message.msg_iov = pieces;
+    message.msg_iovlen = size_t(count);
+    ssize_t n = sendmsg(Fd(), &message, MSG_NOSIGNAL);
+    if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : FailWithErrno();
+    const int sent = int(n);
+    for (; count > 0 && size_t(n) >= pieces->iov_len; ++pieces, --count) n -= ssize_t(pieces->iov_len);
+    if (count > 0) {
+        pieces->iov_base = static_cast<char*>(pieces->iov_base) + n;
+        pieces->iov_len -= size_t(n);
     }
-    return total;
+    return sent;
 }
 
 int SocketCore::SendPieces(iovec*& pieces, int& count, bool wait) {
@@ -422,7 +496,7 @@ int SocketCore::SendPieces(iovec*& pieces, int& count, bool wait) {
         const int sent = SendGathered(pieces, count);
         if (sent >= 0 && count > 0) { // would block: OnSend tells when there is room
             writeArmed = true;
-            Update();
+            Rearm();
         }
         return sent;
     }
@@ -443,14 +517,24 @@ bool SocketCore::AcceptInto(CAsyncSocket& connected, sockaddr* address, socklen_
     const int fd = accept4(Fd(), address, length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     const int error = errno;
     readArmed = true; // every accept re-arms OnAccept
-    Update();
+    Rearm();
     if (fd < 0) {
         errno = error;
         return RefuseWithErrno();
     }
     connected.m_hSocket = static_cast<SOCKET>(fd);
-    connected.m_pCore->Adopt(fd);
-    connected.m_pCore->Select(selected); // the accepted socket inherits the events
+    SocketCore& core = *connected.m_pCore;
+    core.Adopt(stream, false, true);
+    // The system gives an accepted socket the listener's options.
+    std::copy(timeouts, timeouts + 2, core.timeouts);
+    std::copy(timeoutKnown, timeoutKnown + 2, core.timeoutKnown);
+    core.selected = selected; // the accepted socket inherits the events
+    if (tlsAcceptTurn.active && selected) {
+        core.watchPending = true;
+        tlsAcceptTurn.accepted.push_back(&core);
+    } else {
+        core.Select(selected);
+    }
     return true;
 }
 
@@ -467,7 +551,7 @@ bool SocketCore::Connect(const sockaddr* address, socklen_t length) {
 
 bool SocketCore::WaitFor(DWORD event) {
     waitDone = cancelled = false;
-    const Deadline deadline = BlockingDeadline(Fd(), event);
+    const Deadline deadline = BlockingDeadline(*this, event);
     // The socket's own notifier stays as it is: the wait polls the descriptor
     // itself, and a notifier call meanwhile only pauses what is not waited for.
     waitingFor = event;
@@ -510,7 +594,8 @@ BOOL CAsyncSocket::Socket(int socketType, long events, int protocolType, int add
     const int fd = socket(addressFormat, socketType | SOCK_NONBLOCK | SOCK_CLOEXEC, protocolType);
     if (fd < 0) return RefuseWithErrno();
     m_hSocket = static_cast<SOCKET>(fd);
-    m_pCore->Adopt(fd);
+    m_pCore->Adopt((socketType & ~(SOCK_NONBLOCK | SOCK_CLOEXEC)) == SOCK_STREAM, false, false);
+    m_pCore->NoTimeouts();
     if (m_pCore->Select(events)) return TRUE;
     Close();
     return FALSE;
@@ -519,13 +604,10 @@ BOOL CAsyncSocket::Socket(int socketType, long events, int protocolType, int add
 BOOL CAsyncSocket::Attach(SOCKET socket, long events) {
     if (m_hSocket != INVALID_SOCKET || socket == INVALID_SOCKET) return Refuse(WSAEINVAL);
     const int fd = static_cast<int>(socket);
-    int type = 0;
-    socklen_t length = sizeof type;
-    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0) return Refuse(WSAENOTSOCK);
+    if (!m_pCore->Inspect(fd)) return Refuse(WSAENOTSOCK);
     zep3::detail::SetNonBlocking(fd, true);
     zep3::detail::SetCloseOnExec(fd);
     m_hSocket = socket;
-    m_pCore->Adopt(fd);
     if (m_pCore->Select(events)) return TRUE;
     m_hSocket = INVALID_SOCKET;
     m_pCore->Reset();
@@ -666,6 +748,8 @@ BOOL CAsyncSocket::SetSockOpt(int optionName, const void* optionValue, int optio
     }
     if (setsockopt(static_cast<int>(m_hSocket), level, optionName, optionValue, socklen_t(optionLength)) != 0)
         return RefuseWithErrno();
+    if (zep3::detail::IsTimeOutOption(level, optionName)) // read back once, as the system rounded it
+        m_pCore->timeoutKnown[zep3::detail::TimeoutIndex(optionName)] = false;
     return TRUE;
 }
 

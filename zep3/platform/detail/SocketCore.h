@@ -24,13 +24,20 @@ struct SocketCore {
     int Fd() const { return owner.m_hSocket == INVALID_SOCKET ? -1 : static_cast<int>(owner.m_hSocket); }
     // Forgets every state of the descriptor (after Close or Detach).
     void Reset();
-    // Takes a new descriptor: reads its type and whether it listens or is
-    // connected, and arms the events Windows would post on selection.
-    void Adopt(int fd);
+    // Takes a new descriptor whose kind the caller knows, and arms the
+    // events Windows would post on selection.
+    void Adopt(bool isStream, bool isListening, bool isConnected);
+    // Takes a descriptor of unknown kind: asks the system what it is (one
+    // call for a TCP socket). False when it is no socket.
+    bool Inspect(int fd);
     // Watches the selected events on the calling thread (0: stops watching).
     bool Select(long events);
     // Brings the watch in line with the armed events.
     void Update();
+    // After a re-arm: widens the watch when it lacks an armed event. A watch
+    // wider than needed is narrowed when the surplus event comes, so that a
+    // socket closed meanwhile costs no change of the watch at all.
+    void Rearm();
 
     // The socket calls; they re-arm and report errors as WSA numbers.
     int Receive(void* buffer, int length, int flags, struct sockaddr* from, socklen_t* fromLength);
@@ -71,16 +78,29 @@ struct SocketCore {
     bool waitDone = false;
     bool cancelled = false;
     bool deferred = false; // events held back while another socket blocks
+    // Accepted inside an OnAccept: watched once that handler returns, so that
+    // a connection detached there for another thread is never watched here.
+    bool watchPending = false;
+
+    // SO_RCVTIMEO and SO_SNDTIMEO in milliseconds (0: none), as set through
+    // SetSockOpt or read once; a blocking call does not ask for them again.
+    bool timeoutKnown[2] = {false, false}; // receiving, sending
+    DWORD timeouts[2] = {0, 0};
+    DWORD TimeoutFor(DWORD event);
+    void NoTimeouts();
 
     // Read-ahead (stream sockets that ask for it): a receive takes what it
     // asked for straight into the caller's buffer and, in the same system
-    // call, what follows into a kept buffer -- up to kAheadSize after a
-    // small receive (headers, small bodies: many in one call), a quarter of
-    // it after a large one (a large body is copied once, not twice). Later
-    // receives are served from it first, and OnReceive follows while bytes
-    // are buffered. Bytes read ahead are lost when the descriptor is detached.
+    // call, what follows into a kept buffer -- up to kAheadSize after small
+    // receives (headers, small bodies: many in one call), kLittleAhead
+    // during and right after a large one (the next header, while a large
+    // body is copied once, not twice). Later receives are served from it
+    // first, and OnReceive follows while bytes are buffered. Bytes read ahead
+    // are lost when the descriptor is detached.
     static const size_t kAheadSize = 16 * 1024;
+    static const size_t kLittleAhead = 512;
     bool readAhead = false;
+    bool lastLarge = false; // the last read from the descriptor was large
     bool delivering = false; // inside DeliverReceive
     std::unique_ptr<char[]> ahead;
     size_t aheadNext = 0, aheadFill = 0;
@@ -89,8 +109,9 @@ struct SocketCore {
 
 private:
     ssize_t ReceiveAhead(void* buffer, size_t length, int flags);
-    // Sends until the pieces are gone or the connection would block: the
-    // count sent, or SOCKET_ERROR.
+    // One send of the pieces: what it leaves, the full buffer could not
+    // take, and trying again at once would only fail. The count sent, or
+    // SOCKET_ERROR.
     int SendGathered(struct iovec*& pieces, int& count);
     void DeliverReceive();
     DWORD Wanted() const;
@@ -99,6 +120,10 @@ private:
     // read, so that OnClose is due; error receives its WSA number.
     bool StreamEnded(DWORD events, int& error);
 };
+
+// Watches the sockets accepted by the OnAccept that has just returned on
+// the calling thread (those not detached, closed or selected meanwhile).
+void WatchAccepted();
 
 // The socket whose blocking call the calling thread is in, or null.
 SocketCore*& ThreadBlockingSocket();

@@ -92,7 +92,7 @@ void CThreadManager::Register(unsigned int id, const char* name, const char* app
     // end takes.
     SetThreadSystemName(name, id);
     HANDLE handle = OpenThread(THREAD_ALL_ACCESS, FALSE, id);
-    if (id == RawThreadId()) EnsureAltSignalStack();
+    if (id == GetCurrentThreadId()) EnsureAltSignalStack(); // the platform keeps the id: no system call
     RegistryLock lock;
     if (appName) SetAppName(appName);
     SThreadInfo* info = new SThreadInfo();
@@ -133,7 +133,7 @@ void CThreadManager::SetAppName(const char* name) {
 void CThreadManager::SetThreadSystemName(const char* name, unsigned int id) {
     char comm[16];
     CopyText(comm, sizeof comm, name);
-    if (id == 0 || id == static_cast<unsigned int>(-1) || id == RawThreadId()) {
+    if (id == 0 || id == static_cast<unsigned int>(-1) || id == GetCurrentThreadId()) {
         prctl(PR_SET_NAME, comm, 0, 0, 0);
         return;
     }

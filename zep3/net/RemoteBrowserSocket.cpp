@@ -64,9 +64,11 @@ void CRemoteBrowserSocket::OnReceive(int errorCode) {
     if (m_pThread) m_pThread->StartTimeout(); // the browser gets as long again to take the answer
     HttpRequest request;
     ParseHttpRequest(m_Request, request);
+    // Only a login or a protected page asks who the browser is.
     CString peer;
     UINT peerPort = 0;
-    GetPeerName(peer, peerPort);
+    if (request.path == "login" || m_pHTTPServer->GetHTMLPageManager()->IsHTMLPageProtected(request.path))
+        GetPeerName(peer, peerPort);
     Answer(request, peer);
     m_Request.Empty();
     EndConnection();

@@ -189,6 +189,7 @@ void* Trampoline(void* param) {
         while (t.suspendCount != 0) t.gate.wait(hold); // a cancellation point: keep it a plain call
         t.started = true;
     }
+    pthread_testcancel(); // terminated before it could wait at the gate: it never runs
     end.code = start->body(start->arg);
     pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
     return nullptr;
@@ -245,6 +246,11 @@ std::shared_ptr<KernelObject> CurrentThreadKernelObject() { return CurrentThread
 std::shared_ptr<ThreadObject> StartThread(UINT stackSize, DWORD (*body)(void*), void* arg) {
     auto t = std::make_shared<ThreadObject>();
     t->suspendCount = 1;
+    // Born with its creator's nice value; reading it here spares each start
+    // at normal priority setting it.
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, 0);
+    t->nice = errno ? ThreadObject::kUnknownNice : nice;
     auto start = std::make_unique<StartBlock>(StartBlock{t, body, arg});
     pthread_attr_t attr;
     pthread_attr_init(&attr);
@@ -343,11 +349,12 @@ DWORD SuspendThread(HANDLE thread) {
 DWORD ResumeThread(HANDLE thread) {
     auto t = LookupHandleAs<ThreadObject>(thread);
     if (!t) return FailWith(ERROR_INVALID_HANDLE, DWORD(-1));
-    std::lock_guard<std::mutex> hold(t->suspendLock);
+    std::unique_lock<std::mutex> hold(t->suspendLock);
     DWORD previous = t->suspendCount;
     if (previous == 0) return 0;
     if (--t->suspendCount == 0) {
         Unpark(*t);
+        hold.unlock(); // the thread woken wants the lock at once
         t->gate.notify_all();
     }
     return previous;
@@ -365,7 +372,9 @@ BOOL SetThreadPriority(HANDLE thread, int priority) {
     t->priority = priority;
     // Raising priority needs privileges the process may lack; the level
     // itself is what callers read back.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(t->tid), NiceOf(priority));
+    const int nice = NiceOf(priority);
+    std::lock_guard<std::mutex> hold(t->suspendLock);
+    if (t->nice != nice && setpriority(PRIO_PROCESS, static_cast<id_t>(t->tid), nice) == 0) t->nice = nice;
     return TRUE;
 }
 

@@ -15,6 +15,7 @@ namespace zep3::detail {
 class ThreadObject : public KernelObject {
 public:
     enum ParkState { kRunning, kRequested, kParked };
+    static const int kUnknownNice = -1000;
 
     bool IsSignaled() const override { return finished; }
 
@@ -30,6 +31,7 @@ public:
     bool adopted = false; // started elsewhere, known since it first used the platform
 
     std::atomic<int> priority{0};
+    int nice = kUnknownNice; // the system's value for the thread as last set or inherited; suspendLock
     std::atomic<CWinThread*> owner{nullptr};
 
     // Suspension, guarded by suspendLock.

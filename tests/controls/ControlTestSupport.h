@@ -10,9 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <string>
@@ -124,43 +121,21 @@ inline COLORREF PixelOf(const CWnd& wnd, int x, int y) {
     return surface ? surface->GetPixel(origin.x + x, origin.y + y) : CLR_INVALID;
 }
 
-// Where screenshots are kept: "screenshots" in the test's working folder.
-inline std::string ScreenshotFolder() {
+// A screenshot of the screen of `display` taken with xwd, kept as
+// screenshots/<name>.png, and the pixels of its w x h top left.
+inline bool Screenshot(const std::string& display, const std::string& name, int w, int h, CPixelSurface& out) {
     mkdir("screenshots", 0755);
-    return "screenshots";
-}
-
-// Reads a binary PPM (P6, 8-bit; comments allowed in the header) into a surface.
-inline bool ParsePpm(const std::string& ppm, CPixelSurface& out) {
-    size_t at = 0;
-    auto next = [&]() -> std::string { // the next header token
-        while (at < ppm.size() && (std::isspace(static_cast<unsigned char>(ppm[at])) || ppm[at] == '#'))
-            if (ppm[at] == '#') at = ppm.find('\n', at);
-            else ++at;
-        const size_t start = at;
-        while (at < ppm.size() && !std::isspace(static_cast<unsigned char>(ppm[at]))) ++at;
-        return ppm.substr(start, at - start);
-    };
-    if (next() != "P6") return false;
-    const int w = std::atoi(next().c_str()), h = std::atoi(next().c_str());
-    if (next() != "255" || w < 1 || h < 1) return false;
-    ++at; // one white-space byte ends the header
-    if (ppm.size() < at + size_t(w) * size_t(h) * 3 || !out.Create(w, h)) return false;
-    const auto* p = reinterpret_cast<const unsigned char*>(ppm.data() + at);
+    const std::string base = "screenshots/" + name, size = std::to_string(w) + "x" + std::to_string(h);
+    std::string rgb;
+    if (zep3test::runCommand("xwd -root -silent -display " + display + " -out " + base + ".xwd && convert " + base +
+                             ".xwd " + base + ".png && rm " + base + ".xwd") != 0 ||
+        zep3test::runCommand("convert " + base + ".png -crop " + size + "+0+0 -depth 8 rgb:-", &rgb) != 0 ||
+        rgb.size() != size_t(w) * size_t(h) * 3 || !out.Create(w, h))
+        return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(rgb.data());
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x, p += 3) out.SetPixel(x, y, RGB(p[0], p[1], p[2]));
     return true;
-}
-
-// A screenshot of the whole screen of `display` taken with xwd, kept as
-// screenshots/<name>.png, and its pixels.
-inline bool Screenshot(const std::string& display, const std::string& name, CPixelSurface& out) {
-    const std::string base = ScreenshotFolder() + "/" + name;
-    std::string ppm;
-    return zep3test::runCommand("xwd -root -silent -display " + display + " -out " + base + ".xwd") == 0 &&
-           zep3test::runCommand("convert " + base + ".xwd " + base + ".png") == 0 &&
-           zep3test::runCommand("convert " + base + ".xwd -depth 8 ppm:-", &ppm) == 0 && ParsePpm(ppm, out) &&
-           std::remove((base + ".xwd").c_str()) == 0;
 }
 
 // The number of pixels of the rectangle (w x h at the top left) that differ
@@ -182,7 +157,7 @@ inline CPixelSurface ShowAndShoot(const xvfbtest::Xvfb& server, CWnd& top, int w
     // The server draws what the window sent on its own schedule: shoot until
     // the picture is complete.
     const bool same = PumpMessagesUntil(
-        [&] { return Screenshot(server.Name(), name, screen) && CountDifferences(screen, top, w, h) == 0; }, 15000);
+        [&] { return Screenshot(server.Name(), name, w, h, screen) && CountDifferences(screen, top, w, h) == 0; }, 15000);
     EXPECT_TRUE(same) << CountDifferences(screen, top, w, h) << " pixels differ on the screen";
     return screen;
 }

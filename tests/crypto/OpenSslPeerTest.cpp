@@ -22,7 +22,7 @@ std::vector<unsigned char> randomBytes(std::mt19937& rng, size_t n) {
 
 TEST(OpenSslPeer, Sha1OfRandomMessagesInRandomPieces) {
     std::mt19937 rng(1);
-    for (size_t n : {0, 1, 55, 56, 63, 64, 65, 119, 120, 128, 1000, 70000}) {
+    for (size_t n : {0, 55, 56, 64, 119, 120, 1000, 70000}) {
         std::vector<unsigned char> msg = randomBytes(rng, n);
         unsigned char expected[20], oneShot[20], pieces[20];
         unsigned int size = 0;

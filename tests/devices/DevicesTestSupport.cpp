@@ -3,14 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
-#include <termios.h>
-#include <thread>
 #include <unistd.h>
 
 namespace devicestest {
@@ -33,27 +29,23 @@ PtyPair::~PtyPair() {
 }
 
 void PtyPair::Send(const std::string& bytes) const {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     size_t sent = 0;
-    while (sent < bytes.size() && std::chrono::steady_clock::now() < limit) {
+    zep3test::waitFor([&] {
         const ssize_t n = write(m_master, bytes.data() + sent, bytes.size() - sent);
         if (n > 0) sent += size_t(n);
-        pollfd fd{m_master, POLLOUT, 0};
-        if (n <= 0) poll(&fd, 1, 100);
-    }
+        return sent == bytes.size();
+    });
     ASSERT_EQ(sent, bytes.size());
 }
 
 std::string PtyPair::Receive(size_t size) const {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     std::string got;
     char buffer[4096];
-    while (got.size() < size && std::chrono::steady_clock::now() < limit) {
-        pollfd fd{m_master, POLLIN, 0};
-        poll(&fd, 1, 100);
+    zep3test::waitFor([&] {
         const ssize_t n = read(m_master, buffer, std::min(sizeof buffer, size - got.size()));
         if (n > 0) got.append(buffer, size_t(n));
-    }
+        return got.size() >= size;
+    });
     return got;
 }
 
@@ -85,8 +77,6 @@ public:
     bool Escape(DWORD code) override {
         std::lock_guard<std::mutex> hold(m_owner.m_lock);
         m_owner.m_escapes += std::to_string(code) + " ";
-        if (code == SETDTR || code == CLRDTR) m_owner.m_dtr = code == SETDTR;
-        if (code == SETRTS || code == CLRRTS) m_owner.m_rts = code == SETRTS;
         return !m_owner.m_broken;
     }
     bool GetCounts(zep3::detail::LineCounts& counts) override {
@@ -109,9 +99,7 @@ void FakeLines::Set(DWORD line, bool on) {
     std::lock_guard<std::mutex> hold(m_lock);
     if (bool(m_status & line) == on) return;
     m_status ^= line;
-    if (line == MS_CTS_ON) ++m_counts.cts;
-    if (line == MS_DSR_ON) ++m_counts.dsr;
-    if (line == MS_RLSD_ON) ++m_counts.rlsd;
+    ++(line == MS_CTS_ON ? m_counts.cts : line == MS_DSR_ON ? m_counts.dsr : m_counts.rlsd);
 }
 
 void FakeLines::Ring() {
@@ -129,21 +117,9 @@ std::string FakeLines::Escapes() const {
     return m_escapes;
 }
 
-bool FakeLines::Dtr() const {
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_dtr;
-}
-
-bool FakeLines::Rts() const {
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_rts;
-}
-
 void FakeLines::SetBroken(bool broken) {
     std::lock_guard<std::mutex> hold(m_lock);
     m_broken = broken;
 }
-
-std::string PluginFolder() { return ZEP3_DEVICES_PLUGIN_DIR "/"; }
 
 } // namespace devicestest

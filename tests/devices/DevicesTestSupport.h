@@ -7,7 +7,6 @@
 #include <zep3/devices/detail/SerialDevice.h>
 #include <zep3/zep3.h>
 
-#include <functional>
 #include <mutex>
 #include <string>
 
@@ -62,13 +61,11 @@ public:
     ~FakeLines(); // restores the device's own lines
     // Sets MS_CTS_ON, MS_DSR_ON or MS_RLSD_ON; a change counts.
     void Set(DWORD line, bool on);
-    // The ring indicator on, then off: one ring counted.
+    // One ring (the indicator on, then off) or one break counted.
     void Ring();
     void Break();
-    // The escape codes applied so far, in order; and DTR, RTS as they stand.
+    // The escape codes applied so far, in order, each followed by " ".
     std::string Escapes() const;
-    bool Dtr() const;
-    bool Rts() const;
     // Makes the lines unreadable, as a device without them.
     void SetBroken(bool broken);
 
@@ -78,10 +75,10 @@ private:
     DWORD m_status = 0;
     zep3::detail::LineCounts m_counts;
     std::string m_escapes;
-    bool m_dtr = false, m_rts = false, m_broken = false;
+    bool m_broken = false;
 };
 
 // The folder of the plug-in modules the suite builds, with a trailing "/".
-std::string PluginFolder();
+inline std::string PluginFolder() { return ZEP3_DEVICES_PLUGIN_DIR "/"; }
 
 } // namespace devicestest

@@ -32,19 +32,6 @@ public:
     using CDigitalIO::SetOutputMaskState;
 };
 
-class CBareAnalogIO : public CAnalogIO {
-public:
-    explicit CBareAnalogIO(int inputs) { m_InputValues.SetSize(inputs); }
-    bool Open(int, int) override { return true; }
-    bool IsOpen() override { return true; }
-    bool ReadInputs() override { return true; }
-    bool WriteOutputs() override { return true; }
-    bool ReadLine(CString&, int, int) override { return false; }
-    double ReadInput(int, int) override { return 0; }
-    void WriteOutput(int, double, int) override {}
-    bool SetInputRange(int, DWORD, double, double) override { return false; }
-};
-
 } // namespace
 
 TEST(Plugins, GrabberModuleLoadedByItsWindowsName) {
@@ -52,22 +39,16 @@ TEST(Plugins, GrabberModuleLoadedByItsWindowsName) {
     CGrabber* grabber = CreateGrabber((Module("TestGrabber") + ".dll").c_str());
     ASSERT_NE(grabber, nullptr);
     EXPECT_TRUE(IsLoaded("TestGrabber"));
-    EXPECT_FALSE(grabber->IsInited(0));
     ASSERT_TRUE(grabber->Init(77, 0, 0, 0, 0, 0, 0));
-    EXPECT_TRUE(grabber->IsInited(0));
-    EXPECT_EQ(grabber->GetInitParam(), 77u);
     unsigned char flag = 0;
     ASSERT_TRUE(grabber->Grab(0, &flag, 0));
     ASSERT_TRUE(grabber->Grab(0, &flag, 0));
-    EXPECT_EQ(flag, 1);
-    EXPECT_EQ(grabber->GetFrameSize(0), CSize(4, 2));
     EXPECT_EQ(grabber->GetFrameBuffer(0)[23], 2);
     EXPECT_EQ(grabber->GetFrameTime(0), CSystemTime(2000LL, 0));
 
     // While the module is loaded, every name gets its grabbers.
     CGrabber* second = CreateGrabber("no-such-grabber.dll");
     ASSERT_NE(second, nullptr);
-    EXPECT_TRUE(second->Init(1, 0, 0, 0, 0, 0, 0));
     delete second; // the module's own destructor, through the base
     EXPECT_STREQ(getenv("ZEP3_TEST_GRABBER_DELETED"), "1");
     unsetenv("ZEP3_TEST_GRABBER_DELETED");
@@ -83,7 +64,6 @@ TEST(Plugins, FactoryFailures) {
     EXPECT_EQ(CreateDigitalIO(""), nullptr);
     EXPECT_EQ(CreateAnalogIO(""), nullptr);
     EXPECT_EQ(CreateGrabber("vfw"), nullptr); // not the built-in name: a module that is not there
-    EXPECT_EQ(CreateAnalogIO("XCOM1"), nullptr);
     EXPECT_EQ(CreateDigitalIO("COM1"), nullptr); // no built-in digital device
 
     // A module without the factory stays loaded until the destroy call.
@@ -100,7 +80,7 @@ TEST(Plugins, FactoryFailures) {
     EXPECT_FALSE(IsLoaded("NoFactory"));
 }
 
-TEST(Plugins, DigitalModule) {
+TEST(Plugins, DigitalAndAnalogModules) {
     CDigitalIO* io = CreateDigitalIO((Module("TestDigitalIO") + ".DLL").c_str());
     ASSERT_NE(io, nullptr);
     // Each kind keeps its own module.
@@ -109,42 +89,32 @@ TEST(Plugins, DigitalModule) {
     ASSERT_TRUE(io->Open(0));
     io->SetOutputState(0, true);
     io->SetOutputState(35, true); // bit 3
-    EXPECT_EQ(io->GetOutputState(), 0x9ul);
     ASSERT_TRUE(io->ReadInputs());
     EXPECT_EQ(io->GetInputState(), 0xFF09ul);
-    EXPECT_TRUE(io->GetInputBitState(3));
     EXPECT_TRUE(io->GetInputBitState(-29)); // -29 mod 32 = 3
     EXPECT_FALSE(io->GetInputBitState(4));
-    EXPECT_TRUE(io->GetOutputBitState(32));
     DestroyDigitalIO(io);
     EXPECT_FALSE(IsLoaded("TestDigitalIO"));
     EXPECT_TRUE(IsLoaded("TestAnalogIO"));
-    DestroyAnalogIO(analog);
-    EXPECT_FALSE(IsLoaded("TestAnalogIO"));
-}
 
-TEST(Plugins, AnalogModule) {
-    CAnalogIO* io = CreateAnalogIO((Module("TestAnalogIO") + ".dll").c_str());
-    ASSERT_NE(io, nullptr);
-    ASSERT_TRUE(io->ReadInputs());
-    EXPECT_EQ(io->GetInputState(3), 3.5);
-    EXPECT_EQ(io->GetInputState(4), 0.0);
-    EXPECT_EQ(io->GetInputState(-1), 0.0);
-    io->WriteOutput(1, 7.25, 0);
-    io->WriteOutput(2, 9.0, 0);
-    EXPECT_EQ(io->GetOutputState(1), 7.25);
-    EXPECT_EQ(io->GetOutputState(2), 0.0);
-    const CArray<CAIORange, CAIORange>& ranges = io->GetInputRanges();
-    ASSERT_EQ(ranges.GetSize(), 2);
-    EXPECT_EQ(ranges[1].m_Code, 1u);
-    EXPECT_EQ(ranges[1].m_Name, "0-5V");
-    DestroyAnalogIO(io);
+    ASSERT_TRUE(analog->ReadInputs());
+    EXPECT_EQ(analog->GetInputState(3), 3.5);
+    EXPECT_EQ(analog->GetInputState(4), 0.0);
+    EXPECT_EQ(analog->GetInputState(-1), 0.0);
+    analog->WriteOutput(1, 7.25, 0);
+    analog->WriteOutput(2, 9.0, 0);
+    EXPECT_EQ(analog->GetOutputState(1), 7.25);
+    EXPECT_EQ(analog->GetOutputState(2), 0.0);
+    ASSERT_EQ(analog->GetInputRanges().GetSize(), 2);
+    EXPECT_EQ(analog->GetInputRanges()[1].m_Name, "0-5V");
+    EXPECT_EQ(analog->GetOutputName(9), "O_10");
+    EXPECT_FALSE(analog->SetInputName(-2, "x"));
+    DestroyAnalogIO(analog);
     EXPECT_FALSE(IsLoaded("TestAnalogIO"));
 }
 
 TEST(Plugins, LineNamesAndMasks) {
     CBareDigitalIO io;
-    EXPECT_EQ(io.GetInputBitName(0), "I_01");
     EXPECT_TRUE(io.SetInputBitName(3, "door"));
     EXPECT_EQ(io.GetInputBitName(2), "I_03");
     EXPECT_EQ(io.GetInputBitName(3), "door");
@@ -152,25 +122,10 @@ TEST(Plugins, LineNamesAndMasks) {
     EXPECT_EQ(io.GetInputBitName(3), "I_04");
     EXPECT_FALSE(io.SetInputBitName(-1, "x"));
     EXPECT_EQ(io.GetOutputBitName(11), "O_12");
-    EXPECT_TRUE(io.SetOutputBitName(0, "siren"));
-    EXPECT_EQ(io.GetOutputBitName(0), "siren");
 
     io.SetInputMaskState(0xF0, 0xFFFFFFFF);
     io.SetInputMaskState(0x0F, 0x05);
     EXPECT_EQ(io.GetInputState(), 0xF5ul);
     io.SetOutputMaskState(0xFFFFFFFF, 0x80000001);
     EXPECT_EQ(io.GetOutputState(), 0x80000001ul);
-    io.SetInputInvertMask(0x12);
-    EXPECT_EQ(io.GetInputState(), 0xF5ul); // kept, not applied
-
-    CBareAnalogIO analog(2);
-    analog.SetInputState(1, 4.5);
-    analog.SetInputState(2, 9.0);
-    EXPECT_EQ(analog.GetInputState(1), 4.5);
-    EXPECT_EQ(analog.GetInputState(2), 0.0);
-    EXPECT_EQ(analog.GetInputName(0), "I_01");
-    EXPECT_EQ(analog.GetOutputName(9), "O_10");
-    EXPECT_TRUE(analog.SetOutputName(1, "valve"));
-    EXPECT_EQ(analog.GetOutputName(1), "valve");
-    EXPECT_FALSE(analog.SetInputName(-2, "x"));
 }

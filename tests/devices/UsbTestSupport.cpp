@@ -31,11 +31,9 @@ public:
     std::vector<UsbfsDeviceEntry> Enumerate() override { return {{kDevicePath, "Data Logger", "SN42"}}; }
 
     std::unique_ptr<UsbfsFile> Open(const std::string& path) override {
-        if (path != kDevicePath) {
-            errno = ENOENT;
-            return nullptr;
-        }
-        return std::make_unique<File>(*this);
+        if (path == kDevicePath) return std::make_unique<File>(*this);
+        errno = ENOENT;
+        return nullptr;
     }
 
     std::mutex lock;
@@ -55,17 +53,15 @@ public:
             transfers.pop_front();
             Finish(urb, 0);
         }
-        if (!holdWrites || gone)
-            while (!writes.empty()) {
-                Finish(writes.front(), gone ? -ESHUTDOWN : 0);
-                writes.pop_front();
-            }
-        if (gone)
-            while (!reads.empty()) {
-                Finish(reads.front(), -ESHUTDOWN);
-                reads.pop_front();
-            }
+        for (; !writes.empty() && (!holdWrites || gone); writes.pop_front()) Finish(writes.front(), gone ? -ESHUTDOWN : 0);
+        for (; !reads.empty() && gone; reads.pop_front()) Finish(reads.front(), -ESHUTDOWN);
         changed.notify_all();
+    }
+
+    template <class Fn> void Change(Fn change) {
+        std::lock_guard<std::mutex> hold(lock);
+        change();
+        Pump();
     }
 
     void Finish(usbdevfs_urb* urb, int status) {
@@ -85,20 +81,15 @@ public:
         }
         bool ClaimInterface(unsigned int number) override {
             std::lock_guard<std::mutex> hold(m_b.lock);
-            m_b.claimed = number == 0 && !m_b.gone;
-            return m_b.claimed;
+            return m_b.claimed = number == 0 && !m_b.gone;
         }
         bool ReleaseInterface(unsigned int) override {
             std::lock_guard<std::mutex> hold(m_b.lock);
-            m_b.claimed = false;
-            return true;
+            return !(m_b.claimed = false);
         }
         bool Submit(usbdevfs_urb* urb) override {
             std::lock_guard<std::mutex> hold(m_b.lock);
-            if (m_b.gone) {
-                errno = ENODEV;
-                return false;
-            }
+            if (m_b.gone) return errno = ENODEV, false;
             if (urb->endpoint & 0x80) {
                 m_b.reads.push_back(urb);
             } else {
@@ -138,8 +129,7 @@ public:
                 m_b.changed.notify_all();
                 return true;
             }
-            errno = EINVAL;
-            return false;
+            return errno = EINVAL, false;
         }
         void Wake() override {
             std::lock_guard<std::mutex> hold(m_b.lock);
@@ -157,21 +147,17 @@ FakeUsbfs::FakeUsbfs() : m_backend(std::make_shared<Backend>()) { SetUsbfsBacken
 FakeUsbfs::~FakeUsbfs() { SetUsbfsBackend(nullptr); }
 
 void FakeUsbfs::Feed(const std::string& bytes) {
-    std::lock_guard<std::mutex> hold(m_backend->lock);
-    for (size_t at = 0; at < bytes.size(); at += 4096) m_backend->transfers.push_back(bytes.substr(at, 4096));
-    m_backend->Pump();
+    m_backend->Change([&] {
+        for (size_t at = 0; at < bytes.size(); at += 4096) m_backend->transfers.push_back(bytes.substr(at, 4096));
+    });
 }
 
 void FakeUsbfs::Unplug() {
-    std::lock_guard<std::mutex> hold(m_backend->lock);
-    m_backend->gone = true;
-    m_backend->Pump();
+    m_backend->Change([&] { m_backend->gone = true; });
 }
 
 void FakeUsbfs::HoldWrites(bool on) {
-    std::lock_guard<std::mutex> hold(m_backend->lock);
-    m_backend->holdWrites = on;
-    m_backend->Pump();
+    m_backend->Change([&] { m_backend->holdWrites = on; });
 }
 
 std::string FakeUsbfs::Written() {
@@ -193,7 +179,7 @@ LibUsbModuleDouble::LibUsbModuleDouble(const std::string& module)
     : m_path(PluginFolder() + module), m_module(LoadLibrary(m_path.c_str())) {
     EXPECT_NE(m_module, nullptr) << m_path;
     SetLibUsbModulePath(m_path);
-    if (m_module) Export<void (*)()>("usbdouble_Reset")();
+    if (m_module) Call<void>("usbdouble_Reset");
 }
 
 LibUsbModuleDouble::~LibUsbModuleDouble() {
@@ -201,26 +187,10 @@ LibUsbModuleDouble::~LibUsbModuleDouble() {
     if (m_module) FreeLibrary(m_module);
 }
 
-template <class Fn> Fn LibUsbModuleDouble::Export(const char* name) {
-    return reinterpret_cast<Fn>(GetProcAddress(m_module, name));
-}
-
-void LibUsbModuleDouble::Feed(const std::string& bytes) {
-    Export<void (*)(const void*, int)>("usbdouble_Feed")(bytes.data(), int(bytes.size()));
-}
-
-void LibUsbModuleDouble::Unplug() { Export<void (*)()>("usbdouble_Unplug")(); }
-
-void LibUsbModuleDouble::HoldWrites(bool on) { Export<void (*)(int)>("usbdouble_HoldWrites")(on); }
-
 std::string LibUsbModuleDouble::Written() {
     std::string bytes(1 << 20, '\0');
-    bytes.resize(size_t(Export<int (*)(char*, int)>("usbdouble_Written")(&bytes[0], int(bytes.size()))));
+    bytes.resize(size_t(Call<int>("usbdouble_Written", &bytes[0], int(bytes.size()))));
     return bytes;
 }
-
-int LibUsbModuleDouble::PendingReads() { return Export<int (*)()>("usbdouble_PendingReads")(); }
-
-void LibUsbModuleDouble::State(int state[6]) { Export<void (*)(int*)>("usbdouble_State")(state); }
 
 } // namespace devicestest

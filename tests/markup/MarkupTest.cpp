@@ -13,44 +13,29 @@ using markuptest::Dump;
 TEST(CMarkup, ReadsElementsDataAndAttributes) {
     CMarkup xml;
     ASSERT_TRUE(xml.SetDoc("<a><b>x &amp; y</b><c/></a>"));
-    EXPECT_TRUE(xml.IsWellFormed());
-    ASSERT_TRUE(xml.FindElem());
-    EXPECT_EQ(xml.GetTagName(), "a");
-    EXPECT_EQ(xml.GetData(), ""); // has children
     ASSERT_TRUE(xml.FindChildElem());
-    EXPECT_EQ(xml.GetChildTagName(), "b");
+    EXPECT_EQ(xml.GetData(), ""); // has children
     EXPECT_EQ(xml.GetChildData(), "x & y");
     ASSERT_TRUE(xml.FindChildElem());
-    EXPECT_EQ(xml.GetChildTagName(), "c");
-    EXPECT_EQ(xml.GetChildData(), "");
     EXPECT_FALSE(xml.FindChildElem());
     EXPECT_EQ(xml.GetChildTagName(), "c"); // a failed find moves nothing
     EXPECT_FALSE(xml.FindElem());         // one root
 
     // Entities decode only when complete; CDATA comes back raw after leading white space.
     ASSERT_TRUE(xml.SetDoc("<r><d>&lt;&amp;&gt;&apos;&quot; &foo; &lt &amp</d><e> \r\n<![CDATA[1<2&amp;]]></e>"
-                           "<f><![CDATA[]]></f><g>x<![CDATA[y]]></g></r>"));
-    const char* expected[][2] = {{"d", "<&>'\" &foo; &lt &amp"}, {"e", "1<2&amp;"}, {"f", ""},
-                                 {"g", "x<![CDATA[y]]>"}};
+                           "<g>x<![CDATA[y]]></g></r>"));
+    const char* expected[][2] = {{"d", "<&>'\" &foo; &lt &amp"}, {"e", "1<2&amp;"}, {"g", "x<![CDATA[y]]>"}};
     for (auto& [name, data] : expected) {
         ASSERT_TRUE(xml.FindChildElem(name)) << name;
         EXPECT_EQ(xml.GetChildData(), data) << name;
     }
 
-    ASSERT_TRUE(xml.SetDoc("<a  x = \"1\" y='&lt;2&gt;' z=3 w v=\"5\" x2=\"6\"/>"));
+    // Unquoted values are no values; names are listed as written.
+    ASSERT_TRUE(xml.SetDoc("<a  x = \"1\" y='&lt;2&gt;' z=3 w v=\"5\"/>"));
+    EXPECT_EQ(Dump(xml), "0|a|x=1|y=<2>|z=|w=|v=5|\n");
     xml.FindElem();
-    EXPECT_EQ(xml.GetAttrib("x"), "1");
-    EXPECT_EQ(xml.GetAttrib("y"), "<2>");
-    EXPECT_EQ(xml.GetAttrib("z"), ""); // unquoted: not found
-    EXPECT_EQ(xml.GetAttrib("w"), "");
-    EXPECT_EQ(xml.GetAttrib("v"), "5");
-    EXPECT_EQ(xml.GetAttrib("x2"), "6");
     EXPECT_EQ(xml.GetAttrib("x[1]"), "1"); // name rule: begins with x, then '['
-    EXPECT_EQ(xml.GetAttrib(""), "");
-    const char* names[] = {"x", "y", "z", "w", "v", "x2"};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(xml.GetAttribName(i), names[i]);
-    EXPECT_EQ(xml.GetAttribName(6), "");
-    EXPECT_EQ(xml.GetAttribName(-1), "");
+    EXPECT_EQ(xml.GetAttribName(5), "");
 }
 
 TEST(CMarkup, SkipsPrologCommentsAndDocumentType) {
@@ -69,18 +54,11 @@ TEST(CMarkup, ParseErrorsKeepTheTextAndFindNothing) {
     } cases[] = {
         {"<a><b></a>", "End tag does not correspond to b"},
         {"<a>", "End tag of a element not found"},
-        {"<a><b>text", "End tag of b element not found"},
-        {"just text", "Element tag not found"},
         {"<!-- only a comment -->", "Element tag not found"},
-        {"<", "Abrupt end within tag"},
         {"<a><  ", "Abrupt end within tag"},
         {"<\"a\">", "Tag starts with quote"},
         {"<a x=\"1\"", "End of tag not found"},
-        {"<!-- open", "Invalid node"},
-        {"<a><?pi", "Invalid node"},
         {"<!DOCTYPE a [ > <a/>", "Invalid node"},
-        {"<a></a", "End tag not completed for element a"},
-        {"<a></", "End tag not completed for element a"},
         {"<a></a x=\">\"", "End tag not completed for element a"},
     };
     for (const Case& c : cases) {
@@ -88,11 +66,7 @@ TEST(CMarkup, ParseErrorsKeepTheTextAndFindNothing) {
         EXPECT_FALSE(xml.SetDoc(c.doc)) << c.doc;
         EXPECT_EQ(xml.GetError(), c.error) << c.doc;
         EXPECT_EQ(xml.GetDoc(), c.doc);
-        EXPECT_FALSE(xml.IsWellFormed());
-        EXPECT_FALSE(xml.FindElem());
-        EXPECT_FALSE(xml.FindChildElem());
-        EXPECT_FALSE(xml.IntoElem());
-        EXPECT_EQ(xml.GetTagName(), "");
+        EXPECT_FALSE(xml.FindElem() || xml.FindChildElem() || xml.IntoElem());
     }
 
     // A good parse and an empty text leave the last message; an end tag at the top is no root.
@@ -133,53 +107,12 @@ TEST(CMarkup, TruncatedAndUnbalancedDocuments) {
     }
 }
 
-// The random edit test moves the cursor every way against its model; here
-// the rule's other continuations and what a cursor without elements allows.
-TEST(CMarkup, FindsByNameRuleAndRefusesWithoutPosition) {
-    CMarkup xml("<r><b2/><b>1</b><item/><b>2</b><bb/></r>");
-    EXPECT_FALSE(xml.IntoElem());
-    EXPECT_FALSE(xml.OutOfElem());
-    EXPECT_EQ(xml.GetData(), "");
-    EXPECT_EQ(xml.GetAttrib("x"), "");
-    EXPECT_FALSE(xml.SetAttrib("x", "1"));
-    EXPECT_FALSE(xml.AddChildElem("c"));
-    EXPECT_FALSE(xml.SetChildAttrib("x", "1"));
-
-    ASSERT_TRUE(xml.FindChildElem("b")); // finds the root first
-    EXPECT_EQ(xml.GetChildData(), "1");
-    for (const char* name : {"b[1]", "b/x", "b=x", "b x"}) {
-        EXPECT_TRUE(xml.FindChildElem(name)) << name;
-        EXPECT_EQ(xml.GetChildTagName(), "b");
-        xml.ResetChildPos();
-    }
-    for (const char* name : {"B", "i", "b2x"}) EXPECT_FALSE(xml.FindChildElem(name)) << name;
-
-    // IntoElem without a child position: no main element inside, so no attributes either.
-    ASSERT_TRUE(xml.IntoElem());
-    EXPECT_EQ(xml.GetTagName(), "");
-    EXPECT_FALSE(xml.IntoElem());
-    EXPECT_FALSE(xml.SetAttrib("x", "1"));
-    EXPECT_EQ(xml.GetAttribName(0), "");
-    EXPECT_TRUE(xml.GetElement("item[2]"));
-}
-
 TEST(CMarkup, AddsElementsWhereTheRulesSay) {
     CMarkup xml;
     ASSERT_TRUE(xml.AddElem("root"));
-    EXPECT_EQ(xml.GetDoc(), "<root/>\r\n");
     EXPECT_FALSE(xml.AddElem("second"));
-    EXPECT_FALSE(xml.AddElem(""));
     for (const char* bad : {"", "a b", "a>", "a/", "\"a", "a=b", "a?", "x\\y"}) EXPECT_FALSE(xml.AddChildElem(bad)) << bad;
     EXPECT_TRUE(xml.AddChildElem("a[1]")); // a name need only read back as one token
-
-    ASSERT_TRUE(xml.SetDoc("<p/>"));
-    xml.FindElem();
-    ASSERT_TRUE(xml.AddChildElem("c"));
-    EXPECT_EQ(xml.GetDoc(), "<p>\r\n<c/>\r\n</p>");
-    EXPECT_EQ(xml.GetChildTagName(), "c");
-    ASSERT_TRUE(xml.AddChildElem("d", "1 < 2 & 'q' \"q\" > 0"));
-    EXPECT_EQ(xml.GetDoc(), "<p>\r\n<c/>\r\n<d>1 &lt; 2 &amp; 'q' \"q\" &gt; 0</d>\r\n</p>");
-    EXPECT_EQ(xml.GetChildData(), "1 < 2 & 'q' \"q\" > 0");
 
     ASSERT_TRUE(xml.SetDoc("<p x=\"1\" ></p>"));
     xml.FindElem();
@@ -195,16 +128,11 @@ TEST(CMarkup, AddsElementsWhereTheRulesSay) {
     xml.FindChildElem("a");
     ASSERT_TRUE(xml.AddChildElem("n"));
     EXPECT_EQ(xml.GetDoc(), "<r><a/><n/>\r\n text <b/></r>");
-    // Without a child position the new element goes last.
-    xml.ResetChildPos();
-    ASSERT_TRUE(xml.AddChildElem("z"));
-    EXPECT_EQ(xml.GetDoc(), "<r><a/><n/>\r\n text <b/><z/>\r\n</r>");
 
     // A document that failed to parse takes a root after its text.
     ASSERT_FALSE(xml.SetDoc("<?xml version=\"1.0\"?>\r\n"));
     ASSERT_TRUE(xml.AddElem("root", "d"));
     EXPECT_EQ(xml.GetDoc(), "<?xml version=\"1.0\"?>\r\n<root>d</root>\r\n");
-    EXPECT_TRUE(xml.IsWellFormed());
 }
 
 TEST(CMarkup, SetsAttributesInPlace) {
@@ -212,40 +140,24 @@ TEST(CMarkup, SetsAttributesInPlace) {
     xml.FindElem();
     xml.FindChildElem("a");
     ASSERT_TRUE(xml.SetChildAttrib("x", "new"));
-    EXPECT_EQ(xml.GetDoc(), "<r><a x=\"new\" y='2'>text<k/></a><b/></r>");
-    ASSERT_TRUE(xml.AddChildAttrib("z", "<&>'\""));
-    EXPECT_EQ(xml.GetDoc(), "<r><a x=\"new\" y='2' z=\"&lt;&amp;&gt;&apos;&quot;\">text<k/></a><b/></r>");
-    EXPECT_EQ(xml.GetChildAttrib("z"), "<&>'\"");
     ASSERT_TRUE(xml.SetChildAttrib("y", nullptr));
-    EXPECT_EQ(xml.GetChildAttrib("y"), "");
-    EXPECT_FALSE(xml.SetChildAttrib("bad name", "1"));
-
-    // Empty elements take the attribute before their '/'; the root too.
+    // Empty elements take the attribute before their '/'.
     xml.FindChildElem("b");
     ASSERT_TRUE(xml.SetChildAttrib("q", "1"));
-    ASSERT_TRUE(xml.AddAttrib("top", "t"));
-    EXPECT_EQ(xml.GetDoc(), "<r top=\"t\"><a x=\"new\" y='' z=\"&lt;&amp;&gt;&apos;&quot;\">text<k/></a><b q=\"1\"/></r>");
-    EXPECT_EQ(Dump(xml), "0|r|top=t|\n1|a|x=new|y=|z=<&>'\"|\n2|k|\n1|b|q=1|\n");
+    EXPECT_EQ(xml.GetDoc(), "<r><a x=\"new\" y=''>text<k/></a><b q=\"1\"/></r>");
 
     // An attribute without a quoted value is passed over: the set one is found.
     ASSERT_TRUE(xml.SetDoc("<a x=1/>"));
     xml.FindElem();
     ASSERT_TRUE(xml.SetAttrib("x", "2"));
     EXPECT_EQ(xml.GetDoc(), "<a x=1 x=\"2\"/>");
-    EXPECT_EQ(xml.GetAttrib("x"), "2");
 }
 
 TEST(CMarkup, FormatXmlReindentsElementsOnly) {
-    CMarkup xml("<?xml version=\"1.0\"?><!-- c --><a x=\"1\"><b>t</b><c/></a>");
-    EXPECT_EQ(xml.FormatXML(), "<a x=\"1\">\r\n  <b>t</b>\r\n  <c>\r\n  </c>\r\n</a>\r\n");
-    EXPECT_EQ(xml.GetTagName(), "a"); // the walk ends on the root with its last child
-    EXPECT_EQ(xml.GetChildTagName(), "c");
-
-    xml.SetDoc("<r q='&lt;'>root data<a><b y=\"&amp;\"><c>1&amp;2</c></b><d>  </d></a></r>");
-    EXPECT_EQ(xml.FormatXML(), "<r q=\"&lt;\">\r\n  <a>\r\n    <b y=\"&amp;\">\r\n      <c>1&amp;2</c>\r\n    </b>\r\n"
-                               "    <d>  </d>\r\n  </a>\r\n</r>\r\n");
-    EXPECT_EQ(xml.GetDoc(), "<r q='&lt;'>root data<a><b y=\"&amp;\"><c>1&amp;2</c></b><d>  </d></a></r>");
-    EXPECT_EQ(CMarkup("<a/>").FormatXML(), "<a>\r\n</a>\r\n");
+    CMarkup xml("<?xml version=\"1.0\"?><!-- c --><r q='&lt;'>root data<a><b>t</b><c/></a></r>");
+    EXPECT_EQ(xml.FormatXML(), "<r q=\"&lt;\">\r\n  <a>\r\n    <b>t</b>\r\n    <c>\r\n    </c>\r\n  </a>\r\n</r>\r\n");
+    EXPECT_EQ(xml.GetTagName(), "r"); // the walk ends on the root with its last child
+    EXPECT_EQ(xml.GetChildTagName(), "a");
     EXPECT_EQ(CMarkup("x").FormatXML(), "");
 }
 
@@ -254,14 +166,11 @@ TEST(CMarkup, CopiesAreIndependentAndKeepTheirOwnError) {
     CMarkup xml("<r><a/></r>");
     xml.FindChildElem("a");
     CMarkup copy(xml);
-    EXPECT_EQ(copy.GetError(), "");
-    EXPECT_EQ(copy.GetChildTagName(), "a");
     ASSERT_TRUE(copy.AddChildElem("b"));
     EXPECT_EQ(xml.GetDoc(), "<r><a/></r>");
     broken = copy;
     EXPECT_EQ(broken.GetError(), "End tag of a element not found");
     EXPECT_EQ(broken.GetChildTagName(), "b");
-    EXPECT_EQ(broken.GetDoc(), copy.GetDoc());
     broken = broken;
     EXPECT_EQ(Dump(broken), "0|r|\n1|a|\n1|b|\n");
 }

@@ -22,11 +22,9 @@ using namespace stationtest;
 namespace {
 
 long ResidentKiB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-    return -1;
+    const std::string status = zep3test::readFile("/proc/" + std::to_string(pid) + "/status");
+    const size_t at = status.find("VmRSS:");
+    return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
 }
 
 // Busy children, one per core, killed when the object goes away.
@@ -80,21 +78,17 @@ TEST(StationLong, TenMinutesUnderLoadWithFlatMemoryAndEveryFrameAccountedFor) {
     std::smatch m;
     ASSERT_TRUE(std::regex_search(log, m, std::regex("frames: [^\r\n]*")));
     std::printf("%s\n", m[0].str().c_str());
-    static const std::regex tally("frames: ([0-9]+) grabbed \\(last number ([0-9]+)\\), ([0-9]+) missed, ([0-9]+) "
-                                  "recorded, ([0-9]+) not recorded");
-    ASSERT_TRUE(std::regex_search(log, m, tally));
-    const long grabbed = std::stol(m[1]), last = std::stol(m[2]), missed = std::stol(m[3]),
-               recorded = std::stol(m[4]), notRecorded = std::stol(m[5]);
-    EXPECT_EQ(last + 1, grabbed + missed);
-    EXPECT_EQ(grabbed, recorded + notRecorded);
+    const FrameTally t = Tally(log);
+    EXPECT_EQ(t.last + 1, t.grabbed + t.missed);
+    EXPECT_EQ(t.grabbed, t.recorded + t.notRecorded);
     // Each missed frame is named in the log by its number range.
     long named = 0;
     static const std::regex gap("frames ([0-9]+) to ([0-9]+) missed");
     for (std::sregex_iterator i(log.begin(), log.end(), gap), end; i != end; ++i)
         named += std::stol((*i)[2]) - std::stol((*i)[1]) + 1;
-    EXPECT_EQ(named, missed);
+    EXPECT_EQ(named, t.missed);
     long inSegments = 0;
     for (const auto& s : ClosedSegments(log)) inSegments += s.second;
-    EXPECT_EQ(inSegments, recorded);
+    EXPECT_EQ(inSegments, t.recorded);
     EXPECT_NE(log.find("removed to keep the folder under its limit"), std::string::npos);
 }

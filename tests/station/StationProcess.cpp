@@ -99,6 +99,16 @@ void WriteSettings(const std::string& folder, const std::vector<std::pair<std::s
     ini.WriteIniFile(false);
 }
 
+FrameTally Tally(const std::string& log) {
+    static const std::regex line("frames: ([0-9]+) grabbed \\(last number (-?[0-9]+)\\), ([0-9]+) missed, ([0-9]+) "
+                                 "recorded, ([0-9]+) not recorded");
+    FrameTally t;
+    std::smatch m;
+    if (std::regex_search(log, m, line))
+        t = {std::stol(m[1]), std::stol(m[2]), std::stol(m[3]), std::stol(m[4]), std::stol(m[5])};
+    return t;
+}
+
 std::vector<std::pair<std::string, int>> ClosedSegments(const std::string& log) {
     static const std::regex line("segment closed: (segment-[0-9]+\\.avi), ([0-9]+) frames");
     std::vector<std::pair<std::string, int>> found;

@@ -44,6 +44,12 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
 // way a user would before the first start.
 void WriteSettings(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& settings);
 
+// The log's last "frames: ..." line; -1 in every field when there is none.
+struct FrameTally {
+    long grabbed = -1, last = -1, missed = -1, recorded = -1, notRecorded = -1;
+};
+FrameTally Tally(const std::string& log);
+
 // "segment closed: NAME, N frames" lines of a log, in order.
 std::vector<std::pair<std::string, int>> ClosedSegments(const std::string& log);
 

@@ -171,17 +171,19 @@ EXPORT int usb_find_busses() { return 1; }
 EXPORT int usb_find_devices() { return 2; }
 EXPORT usb_bus* usb_get_busses() { return &g_Bus; }
 EXPORT usb_dev_handle* usb_open(struct usb_device* dev) { return dev ? new usb_dev_handle{dev} : nullptr; }
-EXPORT int usb_close(usb_dev_handle* dev) {
-    delete dev;
-    return 0;
-}
+EXPORT int usb_close(usb_dev_handle* dev) { return delete dev, 0; }
 EXPORT struct usb_device* usb_device(usb_dev_handle* dev) { return dev->device; }
-EXPORT int usb_get_string(usb_dev_handle*, int, int, char*, size_t) { return -EIO; }
-EXPORT int usb_get_string_simple(usb_dev_handle*, int, char*, size_t) { return -EIO; }
-EXPORT int usb_get_descriptor_by_endpoint(usb_dev_handle*, int, unsigned char, unsigned char, void*, int) {
-    return -EIO;
-}
-EXPORT int usb_get_descriptor(usb_dev_handle*, unsigned char, unsigned char, void*, int) { return -EIO; }
+// What the device class never asks for fails.
+#define FAILS(name, ...) \
+    EXPORT int name(__VA_ARGS__) { return -EIO; }
+FAILS(usb_get_string, usb_dev_handle*, int, int, char*, size_t)
+FAILS(usb_get_string_simple, usb_dev_handle*, int, char*, size_t)
+FAILS(usb_get_descriptor_by_endpoint, usb_dev_handle*, int, unsigned char, unsigned char, void*, int)
+FAILS(usb_get_descriptor, usb_dev_handle*, unsigned char, unsigned char, void*, int)
+FAILS(usb_bulk_read, usb_dev_handle*, int, char*, int, int)
+FAILS(usb_interrupt_write, usb_dev_handle*, int, char*, int, int)
+FAILS(usb_interrupt_read, usb_dev_handle*, int, char*, int, int)
+FAILS(usb_control_msg, usb_dev_handle*, int, int, int, int, char*, int, int)
 
 #ifndef USBDOUBLE_WITHOUT_BULK_WRITE
 EXPORT int usb_bulk_write(usb_dev_handle*, int ep, char* bytes, int size, int timeout) {
@@ -196,43 +198,27 @@ EXPORT int usb_bulk_write(usb_dev_handle*, int ep, char* bytes, int size, int ti
     return size;
 }
 #endif
-EXPORT int usb_bulk_read(usb_dev_handle*, int, char*, int, int) { return -EIO; }
-EXPORT int usb_interrupt_write(usb_dev_handle*, int, char*, int, int) { return -EIO; }
-EXPORT int usb_interrupt_read(usb_dev_handle*, int, char*, int, int) { return -EIO; }
-EXPORT int usb_control_msg(usb_dev_handle*, int, int, int, int, char*, int, int) { return -EIO; }
-
-EXPORT int usb_set_configuration(usb_dev_handle*, int configuration) {
+// Setters record what the device class chose.
+static int Record(int& field, int value) {
     std::lock_guard<std::mutex> hold(g_Device.lock);
-    g_Device.configuration = configuration;
+    field = value;
     return 0;
 }
+EXPORT int usb_set_configuration(usb_dev_handle*, int value) { return Record(g_Device.configuration, value); }
 EXPORT int usb_claim_interface(usb_dev_handle* dev, int interface) {
     if (dev->device->descriptor.idVendor != 0x190B) return -EBUSY;
-    std::lock_guard<std::mutex> hold(g_Device.lock);
-    g_Device.interface = interface;
-    return 0;
+    return Record(g_Device.interface, interface);
 }
-EXPORT int usb_release_interface(usb_dev_handle*, int) {
-    std::lock_guard<std::mutex> hold(g_Device.lock);
-    g_Device.interface = -1;
-    return 0;
-}
-EXPORT int usb_set_altinterface(usb_dev_handle*, int alternate) {
-    std::lock_guard<std::mutex> hold(g_Device.lock);
-    g_Device.altsetting = alternate;
-    return 0;
-}
+EXPORT int usb_release_interface(usb_dev_handle*, int) { return Record(g_Device.interface, -1); }
+EXPORT int usb_set_altinterface(usb_dev_handle*, int value) { return Record(g_Device.altsetting, value); }
 EXPORT int usb_clear_halt(usb_dev_handle*, unsigned int ep) {
     std::lock_guard<std::mutex> hold(g_Device.lock);
     g_Device.halts |= ep == 0x83 ? 1 : ep == 0x03 ? 2 : 4;
     return 0;
 }
 EXPORT int usb_resetep(usb_dev_handle* dev, unsigned int ep) { return usb_clear_halt(dev, ep); }
+EXPORT char* usb_strerror() { return const_cast<char*>("double"); }
 EXPORT int usb_reset(usb_dev_handle*) { return 0; }
-EXPORT char* usb_strerror() {
-    static char text[] = "double";
-    return text;
-}
 EXPORT int usb_install_service_np() { return 0; }
 EXPORT int usb_uninstall_service_np() { return 0; }
 EXPORT int usb_install_driver_np(const char*) { return 0; }

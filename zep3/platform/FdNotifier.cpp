@@ -25,7 +25,7 @@ bool CFdNotifier::Register(int fd, DWORD events, Callback callback) {
     // Probe with the real events even when registering paused, so that a
     // descriptor epoll cannot watch (a regular file) is refused now.
     if (!q->backend->Watch(fd, entry->key, Read | Write)) return false;
-    q->backend->Watch(fd, entry->key, entry->events);
+    if (entry->events != (Read | Write)) q->backend->Watch(fd, entry->key, entry->events);
     q->notifiers.emplace(entry->key, entry);
     m_entry = entry;
     return true;

@@ -45,7 +45,40 @@ int Burst(UINT port, int count) {
     return answered;
 }
 
+// A page of `size` bytes, all 'x'.
+class BigPage : public CHTMLPage {
+public:
+    explicit BigPage(size_t size) : m_Body(size, 'x') { m_PageName = "big"; }
+    CMemory GenerateContent(CString&) override { return CMemory(int(m_Body.size()), m_Body.data()); }
+
+private:
+    std::string m_Body;
+};
+
 } // namespace
+
+TEST(HttpRobustness, BrowsersThatDoNotReadHoldUpNoOtherConnection) {
+    // Every worker gets some of the stalled browsers (more of them than
+    // workers), so the small pages below share workers with them.
+    const size_t bigSize = 16 << 20; // more than the socket buffers hold
+    BigPage big(bigSize);
+    SmallSite site([&](CHTTPServer& s) { s.GetHTMLPageManager()->AddHTMLPage(&big); });
+    std::vector<int> stalled;
+    for (int i = 0; i < 8; ++i) {
+        const int fd = RawConnect(site.runner.port());
+        ASSERT_TRUE(nettest::RawWrite(fd, "GET /big HTTP/1.1\r\n\r\n"));
+        stalled.push_back(fd);
+    }
+    for (int i = 0; i < 20; ++i) ASSERT_EQ(Get(site.runner.port(), "small"), kSmallAnswer);
+    // The waiting answers go on as the browsers read, each whole.
+    const std::string bigAnswer = kHeader + "\r\n" + std::string(bigSize, 'x');
+    for (int fd : stalled) {
+        const std::string answer = ReadAll(fd);
+        EXPECT_TRUE(answer == bigAnswer) << answer.size() << " " << answer.substr(answer.size() > 20 ? answer.size() - 20 : 0);
+        close(fd);
+    }
+    EXPECT_TRUE(site.runner.WaitIdle());
+}
 
 TEST(HttpRobustness, SlowAndSilentClientsAreCutOffByTheTimeLimit) {
     SmallSite site([](CHTTPServer& s) { EXPECT_TRUE(s.SetRequestTimeout(1500)); });

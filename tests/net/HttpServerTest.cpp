@@ -201,7 +201,7 @@ TEST_F(HttpServerSite, OneRequestPerConnectionAndNoAnswerToAnIncompleteOne) {
     EXPECT_EQ(site.echo.served, 1);
 }
 
-TEST(HttpServer, ConnectionThreadsAreRegisteredAsHttpServer) {
+TEST(HttpServer, WorkersAreRegisteredAsHttpServerAndEndAfterStop) {
     ServerRunner runner;
     const auto httpThreads = [] {
         const std::string names = zep3test::registeredThreadNames();
@@ -214,11 +214,14 @@ TEST(HttpServer, ConnectionThreadsAreRegisteredAsHttpServer) {
     ASSERT_TRUE(nettest::RawWrite(fd, "GET /"));
     EXPECT_TRUE(PumpMessagesUntil([&] { return httpThreads() == 1; }, 20000));
     EXPECT_EQ(runner.server().GetConnectionCount(), 1);
+    // A connection accepted before Stop is still served; then the workers end.
+    runner.Call([&] { EXPECT_TRUE(runner.server().Stop()); });
     ASSERT_TRUE(nettest::RawWrite(fd, "login HTTP/1.1\r\n\r\n"));
     EXPECT_NE(ReadAll(fd).find("<HTML>"), std::string::npos);
     close(fd);
     EXPECT_TRUE(runner.WaitIdle());
     EXPECT_TRUE(PumpMessagesUntil([&] { return httpThreads() == 0; }, 20000));
+    EXPECT_LT(RawConnect(runner.port()), 0) << "no longer listening";
 }
 
 TEST(HttpServer, StartAndStopFollowTheEnabledFlagAndSettingsWaitForTheStop) {

@@ -1,51 +1,30 @@
 #include <zep3/crypto/Hash.h>
 #include <zep3/net/HTTPServer.h>
-#include <zep3/net/detail/HTTPServerConnections.h>
+#include <zep3/net/detail/HTTPServerWorkers.h>
 #include <zep3/platform/MessagePump.h>
 
-namespace zep3::detail {
+#include <algorithm>
+#include <thread>
 
-bool HTTPServerConnections::Reserve(int limit) {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (m_nCount >= limit) return false;
-    ++m_nCount;
-    return true;
-}
+namespace {
 
-void HTTPServerConnections::Started(DWORD id) {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    m_Threads.insert(id);
-}
+// One worker per processor, and two at least, so that one page that takes
+// its time does not hold up every other connection.
+int WorkerCount() { return std::max(2, int(std::thread::hardware_concurrency())); }
 
-void HTTPServerConnections::Ended(DWORD id) {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    m_Threads.erase(id);
-    --m_nCount;
-}
-
-int HTTPServerConnections::Count() const {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    return m_nCount;
-}
-
-void HTTPServerConnections::QuitAll() {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    for (DWORD id : m_Threads) PostThreadMessage(id, WM_QUIT, 0, 0);
-}
-
-} // namespace zep3::detail
+} // namespace
 
 CHTTPServer::CHTTPServer()
     : m_pServerSocket(nullptr), m_bStarted(false), m_bEnabled(false), m_nPort(80), m_nConnectionLimit(0),
       m_nMaxRequestSize(kDefaultMaxRequestSize), m_nRequestTimeout(kDefaultRequestTimeout),
-      m_pConnections(std::make_unique<zep3::detail::HTTPServerConnections>()) {}
+      m_pWorkers(std::make_unique<zep3::detail::HTTPServerWorkers>(this, WorkerCount())) {}
 
 CHTTPServer::~CHTTPServer() {
     delete m_pServerSocket;
     m_pServerSocket = nullptr;
-    // The threads use this object (pages, sessions, users) to their end.
-    m_pConnections->QuitAll();
-    while (!PumpMessagesUntil([this] { return m_pConnections->Count() == 0; }, 1000)) m_pConnections->QuitAll();
+    // The workers use this object (pages, sessions, users) to their end.
+    m_pWorkers->QuitAll();
+    while (!PumpMessagesUntil([this] { return m_pWorkers->Workers() == 0; }, 1000)) m_pWorkers->QuitAll();
 }
 
 bool CHTTPServer::SetPort(int port) {
@@ -88,7 +67,7 @@ int CHTTPServer::GetMaxConnections() const {
     return m_nConnectionLimit > 0 ? m_nConnectionLimit : kDefaultMaxConnections;
 }
 
-int CHTTPServer::GetConnectionCount() const { return m_pConnections->Count(); }
+int CHTTPServer::GetConnectionCount() const { return m_pWorkers->Connections(); }
 
 bool CHTTPServer::EnableServer(bool enable) {
     m_bEnabled = enable;
@@ -119,6 +98,7 @@ bool CHTTPServer::Stop() {
     delete m_pServerSocket;
     m_pServerSocket = nullptr;
     m_bStarted = false;
+    m_pWorkers->RetireAll();
     return true;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 /// @class CHTTPServer
 /// A small web server for browsers. It listens on a port and
-/// address, serves each accepted connection on its own thread (one request
-/// per connection, then the connection is closed), finds pages in its
+/// address, hands each accepted connection to one of a few worker threads
+/// (CHTTPServerThread), which serve many connections at once, one request
+/// per connection, then the connection is closed; finds pages in its
 /// CHTMLPageManager by the request path, and guards the protected pages with
 /// a login: the login page carries a challenge, the browser's script posts
 /// the SHA-1 of challenge + password, and a session number in the "SID"
@@ -16,9 +17,11 @@
 /// GetHTMLPageManager()->AddHTMLPage, AddUser, then EnableServer(true). The
 /// server's own operations are for the thread that started it, which must
 /// run a message loop (connections are accepted there); the pages run on the
-/// connection threads, one at a time. Failures are false results.
+/// worker threads, one at a time. A page must not run a message loop of its
+/// own (a blocking CSocket call, a modal dialog): its worker would serve
+/// other connections from inside it. Failures are false results.
 ///
-/// Limits that keep slow or hostile clients from holding threads (settable
+/// Limits that keep slow or hostile clients from holding resources (settable
 /// while the server is not started):
 /// - a request of more than GetMaxRequestSize() bytes (1 MiB by default)
 ///   closes its connection without an answer;
@@ -36,7 +39,7 @@
 #include <memory>
 
 namespace zep3::detail {
-class HTTPServerConnections;
+class HTTPServerWorkers;
 }
 
 class ZEP3_API CHTTPServer {
@@ -44,9 +47,9 @@ public:
     /// Port 80, all addresses, not enabled, not started; the page manager
     /// holds the built-in pages.
     CHTTPServer();
-    /// Stops listening, ends the connection threads still running (each at
-    /// its next message) and waits until they have ended, serving the calling
-    /// thread's messages meanwhile.
+    /// Stops listening, ends the worker threads (each at its next message,
+    /// closing its connections) and waits until they have ended, serving the
+    /// calling thread's messages meanwhile.
     virtual ~CHTTPServer();
     CHTTPServer(const CHTTPServer&) = delete;
     CHTTPServer& operator=(const CHTTPServer&) = delete;
@@ -78,12 +81,12 @@ public:
     /// false unless enabled and not started, or when the socket cannot listen.
     bool Init();
     /// Closes the listening socket; false when not started. Connections
-    /// already accepted finish on their own threads.
+    /// already accepted are served to their end, then the workers end.
     bool Stop();
 
     /// Appends a user (duplicates allowed). Change the users only while no
     /// login can be in progress (before enabling the server, say): the
-    /// connection threads read them without a lock.
+    /// worker threads read them without a lock.
     void AddUser(const CString& user, const CString& password, int rights);
     /// Forgets every user; the same care as for AddUser.
     void RemoveUsers();
@@ -136,6 +139,6 @@ protected:
 
     int m_nMaxRequestSize;
     int m_nRequestTimeout;
-    /// The connection threads alive, shared with them.
-    std::unique_ptr<zep3::detail::HTTPServerConnections> m_pConnections;
+    /// The worker threads and their connections.
+    std::unique_ptr<zep3::detail::HTTPServerWorkers> m_pWorkers;
 };

@@ -1,9 +1,9 @@
 #pragma once
 /// @class CHTTPServerSocket
 /// The web server's listening socket. Each connection it
-/// accepts is handed to a new CHTTPServerThread, which serves its one
-/// request; when no thread can be had (the server's connection limit is
-/// reached, or the system refuses a thread) the connection is closed at once.
+/// accepts is handed to a CHTTPServerThread, which serves its one request;
+/// when none can take it (the server's connection limit is reached, or the
+/// system refuses a thread) the connection is closed at once.
 /// It runs on the thread that started the server, which must run a message
 /// loop.
 #include <zep3/platform/Socket.h>
@@ -18,7 +18,7 @@ public:
     CHTTPServer* m_pHTTPServer;
 
 protected:
-    // Starts a connection thread for the accepted socket; false (the caller
-    // closes it) when none can be had.
+    // Gives the accepted socket to a worker; false (the caller closes it)
+    // when none can take it.
     bool HandOver(SOCKET connection);
 };

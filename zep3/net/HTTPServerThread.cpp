@@ -1,76 +1,99 @@
 #include <zep3/foundation/ThreadManager.h>
 #include <zep3/net/HTTPServer.h>
 #include <zep3/net/HTTPServerThread.h>
-#include <zep3/net/detail/HTTPServerConnections.h>
+#include <zep3/net/detail/HTTPServerWorkers.h>
 #include <zep3/platform/detail/Posix.h>
 
-#include <poll.h>
+#include <algorithm>
 #include <unistd.h>
 
-namespace {
+using zep3::detail::MonotonicMilliseconds;
 
-// What a browser may still send after the answer, and how long we read it.
-const size_t kDrainBytes = 256 * 1024;
-const DWORD kDrainMilliseconds = 2000;
-
-} // namespace
-
-CHTTPServerThread::CHTTPServerThread() : m_hSocket(INVALID_SOCKET), m_pHTTPServer(nullptr), m_nTimer(0) {}
+CHTTPServerThread::CHTTPServerThread()
+    : m_hSocket(INVALID_SOCKET), m_pHTTPServer(nullptr), m_nTimer(0), m_nIdleSince(0) {}
 
 CHTTPServerThread::~CHTTPServerThread() {
     CThreadManager::UnRegister(m_nThreadID);
-    if (m_hSocket != INVALID_SOCKET) close(static_cast<int>(m_hSocket)); // never attached
-    if (m_pHTTPServer) m_pHTTPServer->m_pConnections->Ended(m_nThreadID);
+    if (m_hSocket != INVALID_SOCKET) close(static_cast<int>(m_hSocket)); // never served
+    if (m_pHTTPServer) m_pHTTPServer->m_pWorkers->WorkerEnded(this);
 }
 
 BOOL CHTTPServerThread::InitInstance() {
     CThreadManager::Register(m_nThreadID, "HTTP Server", nullptr);
-    if (m_hSocket == INVALID_SOCKET || !m_Socket.Attach(m_hSocket, FD_ALL_EVENTS)) return FALSE;
+    if (!m_pHTTPServer) return FALSE;
+    // Often enough that a connection overstays its time by a quarter at most.
+    const int period = std::clamp(m_pHTTPServer->GetRequestTimeout() / 4, 10, 1000);
+    m_nTimer = SetTimer(nullptr, 0, UINT(period), OnSweep);
+    m_nIdleSince = MonotonicMilliseconds();
+    const SOCKET first = m_hSocket;
     m_hSocket = INVALID_SOCKET;
-    m_Socket.m_pThread = this;
-    m_Socket.m_pHTTPServer = m_pHTTPServer;
-    StartTimeout();
+    if (first != INVALID_SOCKET) Serve(first);
     return TRUE;
 }
 
 int CHTTPServerThread::ExitInstance() {
     if (m_nTimer) KillTimer(nullptr, m_nTimer);
-    if (m_Socket.m_bLinger) DrainAfterAnswer();
-    m_Socket.Close();
+    for (CRemoteBrowserSocket* connection : m_Connections) {
+        delete connection;
+        m_pHTTPServer->m_pWorkers->ConnectionEnded(this);
+    }
+    m_Connections.clear();
     return CWinThread::ExitInstance();
 }
 
 BOOL CHTTPServerThread::DispatchThreadMessageEx(MSG* msg) {
-    if (msg->message != WM_USER) return FALSE;
-    PostQuitMessage(0);
-    return TRUE;
-}
-
-void CHTTPServerThread::StartTimeout() {
-    if (m_pHTTPServer) m_nTimer = SetTimer(nullptr, m_nTimer, UINT(m_pHTTPServer->GetRequestTimeout()), OnTimeout);
-}
-
-void CALLBACK CHTTPServerThread::OnTimeout(HWND, UINT, UINT_PTR, DWORD) {
-    // Only connection threads set this timer. A blocked send or receive
-    // gives up, and the loop ends.
-    auto* thread = static_cast<CHTTPServerThread*>(AfxGetThread());
-    if (!thread) return;
-    thread->m_Socket.CancelBlockingCall();
-    thread->m_Socket.m_bLinger = false; // cut, do not wait for the browser
-    PostQuitMessage(0);
-}
-
-void CHTTPServerThread::DrainAfterAnswer() {
-    const int fd = static_cast<int>(m_Socket.m_hSocket);
-    const zep3::detail::Deadline deadline = zep3::detail::Deadline::After(kDrainMilliseconds);
-    char buffer[4096];
-    for (size_t drained = 0; drained < kDrainBytes;) {
-        pollfd p = {fd, POLLIN, 0};
-        if (drained > 0 && poll(&p, 1, deadline.RemainingMilliseconds()) <= 0) return;
-        const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        // Nothing waiting at first is the usual case: no reset to fear, no
-        // wait. Later: closed by the browser (or failed), done.
-        if (n <= 0) return;
-        drained += size_t(n);
+    switch (msg->message) {
+    case WM_USER:
+        if (m_pHTTPServer->m_pWorkers->Retire(this, true)) PostQuitMessage(0);
+        return TRUE;
+    case kServeMessage:
+        Serve(static_cast<SOCKET>(msg->wParam));
+        return TRUE;
+    case kDeleteMessage:
+        DeleteConnection(reinterpret_cast<CRemoteBrowserSocket*>(msg->lParam));
+        return TRUE;
+    default:
+        return FALSE;
     }
+}
+
+void CHTTPServerThread::Serve(SOCKET handle) {
+    auto* connection = new CRemoteBrowserSocket;
+    connection->m_pThread = this;
+    connection->m_pHTTPServer = m_pHTTPServer;
+    connection->m_nDeadline = MonotonicMilliseconds() + m_pHTTPServer->GetRequestTimeout();
+    m_Connections.push_back(connection);
+    if (!connection->AttachAccepted(handle)) {
+        close(static_cast<int>(handle));
+        DeleteConnection(connection);
+    }
+}
+
+void CHTTPServerThread::EndConnection(CRemoteBrowserSocket* connection) {
+    connection->Close();
+    PostThreadMessage(kDeleteMessage, 0, reinterpret_cast<LPARAM>(connection));
+}
+
+void CHTTPServerThread::DeleteConnection(CRemoteBrowserSocket* connection) {
+    auto it = std::find(m_Connections.begin(), m_Connections.end(), connection);
+    if (it == m_Connections.end()) return;
+    *it = m_Connections.back();
+    m_Connections.pop_back();
+    delete connection;
+    if (m_Connections.empty()) m_nIdleSince = MonotonicMilliseconds();
+    if (m_pHTTPServer->m_pWorkers->ConnectionEnded(this)) PostQuitMessage(0);
+}
+
+void CALLBACK CHTTPServerThread::OnSweep(HWND, UINT, UINT_PTR, DWORD) {
+    // Only workers set this timer.
+    if (auto* worker = static_cast<CHTTPServerThread*>(AfxGetThread())) worker->Sweep();
+}
+
+void CHTTPServerThread::Sweep() {
+    const int64_t now = MonotonicMilliseconds();
+    for (CRemoteBrowserSocket* connection : m_Connections)
+        if (now >= connection->m_nDeadline && connection->m_hSocket != INVALID_SOCKET) EndConnection(connection);
+    if (m_Connections.empty() && now - m_nIdleSince >= kIdleMilliseconds &&
+        m_pHTTPServer->m_pWorkers->Retire(this, false))
+        PostQuitMessage(0);
 }

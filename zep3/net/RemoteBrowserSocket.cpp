@@ -6,14 +6,22 @@
 #include <zep3/net/HTTPServerThread.h>
 #include <zep3/net/detail/HttpRequest.h>
 #include <zep3/net/detail/HttpTexts.h>
+#include <zep3/platform/detail/Posix.h>
 #include <zep3/platform/detail/Random.h>
+#include <zep3/platform/detail/SocketCore.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <mutex>
 
 using namespace zep3::detail;
 
 namespace {
+
+// What a browser may still send after the answer, and how long we read it.
+const size_t kLingerBytes = 256 * 1024;
+const int64_t kLingerMilliseconds = 2000;
 
 // The two fixed texts mixed into every challenge.
 const char kChallengeSalt[] = "Zep3!";                   // 5 characters
@@ -40,9 +48,15 @@ CString NewChallenge() {
 
 } // namespace
 
-CRemoteBrowserSocket::CRemoteBrowserSocket() : m_pThread(nullptr), m_pHTTPServer(nullptr), m_bDone(false), m_bLinger(false) {}
+CRemoteBrowserSocket::CRemoteBrowserSocket()
+    : m_pThread(nullptr), m_pHTTPServer(nullptr), m_bDone(false), m_nDeadline(0), m_nSent(0), m_bWriteSelected(false),
+      m_bLinger(false), m_nDrained(0) {}
 
 void CRemoteBrowserSocket::OnReceive(int errorCode) {
+    if (m_bLinger) {
+        Linger();
+        return;
+    }
     if (m_bDone) return; // one request per connection
     char chunk[9999 + 1];
     const int count = Receive(chunk, 9999);
@@ -50,7 +64,7 @@ void CRemoteBrowserSocket::OnReceive(int errorCode) {
         chunk[count] = '\0';
         m_Request += chunk; // as text: a zero byte ends the chunk
     }
-    if (m_pHTTPServer && m_Request.GetLength() > m_pHTTPServer->GetMaxRequestSize()) {
+    if (m_Request.GetLength() > m_pHTTPServer->GetMaxRequestSize()) {
         m_Request.Empty();
         m_bDone = true;
         EndConnection();
@@ -61,7 +75,7 @@ void CRemoteBrowserSocket::OnReceive(int errorCode) {
         return;
     }
     m_bDone = true;
-    if (m_pThread) m_pThread->StartTimeout(); // the browser gets as long again to take the answer
+    m_nDeadline = MonotonicMilliseconds() + m_pHTTPServer->GetRequestTimeout(); // as long again for the answer
     HttpRequest request;
     ParseHttpRequest(m_Request, request);
     // Only a login or a protected page asks who the browser is.
@@ -69,16 +83,36 @@ void CRemoteBrowserSocket::OnReceive(int errorCode) {
     UINT peerPort = 0;
     if (request.path == "login" || m_pHTTPServer->GetHTMLPageManager()->IsHTMLPageProtected(request.path))
         GetPeerName(peer, peerPort);
-    Answer(request, peer);
     m_Request.Empty();
-    EndConnection();
-    CSocket::OnReceive(errorCode);
+    Answer(request, peer);
+}
+
+int CRemoteBrowserSocket::Receive(void* buffer, int bufferLength, int flags) {
+    return CAsyncSocket::Receive(buffer, bufferLength, flags);
+}
+
+int CRemoteBrowserSocket::Send(const void* buffer, int bufferLength, int flags) {
+    return CAsyncSocket::Send(buffer, bufferLength, flags);
+}
+
+void CRemoteBrowserSocket::OnSend(int) { Flush(); }
+
+BOOL CRemoteBrowserSocket::AttachAccepted(SOCKET socket) {
+    if (m_hSocket != INVALID_SOCKET || socket == INVALID_SOCKET) return FALSE;
+    m_hSocket = socket;
+    m_pCore->Adopt(true, false, true);
+    // Write events only once an answer has to wait for room.
+    if (m_pCore->Select(FD_READ | FD_CLOSE)) return TRUE;
+    m_hSocket = INVALID_SOCKET;
+    m_pCore->Reset();
+    return FALSE;
 }
 
 void CRemoteBrowserSocket::OnClose(int errorCode) {
     CSocket::OnClose(errorCode);
-    m_bLinger = false; // nothing more comes from the browser
-    EndConnection();
+    // A browser that has shut its side after the request still takes the answer.
+    if (m_bDone && !m_bLinger && errorCode == 0 && m_nSent < m_Answer.size()) Flush();
+    else EndConnection();
 }
 
 void CRemoteBrowserSocket::Answer(const HttpRequest& request, const CString& peer) {
@@ -145,16 +179,55 @@ void CRemoteBrowserSocket::SendLoginPage(const CString& message, const CString& 
     SendAnswer(answer + HttpLoginPage(message, challenge), nullptr, 0);
 }
 
-bool CRemoteBrowserSocket::SendAnswer(const CString& header, const void* body, int size) {
-    // Held back (MSG_MORE) until the sending side is shut, which sends it all
-    // with the end of the answer: header, body and end come in one segment
-    // (when they fit), and the browser reads the whole answer at one wake-up.
-    m_bLinger = Send(header, header.GetLength(), MSG_MORE) != SOCKET_ERROR &&
-                (size <= 0 || Send(body, size, MSG_MORE) != SOCKET_ERROR) && ShutDown(sends);
-    return m_bLinger;
+void CRemoteBrowserSocket::SendAnswer(const CString& header, const void* body, int size) {
+    m_Answer.assign(header, size_t(header.GetLength()));
+    if (size > 0) m_Answer.append(static_cast<const char*>(body), size_t(size));
+    Flush();
+}
+
+void CRemoteBrowserSocket::Flush() {
+    while (m_nSent < m_Answer.size()) {
+        const size_t left = std::min<size_t>(m_Answer.size() - m_nSent, INT_MAX);
+        // Held back (MSG_MORE) until the close (or shutdown), which sends it
+        // all with the end of the answer: in one segment when it fits, so
+        // that the browser reads the whole answer at one wake-up.
+        const int sent = Send(m_Answer.data() + m_nSent, int(left), MSG_MORE);
+        if (sent == SOCKET_ERROR) {
+            if (GetLastError() != WSAEWOULDBLOCK) EndConnection();
+            else if (!m_bWriteSelected) m_bWriteSelected = AsyncSelect(FD_ALL_EVENTS); // OnSend once there is room
+            return;
+        }
+        m_nSent += size_t(sent);
+    }
+    std::string().swap(m_Answer);
+    m_nSent = 0;
+    m_bLinger = true;
+    m_nDeadline = std::min(m_nDeadline, MonotonicMilliseconds() + kLingerMilliseconds);
+    Linger();
+}
+
+void CRemoteBrowserSocket::Linger() {
+    char buffer[4096];
+    for (;;) {
+        const int n = Receive(buffer, sizeof buffer);
+        if (n == SOCKET_ERROR && GetLastError() == WSAEWOULDBLOCK && m_nDrained > 0) return; // more may come
+        // Nothing waiting (the usual case: the close sends the end of the
+        // answer at once), closed by the browser, failed, or enough read.
+        if (n <= 0 || (m_nDrained += size_t(n)) >= kLingerBytes) {
+            EndConnection();
+            return;
+        }
+        // The browser sent more than its request: the shut sending side
+        // tells it that the answer is complete while we read on.
+        if (m_nDrained == size_t(n) && !ShutDown(sends)) {
+            EndConnection();
+            return;
+        }
+    }
 }
 
 void CRemoteBrowserSocket::EndConnection() {
-    if (m_pThread) m_pThread->PostThreadMessage(WM_USER, 0, 0);
-    else PostThreadMessage(GetCurrentThreadId(), WM_USER, 0, 0);
+    if (m_hSocket == INVALID_SOCKET) return;
+    if (m_pThread) m_pThread->EndConnection(this);
+    else Close();
 }

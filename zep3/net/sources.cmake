@@ -26,6 +26,7 @@ zep3_sources(
   HTTPServerThread.cpp
   HTTPSessionManager.cpp
   RemoteBrowserSocket.cpp
+  detail/HTTPServerWorkers.cpp
   detail/HttpRequest.cpp
   detail/HttpTexts.cpp
 )

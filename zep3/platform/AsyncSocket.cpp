@@ -336,7 +336,8 @@ int SocketCore::FinishConnect() {
 
 bool SocketCore::StreamEnded(DWORD events, int& error) {
     if (!stream || !(events & (CFdNotifier::Error | CFdNotifier::HangUp))) return false;
-    error = PendingError(Fd());
+    // The system reports a pending error with the event itself.
+    error = (events & CFdNotifier::Error) ? PendingError(Fd()) : 0;
     if (error) return true;
     int waiting = 0;
     return ioctl(Fd(), FIONREAD, &waiting) != 0 || waiting == 0;

@@ -16,16 +16,18 @@ bool CFdNotifier::Register(int fd, DWORD events, Callback callback) {
     entry->queue = q;
     entry->threadId = q->threadId;
     entry->fd = fd;
-    entry->events = events & (Read | Write);
+    const DWORD wanted = events & (Read | Write);
+    entry->events = wanted;
     entry->callback = std::move(callback);
     std::lock_guard<std::mutex> hold(q->lock);
     for (const auto& n : q->notifiers)
         if (n.second->fd == fd) return false;
     entry->key = q->nextKey++;
-    // Probe with the real events even when registering paused, so that a
-    // descriptor epoll cannot watch (a regular file) is refused now.
-    if (!q->backend->Watch(fd, entry->key, Read | Write)) return false;
-    if (entry->events != (Read | Write)) q->backend->Watch(fd, entry->key, entry->events);
+    // A descriptor registered paused is still probed with real events, so
+    // that one epoll cannot watch (a regular file) is refused now.
+    const DWORD probe = wanted ? wanted : (Read | Write);
+    if (!q->backend->Watch(fd, entry->key, probe)) return false;
+    if (probe != wanted) q->backend->Watch(fd, entry->key, wanted);
     q->notifiers.emplace(entry->key, entry);
     m_entry = entry;
     return true;

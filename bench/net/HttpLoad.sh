@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The web server under load: wrk with N connections (default 200) for S
 # seconds (default 60) against its small page, each request on a connection
-# of its own (Connection: close), then nginx serving the same bytes the same
-# way, in this one run. Fails on any wrk error or a resident-memory growth of
+# of its own (Connection: close), then nginx serving the same body bytes in
+# this one run: once with its Content-Length, once ended by the close, as
+# our server ends every answer. Fails on any wrk error or a resident-memory growth of
 # the server beyond 16 MiB from the warmed-up start. Everything listens on
 # 127.0.0.1; nginx runs from a scratch folder with a config written there.
 #
@@ -81,6 +82,14 @@ http {
   server {
     listen 127.0.0.1:$nginx_port;
     root $scratch/www;
+    # The same bytes ended by the close, as our server ends every answer:
+    # server-side includes leave the length open, and no chunks are sent.
+    location /close/ {
+      alias $scratch/www/;
+      ssi on;
+      ssi_types *;
+      chunked_transfer_encoding off;
+    }
   }
 }
 CONF
@@ -92,11 +101,14 @@ for _ in $(seq 100); do
 done
 load "http://127.0.0.1:$nginx_port/small" 5 >/dev/null
 peer=$(load "http://127.0.0.1:$nginx_port/small" "$seconds")
+peer_close=$(load "http://127.0.0.1:$nginx_port/close/small" "$seconds")
 
 echo "requests/s, $connections connections, ${seconds}s, one request per connection:"
-echo "  ZEP3 CHTTPServer  $ours"
-echo "  nginx             $peer"
-awk -v o="$ours" -v p="$peer" 'BEGIN { printf "  ratio ours/nginx  %.2f\n", o / p }'
+echo "  ZEP3 CHTTPServer                    $ours"
+echo "  nginx, with Content-Length          $peer"
+echo "  nginx, answer ended by the close    $peer_close"
+awk -v o="$ours" -v p="$peer" -v c="$peer_close" \
+  'BEGIN { printf "  ratio ours/nginx  %.2f (with length), %.2f (ended by the close)\n", o / p, o / c }'
 echo "server resident memory: ${rss_before} KiB after warm-up, ${rss_after} KiB after the run"
 if (( rss_after - rss_before > 16384 )); then
   echo "FAILED: resident memory grew by $(( rss_after - rss_before )) KiB" >&2

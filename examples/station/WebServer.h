@@ -10,7 +10,7 @@
 //   "sensitivity"   the form's target: applies the value to the running
 //                   analysis and saves it in the INI
 // Every page but the login page needs a completed login. The pages run on
-// the server's connection threads, one at a time.
+// the server's worker threads, one at a time.
 #include <zep3/zep3.h>
 
 #include <memory>

@@ -10,7 +10,7 @@
 ///
 /// The server calls a page only under its page manager's lock, so one page
 /// never runs for two requests at once; those calls come from the
-/// connection threads. An application that changes a page's inputs from its
+/// server's worker threads. An application that changes a page's inputs from its
 /// own thread takes the manager's m_CriticalSection while it does.
 ///
 /// The destructor is not virtual: neither the manager nor the server deletes

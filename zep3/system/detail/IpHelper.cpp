@@ -74,7 +74,9 @@ bool Dump(uint16_t type, const void* request, size_t requestSize,
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
         int left = int(got);
-        for (nlmsghdr* h = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(h, left);
+        // NLMSG_OK's test, without its comparison of the unsigned length with an int.
+        for (nlmsghdr* h = reinterpret_cast<nlmsghdr*>(buffer.data());
+             left >= int(sizeof(nlmsghdr)) && h->nlmsg_len >= sizeof(nlmsghdr) && h->nlmsg_len <= unsigned(left);
              h = NLMSG_NEXT(h, left)) {
             if (h->nlmsg_type == NLMSG_DONE) return true;
             if (h->nlmsg_type == NLMSG_ERROR) return false;

@@ -38,6 +38,7 @@ int CHTTPServerThread::ExitInstance() {
         m_pHTTPServer->m_pWorkers->ConnectionEnded(this);
     }
     m_Connections.clear();
+    m_Ended.clear();
     return CWinThread::ExitInstance();
 }
 
@@ -50,7 +51,8 @@ BOOL CHTTPServerThread::DispatchThreadMessageEx(MSG* msg) {
         Serve(static_cast<SOCKET>(msg->wParam));
         return TRUE;
     case kDeleteMessage:
-        DeleteConnection(reinterpret_cast<CRemoteBrowserSocket*>(msg->lParam));
+        for (CRemoteBrowserSocket* connection : m_Ended) DeleteConnection(connection);
+        m_Ended.clear();
         return TRUE;
     default:
         return FALSE;
@@ -71,7 +73,9 @@ void CHTTPServerThread::Serve(SOCKET handle) {
 
 void CHTTPServerThread::EndConnection(CRemoteBrowserSocket* connection) {
     connection->Close();
-    PostThreadMessage(kDeleteMessage, 0, reinterpret_cast<LPARAM>(connection));
+    // One message for all that end in one turn of the loop.
+    m_Ended.push_back(connection);
+    if (m_Ended.size() == 1) PostThreadMessage(kDeleteMessage, 0, 0);
 }
 
 void CHTTPServerThread::DeleteConnection(CRemoteBrowserSocket* connection) {

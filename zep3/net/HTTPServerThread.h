@@ -42,7 +42,7 @@ public:
 
     /// Thread message: serve the socket handle in wParam.
     static const UINT kServeMessage = WM_USER + 1;
-    /// Thread message: delete the ended connection in lParam.
+    /// Thread message: delete the connections that have ended.
     static const UINT kDeleteMessage = WM_USER + 2;
     /// How long a worker waits for a connection before it ends.
     static const int kIdleMilliseconds = 1000;
@@ -57,6 +57,7 @@ protected:
     void DeleteConnection(CRemoteBrowserSocket* connection);
 
     std::vector<CRemoteBrowserSocket*> m_Connections;
+    std::vector<CRemoteBrowserSocket*> m_Ended; // closed, to be deleted at kDeleteMessage
     UINT_PTR m_nTimer;
     int64_t m_nIdleSince; // when the last connection ended (monotonic milliseconds)
 };

@@ -9,29 +9,34 @@ HTTPServerWorkers::HTTPServerWorkers(CHTTPServer* server, int maxWorkers)
     : m_pServer(server), m_nMaxWorkers(std::max(1, maxWorkers)) {}
 
 bool HTTPServerWorkers::HandOver(SOCKET connection, int limit) {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (m_nConnections >= limit) return false;
-    Worker* least = nullptr;
-    int active = 0;
-    for (Worker& w : m_Workers) {
-        if (w.retired) continue;
-        ++active;
-        if (!least || w.connections < least->connections) least = &w;
-    }
-    if ((!least || least->connections > 0) && active < m_nMaxWorkers) {
-        if (CHTTPServerThread* thread = Start(connection)) {
-            m_Workers.push_back({thread, 1, false});
-            ++m_nConnections;
-            thread->ResumeThread();
-            return true;
+    CHTTPServerThread* target = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        if (m_nConnections >= limit) return false;
+        Worker* least = nullptr;
+        int active = 0;
+        for (Worker& w : m_Workers) {
+            if (w.retired) continue;
+            ++active;
+            if (!least || w.connections < least->connections) least = &w;
         }
+        if ((!least || least->connections > 0) && active < m_nMaxWorkers) {
+            if (CHTTPServerThread* thread = Start(connection)) {
+                m_Workers.push_back({thread, 1, false});
+                ++m_nConnections;
+                thread->ResumeThread();
+                return true;
+            }
+        }
+        if (!least) return false;
+        // Counted before it is posted: the worker cannot end before it takes it.
+        ++least->connections;
+        ++m_nConnections;
+        target = least->thread;
     }
-    // Posted under the lock: the worker cannot end before it takes it.
-    if (!least || !least->thread->PostThreadMessage(CHTTPServerThread::kServeMessage, WPARAM(connection), 0))
-        return false;
-    ++least->connections;
-    ++m_nConnections;
-    return true;
+    if (target->PostThreadMessage(CHTTPServerThread::kServeMessage, WPARAM(connection), 0)) return true;
+    ConnectionEnded(target);
+    return false;
 }
 
 CHTTPServerThread* HTTPServerWorkers::Start(SOCKET connection) {

@@ -33,10 +33,8 @@ BOOL CHTTPServerThread::InitInstance() {
 
 int CHTTPServerThread::ExitInstance() {
     if (m_nTimer) KillTimer(nullptr, m_nTimer);
-    for (CRemoteBrowserSocket* connection : m_Connections) {
-        delete connection;
-        m_pHTTPServer->m_pWorkers->ConnectionEnded(this);
-    }
+    // The server counts what is left of this worker's connections when it ends.
+    for (CRemoteBrowserSocket* connection : m_Connections) delete connection;
     m_Connections.clear();
     m_Ended.clear();
     return CWinThread::ExitInstance();

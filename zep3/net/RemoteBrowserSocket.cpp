@@ -99,13 +99,9 @@ void CRemoteBrowserSocket::OnSend(int) { Flush(); }
 
 BOOL CRemoteBrowserSocket::AttachAccepted(SOCKET socket) {
     if (m_hSocket != INVALID_SOCKET || socket == INVALID_SOCKET) return FALSE;
-    m_hSocket = socket;
     m_pCore->Adopt(true, false, true);
     // Write events only once an answer has to wait for room.
-    if (m_pCore->Select(FD_READ | FD_CLOSE)) return TRUE;
-    m_hSocket = INVALID_SOCKET;
-    m_pCore->Reset();
-    return FALSE;
+    return m_pCore->Take(static_cast<int>(socket), FD_READ | FD_CLOSE) ? TRUE : FALSE;
 }
 
 void CRemoteBrowserSocket::OnClose(int errorCode) {

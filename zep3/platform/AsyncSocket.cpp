@@ -259,6 +259,14 @@ bool SocketCore::Inspect(int fd) {
     return true;
 }
 
+bool SocketCore::Take(int fd, long events) {
+    owner.m_hSocket = static_cast<SOCKET>(fd);
+    if (Select(events)) return true;
+    owner.m_hSocket = INVALID_SOCKET;
+    Reset();
+    return false;
+}
+
 DWORD SocketCore::TimeoutFor(DWORD event) {
     const int which = event == CFdNotifier::Read ? 0 : 1;
     if (!timeoutKnown[which]) {
@@ -608,11 +616,7 @@ BOOL CAsyncSocket::Attach(SOCKET socket, long events) {
     if (!m_pCore->Inspect(fd)) return Refuse(WSAENOTSOCK);
     zep3::detail::SetNonBlocking(fd, true);
     zep3::detail::SetCloseOnExec(fd);
-    m_hSocket = socket;
-    if (m_pCore->Select(events)) return TRUE;
-    m_hSocket = INVALID_SOCKET;
-    m_pCore->Reset();
-    return FALSE;
+    return m_pCore->Take(fd, events) ? TRUE : FALSE;
 }
 
 SOCKET CAsyncSocket::Detach() {

@@ -30,6 +30,9 @@ struct SocketCore {
     // Takes a descriptor of unknown kind: asks the system what it is (one
     // call for a TCP socket). False when it is no socket.
     bool Inspect(int fd);
+    // Makes the adopted or inspected descriptor the socket's and watches
+    // `events`; false (the socket left without one) when it cannot be watched.
+    bool Take(int fd, long events);
     // Watches the selected events on the calling thread (0: stops watching).
     bool Select(long events);
     // Brings the watch in line with the armed events.
